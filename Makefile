@@ -1,0 +1,75 @@
+# The two commands a new machine needs: `make run` and `make test`.
+# Both first make sure the Debian packages the project builds with are present.
+
+PACKAGES := cmake ninja-build g++ make git python3 \
+            qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
+            clang libclang-rt-14-dev llvm \
+            xvfb xauth xdotool x11-utils imagemagick \
+            desktop-file-utils appstream shared-mime-info dpkg-dev file
+
+BUILD_DIR := build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build run test test-release test-asan asan fuzz bench package format clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing missing packages:" $$missing; \
+	    apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
+	  else \
+	    echo "Missing Debian packages. Install them with:"; \
+	    echo "  sudo apt-get install -y" $$missing; \
+	    exit 1; \
+	  fi; \
+	fi
+
+configure: deps
+	cmake --preset release
+
+build: configure
+	cmake --build --preset release -j $(JOBS)
+
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -x $(BUILD_DIR)/bin/qlvodadov ]; then \
+	  exec $(BUILD_DIR)/bin/qlvodadov; \
+	else \
+	  echo "No display: showing the bundled sample through qlvodadov-cli instead."; \
+	  $(BUILD_DIR)/bin/qlvodadov-cli samples/damaged-letter.qlx; \
+	fi
+
+test: test-release test-asan
+
+test-release: build
+	ctest --preset release -j $(JOBS)
+
+# The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+asan: test-asan
+
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh build-fuzz/bin
+
+bench: build
+	bash bench/compare.sh
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-dev build-asan build-fuzz

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace salvage {
+
+// A Base64 decoder that never fails. Bytes outside A-Z a-z 0-9 + / are skipped. "=" ends the
+// current 4-character group: its complete bytes are kept (2 characters give 1 byte, 3 give 2,
+// 1 gives nothing) and decoding goes on with a new group. An incomplete last group is flushed
+// the same way. Leftover low bits are ignored. So "QUJD=REVG" gives "ABCDEF".
+//
+// Input may arrive in pieces; the decoder keeps the partial group between calls.
+class Base64Decoder {
+public:
+    // A copy of the decoder's position, to roll back input that turned out not to be Base64
+    // (the reader uses this for text inside tags).
+    struct Checkpoint {
+        std::size_t outputSize = 0;
+        unsigned bits = 0;
+        unsigned count = 0;
+        std::size_t skipped = 0;
+        std::size_t incompleteGroups = 0;
+    };
+
+    // Decodes `in`, appending the complete bytes to `out`.
+    void feed(std::string_view in, std::string& out);
+    // Ends the input: flushes an incomplete last group into `out` and resets the group.
+    void finish(std::string& out);
+
+    Checkpoint checkpoint(const std::string& out) const;
+    void rollback(const Checkpoint& mark, std::string& out);
+
+    // Damage seen so far: bytes outside the alphabet and "=" (skipped), and groups that ended
+    // after a single character, whose 6 bits cannot make a byte and are lost.
+    std::size_t skippedBytes() const { return skipped_; }
+    std::size_t incompleteGroups() const { return incompleteGroups_; }
+
+private:
+    void flushGroup(std::string& out, bool byPadding);
+
+    unsigned bits_ = 0;   // up to 18 pending bits of the current group
+    unsigned count_ = 0;  // characters of the current group, 0..3
+    std::size_t skipped_ = 0;
+    std::size_t incompleteGroups_ = 0;
+};
+
+// Whole-text convenience form of Base64Decoder.
+std::string decodeBase64(std::string_view in);
+
+// The plain table-driven decoder, with no fast paths: the reference the fast paths are
+// tested against.
+std::string decodeBase64Scalar(std::string_view in);
+
+// Lets tests and benchmarks compare the fast paths with the plain decoder. Enabled by default
+// where the processor supports them.
+void setBase64FastPathEnabled(bool enabled);
+bool base64FastPathEnabled();
+
+}  // namespace salvage

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "salvage/section_map.h"
+
+namespace salvage {
+
+// The all-sections export: for each section in map order, "Section: ", its name, EOL, its
+// text unchanged, EOL, EOL. Nothing before the first record or after the last.
+std::string exportText(const SectionMap& contents);
+
+// The same text as consecutive pieces that point into `contents` (valid while it lives), for
+// writing without building the whole text in memory.
+std::vector<std::string_view> exportPieces(const SectionMap& contents);
+
+// `name` with path separators and control characters replaced by "_", so that a name taken
+// from a damaged document cannot point a save at another folder. Everything else is kept.
+std::string safeFileName(std::string_view name);
+
+// Default file names offered when saving: the document's base name, or the section's name,
+// made safe and followed by ".txt".
+std::string defaultSaveAllName(std::string_view filename);
+std::string defaultSaveOneName(std::string_view sectionName);
+
+}  // namespace salvage

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "salvage/report.h"
+#include "salvage/section_map.h"
+
+namespace salvage {
+
+// The one message a user sees when a document cannot be shown.
+inline constexpr std::string_view kRefusedMessage =
+    "Unable to view this file. Either it's not a Quillora document or it's too corrupt to view.";
+
+// The Base64 of a section's name: from the second character after the first "name=" (found
+// ignoring letter case) up to the next double quote, or to the end of the line when no double
+// quote follows. Empty when the line has no "name=".
+std::string extractName(std::string_view line);
+
+// The line with every tag removed, a tag being "<", at least one character, and the nearest
+// ">" after them. A "<" with no ">" at least two characters later stays, and so does all that
+// follows it.
+std::string stripTags(std::string_view line);
+
+// The document's file name without its folder and with every ".qlx" and ".qll" removed,
+// ignoring letter case.
+std::string baseName(std::string_view fileName);
+
+// What a read document yields.
+struct Document {
+    SectionMap contents;
+    std::string filename;  // see baseName()
+    SalvageReport report;
+};
+
+enum class ReadStatus {
+    Accepted,    // the first line begins with "<?xml "; `document` holds what was found
+    Refused,     // anything else: not a document, empty, or too damaged to tell
+    Unreadable,  // the file could not be read at all; `reason` says why
+};
+
+struct ParseResult {
+    ReadStatus status = ReadStatus::Refused;
+    Document document;   // meaningful when Accepted
+    std::string reason;  // meaningful when Unreadable
+
+    bool accepted() const { return status == ReadStatus::Accepted; }
+};
+
+// Reads a document that arrives in pieces, without holding more of it than one pending tag.
+// Line breaks may be CR, LF or CR LF, and may be split across pieces.
+class DocumentReader {
+public:
+    DocumentReader();
+    ~DocumentReader();
+    DocumentReader(const DocumentReader&) = delete;
+    DocumentReader& operator=(const DocumentReader&) = delete;
+
+    void feed(std::string_view chunk);
+    // Ends the input. `fileName` is the document's own name (its folder is dropped).
+    ParseResult finish(std::string_view fileName);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Reads the document held in `text`.
+ParseResult parseText(std::string_view text, std::string_view fileName);
+
+// Reads the document stored in `file`. Only a regular file is read; anything else (a folder,
+// FIFO, socket or device) is Unreadable without any read from it.
+ParseResult parseFile(const std::filesystem::path& file);
+
+// Reads a document from an open descriptor until its end (the command line's standard input).
+ParseResult parseDescriptor(int fd, std::string_view fileName);
+
+}  // namespace salvage

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace salvage {
+
+// What the reader saw while it read one document. It only tells; the reader's results do not
+// depend on it.
+struct SalvageReport {
+    struct Base64Damage {
+        std::string sectionName;           // decoded name of the section line
+        bool inName = false;               // the damage is in the name rather than the text
+        std::size_t skippedBytes = 0;      // bytes outside the Base64 alphabet
+        std::size_t incompleteGroups = 0;  // groups of one character, whose bits were lost
+    };
+    struct Replacement {
+        std::string sectionName;
+        std::size_t replacedLength = 0;  // bytes of the earlier text that a later one replaced
+    };
+
+    std::size_t linesRead = 0;
+    std::size_t sectionLines = 0;
+    // Lines that look like section lines but are not read as such: "<Section " indented, or
+    // standing later in the line.
+    std::size_t skippedLookalikes = 0;
+    std::vector<Base64Damage> damagedBase64;
+    std::vector<std::string> invalidUtf8Sections;  // names whose text is not valid UTF-8
+    std::vector<Replacement> replacements;
+};
+
+}  // namespace salvage

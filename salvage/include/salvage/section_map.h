@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace salvage {
+
+struct Section {
+    std::string name;  // decoded bytes, compared byte for byte
+    std::string text;  // decoded bytes
+};
+
+// Section name -> section text, enumerated in order of first appearance. Storing a name that
+// is already present replaces its text and keeps its place.
+class SectionMap {
+public:
+    // Stores `text` under `name`. Returns the length of the text it replaced, if any.
+    std::optional<std::size_t> assign(std::string name, std::string text);
+
+    // The text stored under `name`, or nullptr.
+    const std::string* find(std::string_view name) const;
+    // The text stored under `name`, or the empty text.
+    std::string_view lookup(std::string_view name) const;
+
+    std::size_t size() const { return sections_.size(); }
+    bool empty() const { return sections_.empty(); }
+    const Section& operator[](std::size_t index) const { return sections_[index]; }
+    auto begin() const { return sections_.begin(); }
+    auto end() const { return sections_.end(); }
+
+private:
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+
+    std::vector<Section> sections_;
+    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> index_;
+};
+
+}  // namespace salvage

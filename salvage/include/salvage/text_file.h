@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+// The program's only file input and output.
+namespace kestLibrary {
+
+// A failed read or write: which file, and why, in words a user can act on.
+struct IoError {
+    std::string path;
+    std::string reason;
+
+    // "PATH: REASON"
+    std::string message() const { return path + ": " + reason; }
+};
+
+struct ReadResult {
+    std::string text;              // the whole content, line breaks unified to LF
+    std::optional<IoError> error;  // set when the file could not be read; text is then empty
+
+    bool ok() const { return !error.has_value(); }
+};
+
+// Reads a whole file with its line breaks (CR, LF, CR LF) unified to LF. Only regular files
+// are read: a folder, FIFO, socket or device is refused without reading from it, so the
+// call can never block.
+ReadResult readText(const std::filesystem::path& file);
+
+// Replaces the file's content with `text`, atomically: the bytes go to a temporary file in
+// the same folder, which is flushed and then renamed over the destination. On failure the
+// destination is untouched, no temporary file is left behind, and the error is returned.
+std::optional<IoError> writeText(const std::filesystem::path& file, std::string_view text);
+
+// The same, with the content given as consecutive pieces (written without joining them).
+std::optional<IoError> writeText(const std::filesystem::path& file,
+                                 std::span<const std::string_view> pieces);
+
+}  // namespace kestLibrary
