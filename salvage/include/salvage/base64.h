@@ -13,7 +13,7 @@ namespace salvage {
 //
 // Input may arrive in pieces; the decoder keeps the partial group between calls.
 class Base64Decoder {
-public:
+  public:
     // A copy of the decoder's position, to roll back input that turned out not to be Base64
     // (the reader uses this for text inside tags).
     struct Checkpoint {
@@ -37,8 +37,8 @@ public:
     std::size_t skippedBytes() const { return skipped_; }
     std::size_t incompleteGroups() const { return incompleteGroups_; }
 
-private:
-    void flushGroup(std::string& out, bool byPadding);
+  private:
+    void flushGroup(std::string& out);
 
     unsigned bits_ = 0;   // up to 18 pending bits of the current group
     unsigned count_ = 0;  // characters of the current group, 0..3

@@ -12,13 +12,13 @@ inline constexpr std::string_view kEndOfLine = "\n";
 // Unifies CR, LF and CR LF to LF in text that arrives in pieces. A CR at the end of one piece
 // is carried over, so a CR LF split across two pieces still becomes a single LF.
 class LineBreakUnifier {
-public:
+  public:
     // Appends the unified form of `chunk` to `out`.
     void feed(std::string_view chunk, std::string& out);
     // Ends the input; a carried-over CR becomes an LF.
     void finish(std::string& out);
 
-private:
+  private:
     bool pendingCarriageReturn_ = false;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -53,17 +54,21 @@ struct ParseResult {
 // Reads a document that arrives in pieces, without holding more of it than one pending tag.
 // Line breaks may be CR, LF or CR LF, and may be split across pieces.
 class DocumentReader {
-public:
+  public:
     DocumentReader();
     ~DocumentReader();
     DocumentReader(const DocumentReader&) = delete;
     DocumentReader& operator=(const DocumentReader&) = delete;
 
+    // The document's total size, when known: lets the reader size each section's text once
+    // instead of growing it, which keeps memory close to what is decoded.
+    void expectSize(std::uint64_t totalBytes);
+
     void feed(std::string_view chunk);
     // Ends the input. `fileName` is the document's own name (its folder is dropped).
     ParseResult finish(std::string_view fileName);
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

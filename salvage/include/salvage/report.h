@@ -28,6 +28,8 @@ struct SalvageReport {
     std::vector<Base64Damage> damagedBase64;
     std::vector<std::string> invalidUtf8Sections;  // names whose text is not valid UTF-8
     std::vector<Replacement> replacements;
+    // Set when reading stopped early because of an I/O error; what was read before it is kept.
+    std::string readError;
 };
 
 }  // namespace salvage

@@ -18,7 +18,7 @@ struct Section {
 // Section name -> section text, enumerated in order of first appearance. Storing a name that
 // is already present replaces its text and keeps its place.
 class SectionMap {
-public:
+  public:
     // Stores `text` under `name`. Returns the length of the text it replaced, if any.
     std::optional<std::size_t> assign(std::string name, std::string text);
 
@@ -33,7 +33,7 @@ public:
     auto begin() const { return sections_.begin(); }
     auto end() const { return sections_.end(); }
 
-private:
+  private:
     struct NameHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view name) const {

@@ -1,0 +1,52 @@
+#include <new>
+
+#include "file_descriptor.h"
+#include "salvage/reader.h"
+
+namespace salvage {
+namespace {
+
+constexpr std::string_view kOutOfMemory = "Not enough memory to hold what this document holds";
+
+ParseResult unreadable(std::string reason) {
+    ParseResult result;
+    result.status = ReadStatus::Unreadable;
+    result.reason = std::move(reason);
+    return result;
+}
+
+ParseResult readAll(int fd, std::uint64_t expectedSize, std::string_view fileName) {
+    try {
+        DocumentReader reader;
+        reader.expectSize(expectedSize);
+        const auto error =
+            detail::readBlocks(fd, [&](std::string_view block) { reader.feed(block); });
+        ParseResult result = reader.finish(fileName);
+        if (error) {
+            if (!result.accepted()) {
+                return unreadable(*error);
+            }
+            // What was read before the error is worth keeping; the report tells it was cut short.
+            result.document.report.readError = *error;
+        }
+        return result;
+    } catch (const std::bad_alloc&) {
+        return unreadable(std::string(kOutOfMemory));
+    }
+}
+
+}  // namespace
+
+ParseResult parseFile(const std::filesystem::path& file) {
+    detail::OpenedFile opened;
+    if (auto error = detail::openRegularFile(file, opened)) {
+        return unreadable(std::move(*error));
+    }
+    return readAll(opened.fd.get(), opened.size, file.filename().string());
+}
+
+ParseResult parseDescriptor(int fd, std::string_view fileName) {
+    return readAll(fd, 0, fileName);
+}
+
+}  // namespace salvage

@@ -1,0 +1,55 @@
+#include "salvage/export.h"
+
+#include "salvage/line_breaks.h"
+
+namespace salvage {
+namespace {
+constexpr std::string_view kHeading = "Section: ";
+constexpr std::string_view kBlankLineAfterText = "\n\n";
+static_assert(kEndOfLine == "\n", "the export's line breaks follow the program's one EOL");
+}  // namespace
+
+std::vector<std::string_view> exportPieces(const SectionMap& contents) {
+    std::vector<std::string_view> pieces;
+    pieces.reserve(contents.size() * 5);
+    for (const Section& section : contents) {
+        pieces.insert(pieces.end(),
+                      {kHeading, section.name, kEndOfLine, section.text, kBlankLineAfterText});
+    }
+    return pieces;
+}
+
+std::string exportText(const SectionMap& contents) {
+    const auto pieces = exportPieces(contents);
+    std::size_t size = 0;
+    for (std::string_view piece : pieces) {
+        size += piece.size();
+    }
+    std::string text;
+    text.reserve(size);
+    for (std::string_view piece : pieces) {
+        text.append(piece);
+    }
+    return text;
+}
+
+std::string safeFileName(std::string_view name) {
+    std::string safe(name);
+    for (char& c : safe) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) {
+            c = '_';
+        }
+    }
+    return safe;
+}
+
+std::string defaultSaveAllName(std::string_view filename) {
+    return safeFileName(filename) + ".txt";
+}
+
+std::string defaultSaveOneName(std::string_view sectionName) {
+    return safeFileName(sectionName) + ".txt";
+}
+
+}  // namespace salvage

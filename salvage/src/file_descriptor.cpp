@@ -1,0 +1,89 @@
+#include "file_descriptor.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+namespace salvage::detail {
+
+namespace {
+constexpr std::size_t kBlockSize = std::size_t{4} << 20;
+}
+
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+std::optional<std::string> FileDescriptor::close() {
+    const int fd = std::exchange(fd_, -1);
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) {
+        return describeError(errno);
+    }
+    return std::nullopt;
+}
+
+std::string describeError(int error) {
+    return std::strerror(error);
+}
+
+std::optional<std::string> openRegularFile(const std::filesystem::path& path, OpenedFile& opened) {
+    // O_NONBLOCK: opening a FIFO with no writer would otherwise wait forever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return describeError(errno);
+    }
+    FileDescriptor owned(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return describeError(errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return describeError(EISDIR);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return std::string("Not a regular file");
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    opened.fd = std::move(owned);
+    opened.size = static_cast<std::uint64_t>(info.st_size);
+    return std::nullopt;
+}
+
+std::optional<std::string> readBlocks(int fd,
+                                      const std::function<void(std::string_view)>& consume) {
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockSize);
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer.get(), kBlockSize);
+        if (count == 0) {
+            return std::nullopt;
+        }
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return describeError(errno);
+        }
+        consume(std::string_view(buffer.get(), static_cast<std::size_t>(count)));
+    }
+}
+
+}  // namespace salvage::detail

@@ -1,0 +1,275 @@
+#include "salvage/reader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "ascii.h"
+#include "salvage/base64.h"
+#include "section_line.h"
+#include "utf8.h"
+
+namespace salvage {
+namespace {
+
+// Decodes what the scanners hand it straight into the section's storage.
+class DecoderSink {
+  public:
+    using Mark = Base64Decoder::Checkpoint;
+
+    void append(const char* begin, const char* end) {
+        if (begin != end) {
+            decoder_.feed(std::string_view(begin, static_cast<std::size_t>(end - begin)), out_);
+        }
+    }
+    Mark mark() const { return decoder_.checkpoint(out_); }
+    void rollback(const Mark& mark) { decoder_.rollback(mark, out_); }
+
+    void reserve(std::size_t base64Bytes) { out_.reserve(base64Bytes / 4 * 3 + 8); }
+    std::string finish() {
+        decoder_.finish(out_);
+        return std::move(out_);
+    }
+    const Base64Decoder& decoder() const { return decoder_; }
+
+  private:
+    Base64Decoder decoder_;
+    std::string out_;
+};
+
+// One section line, taken apart as it streams past.
+class SectionLine {
+  public:
+    explicit SectionLine(std::size_t lineBytesAtMost) { body_.reserve(lineBytesAtMost); }
+
+    void feed(std::string_view piece) {
+        name_.feed(piece, nameSink_);
+        tags_.feed(piece, body_);
+    }
+
+    void finishInto(Document& document) {
+        std::string name = nameSink_.finish();
+        std::string text = body_.finish();
+        noteDamage(document.report, name, nameSink_.decoder(), true);
+        noteDamage(document.report, name, body_.decoder(), false);
+        // Capacity reserved for a line longer than its text would stay allocated in the map.
+        if (text.capacity() - text.size() > (std::size_t{1} << 20) &&
+            text.size() < text.capacity() / 2) {
+            text.shrink_to_fit();
+        }
+        std::string nameForReport = name;
+        if (const auto replaced = document.contents.assign(std::move(name), std::move(text))) {
+            document.report.replacements.push_back({std::move(nameForReport), *replaced});
+        }
+    }
+
+  private:
+    static void noteDamage(SalvageReport& report, const std::string& name,
+                           const Base64Decoder& decoder, bool inName) {
+        if (decoder.skippedBytes() != 0 || decoder.incompleteGroups() != 0) {
+            report.damagedBase64.push_back(
+                {name, inName, decoder.skippedBytes(), decoder.incompleteGroups()});
+        }
+    }
+
+    DecoderSink nameSink_;
+    DecoderSink body_;
+    detail::NameScanner<DecoderSink> name_;
+    detail::TagScanner<DecoderSink> tags_;
+};
+
+// Notices "<Section " (any letter case) anywhere in a line that is not read as a section line.
+class LookalikeScanner {
+  public:
+    void feed(std::string_view piece) {
+        const char* p = piece.data();
+        const char* const end = p + piece.size();
+        while (p != end && !found_) {
+            if (matched_ == 0) {
+                p = detail::findByte(p, end, '<');
+                if (p == nullptr) {
+                    return;
+                }
+                matched_ = 1;
+                ++p;
+                continue;
+            }
+            const char c = *p++;
+            if (detail::toLowerAscii(c) == detail::kSectionPrefix[matched_]) {
+                found_ = ++matched_ == detail::kSectionPrefix.size();
+            } else {
+                matched_ = c == '<' ? 1 : 0;
+            }
+        }
+    }
+    bool found() const { return found_; }
+
+  private:
+    std::size_t matched_ = 0;
+    bool found_ = false;
+};
+
+}  // namespace
+
+struct DocumentReader::State {
+    enum class Mode { Prefix, Section, Skip };
+
+    Document document;
+    bool refused = false;
+    std::uint64_t expectedSize = 0;
+    std::uint64_t fedSize = 0;
+    bool skipLeadingLineFeed = false;  // the previous piece ended in CR
+
+    // The current line.
+    std::size_t lineIndex = 0;
+    Mode mode = Mode::Prefix;
+    std::string prefix;
+    std::optional<SectionLine> section;
+    LookalikeScanner lookalike;
+
+    std::string_view wantedPrefix() const {
+        return lineIndex == 0 ? detail::kHeaderPrefix : detail::kSectionPrefix;
+    }
+
+    // `piece` is part of the current line; `restOfInput` bounds how long the line can still be.
+    void feedLine(std::string_view piece, std::uint64_t restOfInput) {
+        if (mode == Mode::Prefix) {
+            const std::string_view wanted = wantedPrefix();
+            std::size_t taken = 0;
+            bool mismatch = false;
+            while (!mismatch && taken < piece.size() && prefix.size() < wanted.size()) {
+                const char c = piece[taken++];
+                prefix.push_back(c);
+                mismatch = detail::toLowerAscii(c) != wanted[prefix.size() - 1];
+            }
+            piece.remove_prefix(taken);
+            restOfInput -= taken;
+            if (!mismatch && prefix.size() < wanted.size()) {
+                return;  // still undecided: the piece ended inside the prefix
+            }
+            const bool complete = !mismatch;
+            if (lineIndex == 0 && !complete) {
+                refused = true;
+                return;
+            }
+            if (lineIndex != 0 && complete) {
+                mode = Mode::Section;
+                section.emplace(static_cast<std::size_t>(
+                    std::min<std::uint64_t>(restOfInput + prefix.size(), SIZE_MAX / 2)));
+                section->feed(prefix);
+            } else {
+                mode = Mode::Skip;
+                lookalike.feed(prefix);
+            }
+        }
+        if (mode == Mode::Section) {
+            section->feed(piece);
+        } else {
+            lookalike.feed(piece);
+        }
+    }
+
+    void endLine() {
+        if (mode == Mode::Prefix && lineIndex == 0) {
+            refused = true;  // the first line is shorter than the header
+            return;
+        }
+        ++document.report.linesRead;
+        if (mode == Mode::Section) {
+            ++document.report.sectionLines;
+            section->finishInto(document);
+            section.reset();
+        } else if (lookalike.found()) {
+            ++document.report.skippedLookalikes;
+        }
+        ++lineIndex;
+        mode = Mode::Prefix;
+        prefix.clear();
+        lookalike = LookalikeScanner();
+    }
+};
+
+DocumentReader::DocumentReader() : state_(std::make_unique<State>()) {}
+DocumentReader::~DocumentReader() = default;
+
+void DocumentReader::expectSize(std::uint64_t totalBytes) {
+    state_->expectedSize = totalBytes;
+}
+
+void DocumentReader::feed(std::string_view chunk) {
+    State& s = *state_;
+    s.fedSize += chunk.size();
+    const char* p = chunk.data();
+    const char* const end = p + chunk.size();
+    if (s.skipLeadingLineFeed && p != end) {
+        s.skipLeadingLineFeed = false;
+        if (*p == '\n') {
+            ++p;
+        }
+    }
+    // Bytes of the input after this chunk, as far as the expected size tells.
+    const std::uint64_t afterChunk = s.expectedSize > s.fedSize ? s.expectedSize - s.fedSize : 0;
+    const char* nextLineFeed = nullptr;
+    const char* nextCarriageReturn = nullptr;
+    while (p != end && !s.refused) {
+        if (nextLineFeed == nullptr || nextLineFeed < p) {
+            nextLineFeed = detail::findByte(p, end, '\n');
+            if (nextLineFeed == nullptr) {
+                nextLineFeed = end;
+            }
+        }
+        if (nextCarriageReturn == nullptr || nextCarriageReturn < p) {
+            nextCarriageReturn = detail::findByte(p, end, '\r');
+            if (nextCarriageReturn == nullptr) {
+                nextCarriageReturn = end;
+            }
+        }
+        const char* lineEnd = std::min(nextLineFeed, nextCarriageReturn);
+        const auto length = static_cast<std::size_t>(lineEnd - p);
+        const std::uint64_t restOfLine = lineEnd == end ? length + afterChunk : length;
+        s.feedLine(std::string_view(p, length), restOfLine);
+        if (lineEnd == end || s.refused) {
+            break;
+        }
+        s.endLine();
+        p = lineEnd + 1;
+        if (*lineEnd == '\r') {
+            if (p == end) {
+                s.skipLeadingLineFeed = true;
+            } else if (*p == '\n') {
+                ++p;
+            }
+        }
+    }
+}
+
+ParseResult DocumentReader::finish(std::string_view fileName) {
+    State& s = *state_;
+    if (!s.refused) {
+        s.endLine();
+    }
+    ParseResult result;
+    if (s.refused) {
+        result.status = ReadStatus::Refused;
+        return result;
+    }
+    result.status = ReadStatus::Accepted;
+    result.document = std::move(s.document);
+    result.document.filename = baseName(fileName);
+    for (const Section& section : result.document.contents) {
+        if (!detail::isValidUtf8(section.text)) {
+            result.document.report.invalidUtf8Sections.push_back(section.name);
+        }
+    }
+    return result;
+}
+
+ParseResult parseText(std::string_view text, std::string_view fileName) {
+    DocumentReader reader;
+    reader.expectSize(text.size());
+    reader.feed(text);
+    return reader.finish(fileName);
+}
+
+}  // namespace salvage
