@@ -3,7 +3,7 @@ add_library(qlv_warnings INTERFACE)
 target_compile_options(qlv_warnings INTERFACE
     $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
         -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wunused -Woverloaded-virtual
-        -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough>)
+        -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough>)
 if(QLV_WARNINGS_AS_ERRORS)
     target_compile_options(qlv_warnings INTERFACE -Werror)
 endif()

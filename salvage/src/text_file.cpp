@@ -39,12 +39,13 @@ std::optional<std::string> writeAll(int fd, std::span<const std::string_view> pi
     return std::nullopt;
 }
 
-// A name beside the destination that no other writer uses at the same time.
+// A name beside the destination that no other writer uses at the same time. It does not
+// repeat the destination's name, so a long name cannot make it too long for the file system.
 std::filesystem::path temporaryNameFor(const std::filesystem::path& destination) {
     static std::atomic<unsigned> counter{0};
     std::filesystem::path name = destination;
-    name.replace_filename("." + destination.filename().string() + ".tmp-" +
-                          std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    name.replace_filename(".qlvodadov-" + std::to_string(::getpid()) + "-" +
+                          std::to_string(counter++) + ".tmp");
     return name;
 }
 
