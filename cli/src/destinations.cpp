@@ -1,0 +1,41 @@
+#include "destinations.h"
+
+#include <map>
+
+#include "salvage/export.h"
+#include "salvage/reader.h"
+
+namespace qlv::cli {
+
+std::string outputDirName(const std::string& file) {
+    if (file == kStandardInputArgument) {
+        return std::string(kStandardInputSaveName);
+    }
+    const std::string fileName = std::filesystem::path(file).filename().string();
+    return salvage::defaultSaveAllName(salvage::baseName(fileName));
+}
+
+DestinationPlan planDestinations(const Options& options) {
+    DestinationPlan plan;
+    plan.destinations.reserve(options.files.size());
+    if (!options.outputDir) {
+        plan.destinations.assign(options.files.size(), options.output);
+        return plan;
+    }
+    // Names are the first FILE to claim them: a later FILE with the same name would replace
+    // that FILE's output within this very run.
+    std::map<std::string, const std::string*> claimedBy;
+    for (const std::string& file : options.files) {
+        const std::string name = outputDirName(file);
+        const auto [claim, isNew] = claimedBy.emplace(name, &file);
+        const std::filesystem::path destination = *options.outputDir / name;
+        if (!isNew && !plan.conflict) {
+            plan.conflict = *claim->second + " and " + file + " would both be written to " +
+                            destination.string();
+        }
+        plan.destinations.emplace_back(destination);
+    }
+    return plan;
+}
+
+}  // namespace qlv::cli

@@ -1,0 +1,102 @@
+#include "options.h"
+
+#include <CLI/CLI.hpp>
+#include <sstream>
+
+#include "exit_status.h"
+
+#ifndef QLV_VERSION
+#error "QLV_VERSION must be defined by the build"
+#endif
+
+namespace qlv::cli {
+namespace {
+
+constexpr const char* kDescription =
+    "Salvages the text of damaged Quillora documents (.qlx, .qll): writes the sections it can "
+    "still read as plain text.";
+
+constexpr const char* kFooter = R"(What is written for each FILE:
+  (no option)       every section, as "Save All Sections..." writes it: "Section: ", the name,
+                    a line break, the text, two line breaks
+  --list            the section names, one per line
+  --section NAME    that section's text alone, byte for byte
+
+Where it goes: standard output, or with --output PATH that file (one FILE only), or with
+--output-dir DIR the file DIR/NAME.txt for each FILE, NAME being the FILE's name without
+".qlx" and ".qll" ("stdin.txt" for standard input). Files are replaced atomically: a failed
+write leaves the destination as it was. Two FILEs that would share one destination are refused.
+--list cannot be combined with --section, nor --output with --output-dir.
+
+Exit status: 0 when every FILE was read and written, 1 when any FILE was refused, unreadable
+or could not be written (the remaining FILEs are still processed), 2 for a usage error.)";
+
+// CLI11 signals help, version and usage errors by throwing; its own exit codes (0, or 100
+// and above) become ours (0 or 2).
+int exitStatusFor(const CLI::Error& error) {
+    return error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success) ? kExitSuccess
+                                                                              : kExitUsage;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, const char* const* argv) {
+    CLI::App app{kDescription, std::string(kProgramName)};
+    app.footer(kFooter);
+    app.failure_message([](const CLI::App*, const CLI::Error& error) {
+        return std::string(kProgramName) + ": " + error.what() +
+               "\nRun with --help for more information.\n";
+    });
+    app.set_version_flag("-V,--version", std::string(kProgramName) + " " + QLV_VERSION,
+                         "Show the program's version and exit");
+
+    Options options;
+    std::string section;
+    std::string output;
+    std::string outputDir;
+    app.add_option("FILE", options.files, "Documents to read; - reads standard input")
+        ->type_name("")
+        ->required();
+    CLI::Option* listOption =
+        app.add_flag("-l,--list", options.list, "Write the section names, one per line");
+    CLI::Option* sectionOption =
+        app.add_option("-s,--section", section, "Write only the text of the section NAME")
+            ->type_name("NAME");
+    CLI::Option* outputOption =
+        app.add_option("-o,--output", output, "Write to PATH instead of standard output")
+            ->type_name("PATH");
+    CLI::Option* outputDirOption =
+        app.add_option("-d,--output-dir", outputDir, "Write each FILE to DIR/NAME.txt")
+            ->type_name("DIR");
+    listOption->excludes(sectionOption);
+    outputOption->excludes(outputDirOption);
+
+    CommandLine result;
+    std::ostringstream out;
+    std::ostringstream err;
+    try {
+        app.parse(argc, argv);
+        if (outputOption->count() != 0 && options.files.size() > 1) {
+            throw CLI::ValidationError("--output",
+                                       "takes a single FILE; use --output-dir for several");
+        }
+        if (sectionOption->count() != 0) {
+            options.section = section;
+        }
+        if (outputOption->count() != 0) {
+            options.output = output;
+        }
+        if (outputDirOption->count() != 0) {
+            options.outputDir = outputDir;
+        }
+        result.options = std::move(options);
+    } catch (const CLI::Error& error) {
+        app.exit(error, out, err);
+        result.exitStatus = exitStatusFor(error);
+    }
+    result.standardOutput = out.str();
+    result.standardError = err.str();
+    return result;
+}
+
+}  // namespace qlv::cli

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qlv::cli {
+
+inline constexpr std::string_view kProgramName = "qlvodadov-cli";
+// The FILE argument that stands for standard input.
+inline constexpr std::string_view kStandardInputArgument = "-";
+// What --output-dir names the text read from standard input.
+inline constexpr std::string_view kStandardInputSaveName = "stdin.txt";
+
+// What to write for each FILE (all sections, the list of names, or one section) and where.
+struct Options {
+    std::vector<std::string> files;
+    bool list = false;
+    std::optional<std::string> section;
+    std::optional<std::filesystem::path> output;
+    std::optional<std::filesystem::path> outputDir;
+};
+
+// The command line read: either options to run with, or an exit status with what to show
+// (help and version text for standard output, a usage error for standard error).
+struct CommandLine {
+    std::optional<Options> options;
+    int exitStatus = 0;
+    std::string standardOutput;
+    std::string standardError;
+};
+
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+}  // namespace qlv::cli

@@ -1,0 +1,162 @@
+#include "run.h"
+
+#include <sys/stat.h>
+
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "descriptor_writer.h"
+#include "destinations.h"
+#include "document_output.h"
+#include "exit_status.h"
+#include "salvage/reader.h"
+#include "salvage/text_file.h"
+
+namespace qlv::cli {
+namespace {
+
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+std::optional<FileIdentity> identityOf(const struct stat& status) {
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
+std::optional<FileIdentity> identityOfPath(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return identityOf(status);
+}
+
+std::optional<FileIdentity> identityOfDescriptor(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    return identityOf(status);
+}
+
+bool isStandardInput(const std::string& file) {
+    return file == kStandardInputArgument;
+}
+
+std::string displayName(const std::string& file) {
+    return isStandardInput(file) ? "standard input" : file;
+}
+
+class Runner {
+  public:
+    Runner(const Options& options, const Streams& streams)
+        : options_(options), streams_(streams), standardOutput_(streams.output) {}
+
+    int run() {
+        const DestinationPlan plan = planDestinations(options_);
+        if (plan.conflict) {
+            report(*plan.conflict);
+            return kExitUsage;
+        }
+        rememberInputs();
+        for (std::size_t i = 0; i < options_.files.size() && !standardOutputBroken_; ++i) {
+            process(options_.files[i], plan.destinations[i]);
+        }
+        return failed_ ? kExitFailure : kExitSuccess;
+    }
+
+  private:
+    // The documents being read, so that no output replaces one of them.
+    void rememberInputs() {
+        for (const std::string& file : options_.files) {
+            const auto identity =
+                isStandardInput(file) ? identityOfDescriptor(streams_.input) : identityOfPath(file);
+            if (identity) {
+                inputs_.insert(*identity);
+            }
+        }
+    }
+
+    salvage::ParseResult read(const std::string& file) const {
+        if (isStandardInput(file)) {
+            return salvage::parseDescriptor(streams_.input, file);
+        }
+        return salvage::parseFile(file);
+    }
+
+    void process(const std::string& file, const std::optional<std::filesystem::path>& to) {
+        const std::string subject = displayName(file);
+        const salvage::ParseResult result = read(file);
+        switch (result.status) {
+            case salvage::ReadStatus::Refused:
+                fail(subject, salvage::kRefusedMessage);
+                return;
+            case salvage::ReadStatus::Unreadable:
+                fail(subject, result.reason);
+                return;
+            case salvage::ReadStatus::Accepted:
+                break;
+        }
+        const DocumentOutput output = selectOutput(result.document, options_);
+        if (output.error) {
+            fail(subject, *output.error);
+        } else if (to) {
+            writeFile(*to, output.pieces);
+        } else {
+            writeStandardOutput(output.pieces);
+        }
+        // What was read before the error is written above: the text is kept, but the run
+        // does not count as a success.
+        if (!result.document.report.readError.empty()) {
+            fail(subject, result.document.report.readError);
+        }
+    }
+
+    void writeStandardOutput(std::span<const std::string_view> pieces) {
+        for (const std::string_view piece : pieces) {
+            if (!standardOutput_.write(piece)) {
+                break;
+            }
+        }
+        if (!standardOutput_.flush()) {
+            fail("standard output", standardOutput_.error().value_or("write failed"));
+            standardOutputBroken_ = true;
+        }
+    }
+
+    void writeFile(const std::filesystem::path& path, std::span<const std::string_view> pieces) {
+        const auto identity = identityOfPath(path);
+        if (identity && inputs_.contains(*identity)) {
+            fail(path.string(), "not written: it is one of the documents being read");
+            return;
+        }
+        if (const auto error = kestLibrary::writeText(path, pieces)) {
+            fail(error->path, error->reason);
+        }
+    }
+
+    void fail(std::string_view subject, std::string_view message) {
+        failed_ = true;
+        report(std::string(subject) + ": " + std::string(message));
+    }
+
+    void report(const std::string& message) {
+        streams_.errors << kProgramName << ": " << message << '\n' << std::flush;
+    }
+
+    const Options& options_;
+    const Streams& streams_;
+    DescriptorWriter standardOutput_;
+    std::set<FileIdentity> inputs_;
+    bool failed_ = false;
+    bool standardOutputBroken_ = false;
+};
+
+}  // namespace
+
+int run(const Options& options, const Streams& streams) {
+    return Runner(options, streams).run();
+}
+
+}  // namespace qlv::cli
