@@ -1,0 +1,114 @@
+#include "salvage/report_text.h"
+
+#include <cstdio>
+
+#include "utf8.h"
+
+namespace salvage {
+namespace {
+
+std::string plural(std::size_t count, std::string_view one, std::string_view many) {
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+void appendEscaped(std::string& out, unsigned char byte) {
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+    out += escaped;
+}
+
+// Length of the valid UTF-8 sequence that starts `text`, or 0 when it is not one.
+std::size_t validSequenceLength(std::string_view text) {
+    for (std::size_t length = 2; length <= 4 && length <= text.size(); ++length) {
+        if (detail::isValidUtf8(text.substr(0, length))) {
+            return length;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string quotedName(std::string_view name) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += static_cast<char>(byte);
+            ++i;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            appendEscaped(out, byte);
+            ++i;
+        } else if (byte < 0x80) {
+            out += static_cast<char>(byte);
+            ++i;
+        } else if (const std::size_t length = validSequenceLength(name.substr(i)); length != 0) {
+            out.append(name.substr(i, length));
+            i += length;
+        } else {
+            appendEscaped(out, byte);
+            ++i;
+        }
+    }
+    return out + "\"";
+}
+
+std::string summarizeReport(const SalvageReport& report, std::size_t sectionCount) {
+    std::string line = plural(sectionCount, "section", "sections") + " from " +
+                       plural(report.linesRead, "line", "lines");
+    std::string problems;
+    auto add = [&problems](const std::string& part) {
+        problems += problems.empty() ? "; " : ", ";
+        problems += part;
+    };
+    if (!report.damagedBase64.empty()) {
+        add(std::to_string(report.damagedBase64.size()) + " with damaged Base64");
+    }
+    if (!report.invalidUtf8Sections.empty()) {
+        add(std::to_string(report.invalidUtf8Sections.size()) + " not valid UTF-8");
+    }
+    if (!report.replacements.empty()) {
+        add(std::to_string(report.replacements.size()) + " replaced by a later section");
+    }
+    if (report.skippedLookalikes != 0) {
+        add(plural(report.skippedLookalikes, "section-like line", "section-like lines") +
+            " skipped");
+    }
+    if (!report.readError.empty()) {
+        add("reading stopped early");
+    }
+    return line + problems;
+}
+
+std::string describeReport(const SalvageReport& report, std::size_t sectionCount) {
+    std::string out;
+    out += "Lines read: " + std::to_string(report.linesRead) + "\n";
+    out += "Section lines found: " + std::to_string(report.sectionLines) + "\n";
+    out += "Sections: " + std::to_string(sectionCount) + "\n";
+    out +=
+        "Lines that look like sections but were skipped (indented, or \"<Section\" not at the "
+        "start): " +
+        std::to_string(report.skippedLookalikes) + "\n";
+    for (const auto& damage : report.damagedBase64) {
+        out += "Damaged Base64 in the " + std::string(damage.inName ? "name" : "text") +
+               " of section " + quotedName(damage.sectionName) + ": " +
+               plural(damage.skippedBytes, "byte", "bytes") + " skipped, " +
+               plural(damage.incompleteGroups, "incomplete group", "incomplete groups") + "\n";
+    }
+    for (const auto& name : report.invalidUtf8Sections) {
+        out += "Text that is not valid UTF-8 in section " + quotedName(name) +
+               " (kept and saved byte for byte)\n";
+    }
+    for (const auto& replacement : report.replacements) {
+        out += "Section " + quotedName(replacement.sectionName) +
+               " occurs again: its earlier text (" +
+               plural(replacement.replacedLength, "byte", "bytes") + ") was replaced\n";
+    }
+    if (!report.readError.empty()) {
+        out += "Reading stopped early: " + report.readError + " (what was read before is kept)\n";
+    }
+    return out;
+}
+
+}  // namespace salvage

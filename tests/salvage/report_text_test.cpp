@@ -1,0 +1,58 @@
+#include "salvage/report_text.h"
+
+#include <gtest/gtest.h>
+
+#include "salvage/reader.h"
+
+namespace salvage {
+namespace {
+
+TEST(QuotedName, EscapesWhatATerminalWouldMangle) {
+    struct Case {
+        std::string_view name;
+        std::string_view shown;
+    };
+    for (const Case& c : {
+             Case{"Intro", "\"Intro\""},
+             Case{"", "\"\""},
+             Case{"caf\xc3\xa9", "\"caf\xc3\xa9\""},
+             Case{"say \"hi\"\\", "\"say \\\"hi\\\"\\\\\""},
+             Case{"line\nbreak\x1b[31m", "\"line\\x0Abreak\\x1B[31m\""},
+             Case{"bad \xff\xc3", "\"bad \\xFF\\xC3\""},
+         }) {
+        EXPECT_EQ(quotedName(c.name), c.shown);
+    }
+}
+
+// A document whose damage is known gives exactly these lines.
+TEST(ReportText, DescribesKnownDamage) {
+    const std::string doc =
+        "<?xml \n"
+        "<Section name=\"QQ==\">Zmly*c3Q=</Section>\n"  // "A": one stray byte
+        "  <Section name=\"Qg==\">Yg==</Section>\n"     // indented: skipped
+        "<Section name=\"Qw==\">/w==</Section>\n"       // "C": not UTF-8
+        "<Section name=\"QQ==\">bmV3</Section>\n";      // "A" again
+    const ParseResult result = parseText(doc, "d.qlx");
+    ASSERT_TRUE(result.accepted());
+    const SalvageReport& report = result.document.report;
+    EXPECT_EQ(describeReport(report, result.document.contents.size()),
+              "Lines read: 6\n"
+              "Section lines found: 3\n"
+              "Sections: 2\n"
+              "Lines that look like sections but were skipped (indented, or \"<Section\" not at "
+              "the start): 1\n"
+              "Damaged Base64 in the text of section \"A\": 1 byte skipped, 0 incomplete groups\n"
+              "Text that is not valid UTF-8 in section \"C\" (kept and saved byte for byte)\n"
+              "Section \"A\" occurs again: its earlier text (5 bytes) was replaced\n");
+    EXPECT_EQ(summarizeReport(report, result.document.contents.size()),
+              "2 sections from 6 lines; 1 with damaged Base64, 1 not valid UTF-8, 1 replaced by a "
+              "later section, 1 section-like line skipped");
+}
+
+TEST(ReportText, CleanDocumentHasAPlainSummary) {
+    const ParseResult result = parseText("<?xml \n<Section name=\"QQ==\">YQ==</Section>", "d");
+    EXPECT_EQ(summarizeReport(result.document.report, 1), "1 section from 2 lines");
+}
+
+}  // namespace
+}  // namespace salvage
