@@ -16,11 +16,13 @@ inline constexpr std::string_view kStandardInputSaveName = "stdin.txt";
 
 // What to write for each FILE (all sections, the list of names, or one section) and where.
 struct Options {
-    std::vector<std::string> files;
+    std::vector<std::string> files{};
     bool list = false;
-    std::optional<std::string> section;
-    std::optional<std::filesystem::path> output;
-    std::optional<std::filesystem::path> outputDir;
+    std::optional<std::string> section{};
+    std::optional<std::filesystem::path> output{};
+    std::optional<std::filesystem::path> outputDir{};
+
+    bool operator==(const Options&) const = default;
 };
 
 // The command line read: either options to run with, or an exit status with what to show

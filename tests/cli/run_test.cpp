@@ -1,0 +1,281 @@
+#include "run.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli_test_support.h"
+#include "salvage/reader.h"
+
+namespace qlv::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Descriptor;
+using testing::readFile;
+using testing::sectionLine;
+using testing::TempDir;
+using testing::writeFile;
+
+const std::string kRefused(salvage::kRefusedMessage);
+
+// The text of a section stays byte for byte, its own CR LF included.
+const std::string kLetter = "<?xml version=\"1.0\"?>\r\n<Doc>\r\n" +
+                            sectionLine("One", "Hello\r\nworld") + sectionLine("Two", "Bye") +
+                            "</Doc>\n";
+const std::string kLetterExport = "Section: One\nHello\r\nworld\n\nSection: Two\nBye\n\n";
+const std::string kSecond = "<?xml ?>\n" + sectionLine("Only", "Text");
+const std::string kSecondExport = "Section: Only\nText\n\n";
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class RunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeFile(dir / "letter.qlx", kLetter);
+        writeFile(dir / "second.qll", kSecond);
+        writeFile(dir / "notes.txt", "Shopping: milk, bread\n");
+        writeFile(dir / "no-sections.qlx", "<?xml version=\"1.0\"?>\n<Doc></Doc>\n");
+    }
+
+    // FILE names are taken inside the test's folder; "-" and absolute paths stay as they are.
+    std::string path(const std::string& file) const {
+        return file == "-" || fs::path(file).is_absolute() ? file : (dir / file).string();
+    }
+
+    std::string errorLine(const std::string& file, const std::string& message) const {
+        return "qlvodadov-cli: " + (file == "-" ? "standard input" : path(file)) + ": " + message +
+               "\n";
+    }
+
+    Outcome run(Options options, const std::string& standardInput = "",
+                const fs::path& standardOutput = {}) {
+        for (std::string& file : options.files) {
+            file = path(file);
+        }
+        writeFile(dir / "stdin", standardInput);
+        Descriptor in(dir / "stdin", O_RDONLY);
+        const fs::path outPath = standardOutput.empty() ? dir / "stdout" : standardOutput;
+        Descriptor out(outPath, O_WRONLY | O_CREAT | O_TRUNC);
+        std::ostringstream errors;
+        const int status = cli::run(options, {in.get(), out.get(), errors});
+        return {status, standardOutput.empty() ? readFile(outPath) : "", errors.str()};
+    }
+
+    TempDir dir;
+};
+
+struct StandardOutputCase {
+    const char* what;
+    Options options;
+    std::string standardInput;
+    int status;
+    std::string out;
+    std::vector<std::pair<std::string, std::string>> errors;  // FILE, message
+};
+
+TEST_F(RunTest, EachFileIsWrittenToStandardOutputInTurn) {
+    const std::vector<StandardOutputCase> cases = {
+        {"all sections", {.files = {"letter.qlx"}}, "", 0, kLetterExport, {}},
+        {"names", {.files = {"letter.qlx"}, .list = true}, "", 0, "One\nTwo\n", {}},
+        {"one section, nothing added",
+         {.files = {"letter.qlx"}, .section = "One"},
+         "",
+         0,
+         "Hello\r\nworld",
+         {}},
+        {"names compare byte for byte",
+         {.files = {"letter.qlx"}, .section = "one"},
+         "",
+         1,
+         "",
+         {{"letter.qlx", "no section named \"one\""}}},
+        {"a missing section does not stop the others",
+         {.files = {"letter.qlx", "second.qll"}, .section = "Only"},
+         "",
+         1,
+         "Text",
+         {{"letter.qlx", "no section named \"Only\""}}},
+        {"a refused document between two good ones",
+         {.files = {"letter.qlx", "notes.txt", "second.qll"}},
+         "",
+         1,
+         kLetterExport + kSecondExport,
+         {{"notes.txt", kRefused}}},
+        {"an unreadable file",
+         {.files = {"missing.qlx", "second.qll"}},
+         "",
+         1,
+         kSecondExport,
+         {{"missing.qlx", "No such file or directory"}}},
+        {"a folder", {.files = {"/"}}, "", 1, "", {{"/", "Is a directory"}}},
+        {"standard input", {.files = {"-"}}, kLetter, 0, kLetterExport, {}},
+        {"standard input refused",
+         {.files = {"-", "second.qll"}},
+         "Dear diary",
+         1,
+         kSecondExport,
+         {{"-", kRefused}}},
+        {"a document with no sections", {.files = {"no-sections.qlx"}}, "", 0, "", {}},
+    };
+    for (const StandardOutputCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome outcome = run(c.options, c.standardInput);
+        std::string expectedErrors;
+        for (const auto& [file, message] : c.errors) {
+            expectedErrors += errorLine(file, message);
+        }
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.out, c.out);
+        EXPECT_EQ(outcome.err, expectedErrors);
+    }
+}
+
+TEST_F(RunTest, ALargeDocumentComesOutByteForByte) {
+    // Many small pieces and one far larger than any write buffer.
+    std::string document = "<?xml ?>\n";
+    std::string expected;
+    for (int i = 0; i < 2000; ++i) {
+        const std::string name = "Part " + std::to_string(i);
+        const std::string text = i == 1000 ? std::string(3'000'000, 'x') : "text " + name;
+        document += sectionLine(name, text);
+        expected += "Section: " + name + "\n" + text + "\n\n";
+    }
+    writeFile(dir / "large.qlx", document);
+    const Outcome outcome = run({.files = {"large.qlx"}});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(outcome.out == expected)
+        << "output differs; sizes " << outcome.out.size() << " and " << expected.size();
+}
+
+TEST_F(RunTest, AFailedWriteToStandardOutputIsReportedOnceAndEndsTheRun) {
+    const Outcome outcome = run({.files = {"letter.qlx", "notes.txt"}}, "", "/dev/full");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "qlvodadov-cli: standard output: No space left on device\n");
+}
+
+TEST_F(RunTest, OutputFileHoldsWhatStandardOutputWouldHold) {
+    writeFile(dir / "out.txt", "an older export that is longer than the new one\n");
+    const Outcome outcome = run({.files = {"letter.qlx"}, .output = dir / "out.txt"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(readFile(dir / "out.txt"), kLetterExport);
+}
+
+TEST_F(RunTest, AFailedOutputFileLeavesNoTraceAndIsReported) {
+    struct Case {
+        fs::path destination;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {dir / "letter.qlx" / "out.txt", "Not a directory"},
+        {dir / "nowhere" / "out.txt", "No such file or directory"},
+        {"/dev/full", "No space left on device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.destination);
+        const Outcome outcome = run({.files = {"letter.qlx"}, .output = c.destination});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err, "qlvodadov-cli: " + c.destination.string() + ": " + c.reason + "\n");
+        EXPECT_EQ(readFile(dir / "letter.qlx"), kLetter);
+        EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    }
+    // Nothing but the test's own files: no temporary file left behind.
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 6u);  // four documents, stdin, stdout
+}
+
+TEST_F(RunTest, NothingIsWrittenForARefusedDocumentAndAnExistingFileStays) {
+    writeFile(dir / "out.txt", "keep me");
+    const Outcome outcome = run({.files = {"notes.txt"}, .output = dir / "out.txt"});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, errorLine("notes.txt", kRefused));
+    EXPECT_EQ(readFile(dir / "out.txt"), "keep me");
+}
+
+TEST_F(RunTest, ADocumentBeingReadIsNeverReplacedByItsExport) {
+    const Outcome outcome = run({.files = {"letter.qlx"}, .output = dir / "letter.qlx"});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err,
+              errorLine("letter.qlx", "not written: it is one of the documents being read"));
+    EXPECT_EQ(readFile(dir / "letter.qlx"), kLetter);
+
+    // Also when it arrives on standard input.
+    const Descriptor in(dir / "letter.qlx", O_RDONLY);
+    std::ostringstream errors;
+    const Options options{.files = {"-"}, .output = dir / "letter.qlx"};
+    EXPECT_EQ(cli::run(options, {in.get(), -1, errors}), 1);
+    EXPECT_EQ(readFile(dir / "letter.qlx"), kLetter);
+}
+
+TEST_F(RunTest, OutputDirGetsOneFileForEachDocumentUnderItsSaveAllName) {
+    fs::create_directory(dir / "out");
+    writeFile(dir / "Draft.QLX.qll", kSecond);
+    const Outcome outcome =
+        run({.files = {"letter.qlx", "Draft.QLX.qll", "-", "notes.txt"}, .outputDir = dir / "out"},
+            kSecond);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, errorLine("notes.txt", kRefused));
+    std::vector<std::pair<std::string, std::string>> written;
+    for (const auto& entry : fs::directory_iterator(dir / "out")) {
+        written.emplace_back(entry.path().filename().string(), readFile(entry.path()));
+    }
+    std::sort(written.begin(), written.end());
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Draft.txt", kSecondExport}, {"letter.txt", kLetterExport}, {"stdin.txt", kSecondExport}};
+    EXPECT_EQ(written, expected);
+}
+
+TEST_F(RunTest, OutputDirNamesStayInsideTheFolder) {
+    fs::create_directory(dir / "out");
+    writeFile(dir /
+                  "back\\slash\nand\x01"
+                  "control.qlx",
+              kSecond);
+    const Outcome outcome = run({.files = {"back\\slash\nand\x01"
+                                           "control.qlx"},
+                                 .outputDir = dir / "out"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(readFile(dir / "out" / "back_slash_and_control.txt"), kSecondExport);
+}
+
+TEST_F(RunTest, OutputDirTakesTheChosenSection) {
+    fs::create_directory(dir / "out");
+    const Outcome outcome =
+        run({.files = {"letter.qlx"}, .section = "Two", .outputDir = dir / "out"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(readFile(dir / "out" / "letter.txt"), "Bye");
+}
+
+TEST_F(RunTest, TwoDocumentsWithOneOutputNameAreRefusedBeforeAnythingIsWritten) {
+    fs::create_directory(dir / "out");
+    fs::create_directory(dir / "copy");
+    writeFile(dir / "copy" / "letter.qll", kSecond);
+    const Outcome outcome =
+        run({.files = {"second.qll", "letter.qlx", "copy/letter.qll"}, .outputDir = dir / "out"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.err, "qlvodadov-cli: " + path("letter.qlx") + " and " +
+                               path("copy/letter.qll") + " would both be written to " +
+                               (dir / "out" / "letter.txt").string() + "\n");
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+}  // namespace
+}  // namespace qlv::cli
