@@ -18,10 +18,11 @@
 namespace qlv::cli {
 namespace {
 
+// Two paths name the same file when device and inode agree (links, "./x", "../dir/x").
 using FileIdentity = std::pair<dev_t, ino_t>;
 
-std::optional<FileIdentity> identityOf(const struct stat& status) {
-    return FileIdentity{status.st_dev, status.st_ino};
+FileIdentity identityOf(const struct stat& status) {
+    return {status.st_dev, status.st_ino};
 }
 
 std::optional<FileIdentity> identityOfPath(const std::filesystem::path& path) {

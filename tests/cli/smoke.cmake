@@ -2,8 +2,8 @@
 #   cmake -DCASE=<case> -DPROGRAM=<qlvodadov-cli> -DVERSION=<x.y.z> -DSAMPLES=<samples dir>
 #         -DWORK_DIR=<scratch dir> -P smoke.cmake
 
-
 cmake_minimum_required(VERSION 3.25)
+
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
 set(stdout_file "${WORK_DIR}/stdout")
