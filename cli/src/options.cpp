@@ -28,6 +28,10 @@ Where it goes: standard output, or with --output PATH that file (one FILE only),
 write leaves the destination as it was. Two FILEs that would share one destination are refused.
 --list cannot be combined with --section, nor --output with --output-dir.
 
+--report adds, on standard error, a salvage report for each document read: lines read,
+section lines found, lines that look like sections but were skipped, sections whose Base64 was
+damaged or whose text is not valid UTF-8, and names that occurred more than once.
+
 Exit status: 0 when every FILE was read and written, 1 when any FILE was refused, unreadable
 or could not be written (the remaining FILEs are still processed), 2 for a usage error.)";
 
@@ -68,6 +72,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     CLI::Option* outputDirOption =
         app.add_option("-d,--output-dir", outputDir, "Write each FILE to DIR/NAME.txt")
             ->type_name("DIR");
+    app.add_flag("-r,--report", options.report,
+                 "Also tell on standard error what was found and what was damaged");
     listOption->excludes(sectionOption);
     outputOption->excludes(outputDirOption);
 

@@ -21,6 +21,7 @@ struct Options {
     std::optional<std::string> section{};
     std::optional<std::filesystem::path> output{};
     std::optional<std::filesystem::path> outputDir{};
+    bool report = false;
 
     bool operator==(const Options&) const = default;
 };

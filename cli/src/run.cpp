@@ -13,6 +13,7 @@
 #include "document_output.h"
 #include "exit_status.h"
 #include "salvage/reader.h"
+#include "salvage/report_text.h"
 #include "salvage/text_file.h"
 
 namespace qlv::cli {
@@ -99,6 +100,9 @@ class Runner {
             case salvage::ReadStatus::Accepted:
                 break;
         }
+        if (options_.report) {
+            describe(subject, result.document);
+        }
         const DocumentOutput output = selectOutput(result.document, options_);
         if (output.error) {
             fail(subject, *output.error);
@@ -112,6 +116,19 @@ class Runner {
         if (!result.document.report.readError.empty()) {
             fail(subject, result.document.report.readError);
         }
+    }
+
+    // The summary as one line, then each fact of the report indented beneath it.
+    void describe(std::string_view subject, const salvage::Document& document) {
+        const std::size_t sections = document.contents.size();
+        report(std::string(subject) + ": " + salvage::summarizeReport(document.report, sections));
+        std::string details = salvage::describeReport(document.report, sections);
+        for (std::size_t start = 0; start < details.size();) {
+            const std::size_t end = details.find('\n', start);
+            streams_.errors << "  " << std::string_view(details).substr(start, end - start) << '\n';
+            start = end + 1;
+        }
+        streams_.errors << std::flush;
     }
 
     void writeStandardOutput(std::span<const std::string_view> pieces) {

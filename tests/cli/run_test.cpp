@@ -142,6 +142,24 @@ TEST_F(RunTest, EachFileIsWrittenToStandardOutputInTurn) {
     }
 }
 
+TEST_F(RunTest, ReportGoesToStandardErrorAndLeavesTheOutputAlone) {
+    writeFile(dir / "damaged.qlx", "<?xml \n" + sectionLine("A", "first") + "  " +
+                                       sectionLine("B", "b") + sectionLine("A", "again"));
+    const Outcome outcome = run({.files = {"damaged.qlx"}, .report = true});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "Section: A\nagain\n\n");
+    EXPECT_EQ(outcome.err,
+              errorLine("damaged.qlx",
+                        "1 section from 5 lines; 1 replaced by a later section, 1 section-like "
+                        "line skipped") +
+                  "  Lines read: 5\n"
+                  "  Section lines found: 2\n"
+                  "  Sections: 1\n"
+                  "  Lines that look like sections but were skipped (indented, or \"<Section\" "
+                  "not at the start): 1\n"
+                  "  Section \"A\" occurs again: its earlier text (5 bytes) was replaced\n");
+}
+
 TEST_F(RunTest, ALargeDocumentComesOutByteForByte) {
     // Many small pieces and one far larger than any write buffer.
     std::string document = "<?xml ?>\n";
