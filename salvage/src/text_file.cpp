@@ -33,6 +33,9 @@ std::optional<std::string> writeAll(int fd, std::span<const std::string_view> pi
                 }
                 return describeError(errno);
             }
+            if (written == 0) {
+                return describeError(EIO);  // no progress: retrying would loop forever
+            }
             piece.remove_prefix(static_cast<std::size_t>(written));
         }
     }
