@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <optional>
+
+namespace platform {
+
+// Asks the user where to save.
+class SaveDialog {
+  public:
+    virtual ~SaveDialog() = default;
+    // The chosen file, or nothing when the user cancelled. `nameFilter` is a file dialog
+    // filter such as "simpletext (*.txt)"; empty for none.
+    virtual std::optional<std::filesystem::path> askSavePath(const QString& nameFilter,
+                                                             const QString& defaultName) = 0;
+};
+
+// Shows a text until the user dismisses it.
+class MessageBox {
+  public:
+    virtual ~MessageBox() = default;
+    virtual void show(const QString& text) = 0;
+};
+
+// The alert sound.
+class Beeper {
+  public:
+    virtual ~Beeper() = default;
+    virtual void beep() = 0;
+};
+
+// What the windows need of the platform, handed to them when they are made.
+struct Services {
+    SaveDialog& saveDialog;
+    MessageBox& messageBox;
+    Beeper& beeper;
+};
+
+}  // namespace platform

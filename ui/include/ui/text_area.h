@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class QPlainTextEdit;
+class QWidget;
+
+namespace ui {
+
+// A bordered plain-text area, black on white, that wraps at its width, scrolls only
+// vertically and leaves the Tab key to move the focus.
+QPlainTextEdit* makeTextArea(QWidget* parent, const QString& objectName);
+
+}  // namespace ui

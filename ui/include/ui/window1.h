@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QMainWindow>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filetypes/registry.h"
+#include "platform/services.h"
+#include "salvage/section_map.h"
+
+class QAction;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+
+// The main window: drop a document on the list, read and edit its sections, save them.
+class Window1 final : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit Window1(platform::Services services,
+                     filetypes::Registry& registry = filetypes::Registry::global());
+    ~Window1() override;
+
+    // The open main window, or a new one made with the application's services. Throws
+    // std::logic_error when there is no application object.
+    static Window1* instance();
+    static void release();
+
+    // Reads a document. True when it was accepted: `contents` and `filename` are then the
+    // new document's. False when it was refused: nothing changed.
+    bool parseFile(const std::filesystem::path& file);
+    // Lists the section names of `contents`; clears the text area and the selection.
+    void displayFile();
+
+    // The section map, absent until the first accepted document.
+    const std::optional<salvage::SectionMap>& contents() const { return contents_; }
+    const std::string& filename() const { return filename_; }
+
+    // The file types the list takes drops of, resolved when the list was set up.
+    const std::vector<filetypes::RegisteredType>& acceptedFileTypes() const {
+        return acceptedFileTypes_;
+    }
+
+    // Handlers, named after the control and its event.
+    void sectionList_Open();
+    void sectionList_DropObject(const std::filesystem::path& file);
+    void sectionList_Change();
+    void saveAllButton_Action();
+    void saveOneButton_Action();
+    void Event_MouseMove(int x, int y);
+    void Event_EnableMenuItems();
+    bool FileSaveAllSections_Action();
+    bool FileSaveJustThisSection_Action();
+    bool HelpTechnicalDetails_Action();
+
+    QAction* HelpTechnicalDetails() const;
+    QAction* FileSaveJustThisSection() const;
+    QAction* FileSaveAllSections() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    struct SaveAvailability {
+        bool all;
+        bool one;
+    };
+
+    void Layout();
+    void CreateControls();
+    void AddMenuHandlers();
+    void watchPointer();
+
+    // Absent before the first document: the save commands then keep their states.
+    std::optional<SaveAvailability> saveAvailability() const;
+    std::optional<std::size_t> selectedSection() const;
+    std::string sectionTextBytes() const;
+    void showRefusal(const std::filesystem::path& file);
+    std::optional<std::filesystem::path> askSavePath(std::string_view defaultName);
+    void save(const std::filesystem::path& file, std::span<const std::string_view> pieces);
+
+    platform::Services services_;
+    filetypes::Registry& registry_;
+
+    std::optional<salvage::SectionMap> contents_;
+    std::string filename_;
+    // Why the last refused document could not be read at all; empty when it was read.
+    std::string unreadableReason_;
+    // The section whose text fills the text area, while one does.
+    std::optional<std::size_t> shownSection_;
+    std::vector<filetypes::RegisteredType> acceptedFileTypes_;
+
+    QLabel* StaticText1 = nullptr;
+    QPlainTextEdit* sectionText = nullptr;
+    QTreeWidget* sectionList = nullptr;
+    QPushButton* saveAllButton = nullptr;
+    QPushButton* saveOneButton = nullptr;
+};

@@ -1,0 +1,47 @@
+#include "ui/help_window.h"
+
+#include <QPlainTextEdit>
+#include <QPointer>
+
+#include "ui/edge_lock_layout.h"
+#include "ui/text_area.h"
+
+namespace {
+QPointer<helpWindow> openInstance;
+}
+
+helpWindow* helpWindow::instance() {
+    if (openInstance.isNull()) {
+        openInstance = new helpWindow;
+    }
+    return openInstance.data();
+}
+
+void helpWindow::release() {
+    delete openInstance.data();
+}
+
+helpWindow::helpWindow() : QWidget(nullptr, Qt::Window) {
+    Layout();
+    CreateControls();
+}
+
+void helpWindow::Layout() {
+    setObjectName(QStringLiteral("helpWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Technical Details"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setMaximumSize(32000, 32000);
+}
+
+void helpWindow::CreateControls() {
+    auto* layout = new ui::EdgeLockLayout(this, QSize(300, 300), QSize(64, 64));
+    editField1_ = ui::makeTextArea(this, QStringLiteral("EditField1"));
+    editField1_->setReadOnly(true);
+    editField1_->setPlainText(ui::technicalDetailsText());
+    layout->addWidget(editField1_, QRect(20, 14, 260, 266),
+                      ui::LockLeft | ui::LockTop | ui::LockRight | ui::LockBottom);
+    resize(300, 300);
+}

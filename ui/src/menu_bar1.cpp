@@ -1,0 +1,113 @@
+#include "ui/menu_bar1.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPointer>
+#include <initializer_list>
+
+#include "ui/edit_commands.h"
+
+namespace {
+
+QPointer<MenuBar1> implicitInstance;
+
+struct ItemSpec {
+    const char* name;
+    const char* text;  // "-" for a separator
+    const char* shortcut;
+    // False: only the main window's enabling rules enable the item; it starts disabled.
+    bool autoEnable = true;
+    QAction::MenuRole role = QAction::NoRole;
+};
+
+QMenu* buildMenu(QMenuBar* bar, const char* name, const char* title,
+                 std::initializer_list<ItemSpec> items) {
+    auto* menu = new QMenu(QString::fromUtf8(title), bar);
+    menu->setObjectName(QString::fromUtf8(name));
+    menu->menuAction()->setObjectName(QString::fromUtf8(name));
+    bar->addMenu(menu);
+    for (const ItemSpec& spec : items) {
+        auto* action = new QAction(menu);
+        action->setObjectName(QString::fromUtf8(spec.name));
+        action->setProperty("AutoEnable", spec.autoEnable);
+        action->setEnabled(spec.autoEnable);
+        if (QString::fromUtf8(spec.text) == QLatin1String("-")) {
+            action->setSeparator(true);
+        } else {
+            action->setText(QString::fromUtf8(spec.text));
+            action->setShortcut(QKeySequence(QString::fromUtf8(spec.shortcut)));
+            action->setMenuRole(spec.role);
+        }
+        menu->addAction(action);
+    }
+    return menu;
+}
+
+}  // namespace
+
+MenuBar1* MenuBar1::instance() {
+    if (implicitInstance.isNull()) {
+        implicitInstance = new MenuBar1;
+    }
+    return implicitInstance.data();
+}
+
+void MenuBar1::release() {
+    delete implicitInstance.data();
+}
+
+MenuBar1::MenuBar1() {
+    setObjectName(QStringLiteral("MenuBar1"));
+    Untitled0();
+    Untitled1();
+    Untitled2();
+}
+
+// "Cmd" is Ctrl and "Option" is Alt here.
+void MenuBar1::Untitled0() {
+    fileMenu_ =
+        buildMenu(this, "FileMenu", "&File",
+                  {
+                      {"FileSaveAllSections", "Save All Sections...", "Ctrl+S", false},
+                      {"FileSaveJustThisSection", "Save Just This Section...", "Ctrl+Alt+S", false},
+                      {"UntitledSeparator", "-", ""},
+                      {"FileQuit", "&Quit", "Ctrl+Q", true, QAction::QuitRole},
+                      {"FileAboutQLVodadov", "About QL Vodadov...", "", true, QAction::AboutRole},
+                  });
+    // Leaves the event loop without asking windows to close: the main window cannot be
+    // closed, only quit.
+    connect(item(QStringLiteral("FileQuit")), &QAction::triggered, this,
+            [] { QCoreApplication::exit(0); });
+}
+
+void MenuBar1::Untitled1() {
+    editMenu_ = buildMenu(this, "EditMenu", "&Edit",
+                          {
+                              {"EditUndo", "&Undo", "Ctrl+Z"},
+                              {"UntitledMenu1", "-", ""},
+                              {"EditCut", "Cu&t", "Ctrl+X"},
+                              {"EditCopy", "&Copy", "Ctrl+C"},
+                              {"EditPaste", "&Paste", "Ctrl+V"},
+                              {"EditClear", "&Delete", ""},
+                              {"UntitledMenu0", "-", ""},
+                              {"EditSelectAll", "Select &All", "Ctrl+A"},
+                          });
+    editCommands_ = new ui::EditCommands(
+        {item(QStringLiteral("EditUndo")), item(QStringLiteral("EditCut")),
+         item(QStringLiteral("EditCopy")), item(QStringLiteral("EditPaste")),
+         item(QStringLiteral("EditClear")), item(QStringLiteral("EditSelectAll"))},
+        this);
+    connect(editMenu_, &QMenu::aboutToShow, editCommands_, &ui::EditCommands::update);
+}
+
+void MenuBar1::Untitled2() {
+    helpMenu_ = buildMenu(this, "HelpMenu", "Help",
+                          {
+                              {"HelpTechnicalDetails", "Technical Details...", ""},
+                          });
+}
+
+QAction* MenuBar1::item(const QString& name) const {
+    return findChild<QAction*>(name);
+}

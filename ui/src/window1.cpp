@@ -1,0 +1,394 @@
+#include "ui/window1.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QTreeWidget>
+#include <stdexcept>
+
+#include "filetypes/file_types.h"
+#include "platform/paths.h"
+#include "salvage/export.h"
+#include "salvage/reader.h"
+#include "salvage/text_file.h"
+#include "ui/app.h"
+#include "ui/edge_lock_layout.h"
+#include "ui/file_drop_target.h"
+#include "ui/help_window.h"
+#include "ui/menu_bar1.h"
+#include "ui/text_area.h"
+
+namespace {
+
+QPointer<Window1> openInstance;
+
+constexpr int kSectionRole = Qt::UserRole;  // a row's index into the section map
+
+const QString kIntroduction = QStringLiteral(
+    "QL Vodadov is a simple program for extracting the basic text from corrupt .qlx "
+    "(Quillora 1.5) or .qll (Quillora Light) files. Simply drag a Quillora file to the "
+    "listbox on the left to see its recovered contents.");
+
+QString fromBytes(std::string_view bytes) {
+    return platform::fromUtf8Bytes(bytes);
+}
+
+}  // namespace
+
+Window1::Window1(platform::Services services, filetypes::Registry& registry)
+    : QMainWindow(nullptr), services_(services), registry_(registry) {
+    Layout();
+    CreateControls();
+    AddMenuHandlers();
+    watchPointer();
+    show();
+}
+
+Window1::~Window1() = default;
+
+Window1* Window1::instance() {
+    if (openInstance.isNull()) {
+        App* app = App::instance();
+        if (app == nullptr) {
+            throw std::logic_error("The main window needs the application object");
+        }
+        openInstance = new Window1(app->services());
+    }
+    return openInstance.data();
+}
+
+void Window1::release() {
+    delete openInstance.data();
+}
+
+void Window1::Layout() {
+    setMenuBar(MenuBar1::instance());
+    setObjectName(QStringLiteral("Window1"));
+    setWindowTitle(QStringLiteral("QL Vodadov"));
+    // No close button and no maximise button: the window lives for the whole run.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
+    setMaximumSize(32000, 32000);
+}
+
+void Window1::CreateControls() {
+    auto* content = new QWidget(this);
+    content->setObjectName(QStringLiteral("content"));
+    auto* layout = new ui::EdgeLockLayout(content, QSize(600, 432), QSize(400, 300));
+    setCentralWidget(content);
+    using ui::LockBottom, ui::LockLeft, ui::LockRight, ui::LockTop;
+
+    StaticText1 = new QLabel(kIntroduction, content);
+    StaticText1->setObjectName(QStringLiteral("StaticText1"));
+    StaticText1->setWordWrap(true);
+    StaticText1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    StaticText1->setTextFormat(Qt::PlainText);
+    QFont small = StaticText1->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    StaticText1->setFont(small);
+    QPalette black = StaticText1->palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+    StaticText1->setPalette(black);
+    layout->addWidget(StaticText1, QRect(20, 14, 507, 49), LockLeft | LockTop | LockRight);
+
+    sectionText = ui::makeTextArea(content, QStringLiteral("sectionText"));
+    layout->addWidget(sectionText, QRect(187, 75, 393, 305),
+                      LockLeft | LockTop | LockRight | LockBottom);
+
+    sectionList = new QTreeWidget(content);
+    sectionList->setObjectName(QStringLiteral("sectionList"));
+    sectionList->setColumnCount(1);
+    sectionList->setHeaderLabels({QStringLiteral("Sections")});
+    sectionList->setRootIsDecorated(false);
+    sectionList->setItemsExpandable(false);
+    sectionList->setUniformRowHeights(true);  // keeps tens of thousands of rows quick
+    sectionList->setSelectionMode(QAbstractItemView::SingleSelection);
+    sectionList->setSortingEnabled(false);
+    sectionList->setDragEnabled(false);
+    sectionList->setDragDropMode(QAbstractItemView::NoDragDrop);
+    sectionList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sectionList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    sectionList->header()->setSectionsClickable(false);
+    sectionList->header()->setSectionsMovable(false);
+    sectionList->header()->setSectionResizeMode(QHeaderView::Stretch);
+    layout->addWidget(sectionList, QRect(20, 75, 155, 305), LockLeft | LockTop | LockBottom);
+    sectionList_Open();
+    connect(sectionList, &QTreeWidget::itemSelectionChanged, this, &Window1::sectionList_Change);
+
+    saveAllButton = new QPushButton(QStringLiteral("Save All Sections..."), content);
+    saveAllButton->setObjectName(QStringLiteral("saveAllButton"));
+    saveAllButton->setEnabled(false);
+    saveAllButton->setAutoDefault(false);
+    layout->addWidget(saveAllButton, QRect(20, 392, 155, 20), LockLeft | LockBottom);
+    connect(saveAllButton, &QPushButton::clicked, this, &Window1::saveAllButton_Action);
+
+    saveOneButton = new QPushButton(QStringLiteral("Save Just This Section..."), content);
+    saveOneButton->setObjectName(QStringLiteral("saveOneButton"));
+    saveOneButton->setEnabled(false);
+    saveOneButton->setAutoDefault(false);
+    layout->addWidget(saveOneButton, QRect(380, 392, 200, 20), LockRight | LockBottom);
+    connect(saveOneButton, &QPushButton::clicked, this, &Window1::saveOneButton_Action);
+
+    // The save commands are kept current as the text changes, so that their shortcuts act
+    // exactly when the menu would show them enabled.
+    connect(sectionText, &QPlainTextEdit::textChanged, this, &Window1::Event_EnableMenuItems);
+
+    resize(600, 432 + menuBar()->sizeHint().height());
+}
+
+void Window1::AddMenuHandlers() {
+    connect(FileSaveAllSections(), &QAction::triggered, this, &Window1::FileSaveAllSections_Action);
+    connect(FileSaveJustThisSection(), &QAction::triggered, this,
+            &Window1::FileSaveJustThisSection_Action);
+    connect(HelpTechnicalDetails(), &QAction::triggered, this,
+            &Window1::HelpTechnicalDetails_Action);
+    auto* bar = static_cast<MenuBar1*>(menuBar());
+    connect(bar->fileMenu(), &QMenu::aboutToShow, this, &Window1::Event_EnableMenuItems);
+    connect(bar->helpMenu(), &QMenu::aboutToShow, this, &Window1::Event_EnableMenuItems);
+    Event_EnableMenuItems();
+}
+
+// Pointer movement over any control counts as movement in the window, so that reaching a
+// button updates it before it can be clicked. Disabled controls get no mouse events of their
+// own, but their event filters still see them.
+void Window1::watchPointer() {
+    const auto watch = [this](QWidget* widget) {
+        widget->setMouseTracking(true);
+        widget->installEventFilter(this);
+    };
+    watch(this);
+    for (QWidget* child : findChildren<QWidget*>()) {
+        watch(child);
+    }
+}
+
+bool Window1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        const auto* move = static_cast<QMouseEvent*>(event);
+        const QPoint position = mapFromGlobal(move->globalPosition().toPoint());
+        Event_MouseMove(position.x(), position.y());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Window1::closeEvent(QCloseEvent* event) {
+    // Without a close button the window still gets the window manager's close request; it
+    // stays open until the program quits.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+QAction* Window1::HelpTechnicalDetails() const {
+    return static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("HelpTechnicalDetails"));
+}
+
+QAction* Window1::FileSaveJustThisSection() const {
+    return static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileSaveJustThisSection"));
+}
+
+QAction* Window1::FileSaveAllSections() const {
+    return static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileSaveAllSections"));
+}
+
+// --- the document -------------------------------------------------------------------------
+
+bool Window1::parseFile(const std::filesystem::path& file) {
+    salvage::ParseResult result = salvage::parseFile(file);
+    if (!result.accepted()) {
+        unreadableReason_ =
+            result.status == salvage::ReadStatus::Unreadable ? result.reason : std::string();
+        return false;
+    }
+    contents_ = std::move(result.document.contents);
+    filename_ = std::move(result.document.filename);
+    unreadableReason_.clear();
+    if (!result.document.report.readError.empty()) {
+        // Accepted, but cut short: the user must not take the list for the whole document.
+        services_.messageBox.show(
+            QStringLiteral("Only part of %1 could be read: %2\nThe sections found before that "
+                           "are shown.")
+                .arg(platform::toQString(file), fromBytes(result.document.report.readError)));
+    }
+    return true;
+}
+
+void Window1::displayFile() {
+    sectionList->clear();
+    sectionText->clear();
+    shownSection_.reset();
+    if (!contents_) {
+        return;
+    }
+    QList<QTreeWidgetItem*> rows;
+    try {
+        rows.reserve(static_cast<qsizetype>(contents_->size()));
+        for (std::size_t index = 0; index < contents_->size(); ++index) {
+            auto* row = new QTreeWidgetItem(QStringList{fromBytes((*contents_)[index].name)});
+            row->setData(0, kSectionRole, QVariant::fromValue<qulonglong>(index));
+            rows.append(row);
+        }
+    } catch (...) {
+        qDeleteAll(rows);
+        throw;
+    }
+    sectionList->addTopLevelItems(rows);  // one batch: no per-row relayout
+    Event_EnableMenuItems();
+}
+
+std::optional<std::size_t> Window1::selectedSection() const {
+    const QList<QTreeWidgetItem*> selected = sectionList->selectedItems();
+    if (selected.isEmpty() || !contents_) {
+        return std::nullopt;
+    }
+    const auto index =
+        static_cast<std::size_t>(selected.front()->data(0, kSectionRole).toULongLong());
+    if (index >= contents_->size()) {
+        return std::nullopt;
+    }
+    return index;
+}
+
+// --- handlers -------------------------------------------------------------------------------
+
+void Window1::sectionList_Open() {
+    acceptedFileTypes_ = registry_.resolve(FileTypes::All);
+    new ui::FileDropTarget(
+        sectionList->viewport(),
+        [this](const std::filesystem::path& file) {
+            const std::string name = file.filename().string();
+            return std::ranges::any_of(acceptedFileTypes_,
+                                       [&name](const auto& type) { return type.matches(name); });
+        },
+        [this](const std::filesystem::path& file) { sectionList_DropObject(file); });
+}
+
+void Window1::sectionList_DropObject(const std::filesystem::path& file) {
+    if (parseFile(file)) {
+        displayFile();
+        return;
+    }
+    showRefusal(file);
+}
+
+void Window1::showRefusal(const std::filesystem::path& file) {
+    services_.beeper.beep();
+    QString message = fromBytes(salvage::kRefusedMessage);
+    if (!unreadableReason_.empty()) {
+        message += QStringLiteral("\n\n") + platform::toQString(file) + QStringLiteral(": ") +
+                   fromBytes(unreadableReason_);
+    }
+    services_.messageBox.show(message);
+}
+
+void Window1::sectionList_Change() {
+    shownSection_ = selectedSection();
+    if (shownSection_) {
+        sectionText->setPlainText(fromBytes((*contents_)[*shownSection_].text));
+    } else {
+        sectionText->clear();
+    }
+    // From here on, a change is the user's edit.
+    sectionText->document()->setModified(false);
+}
+
+// What the text area holds, as bytes. Until the user edits it, that is the section's own
+// text, byte for byte, even where it is not valid UTF-8 and shows as U+FFFD.
+std::string Window1::sectionTextBytes() const {
+    if (shownSection_ && contents_ && !sectionText->document()->isModified()) {
+        return (*contents_)[*shownSection_].text;
+    }
+    QString text = sectionText->document()->toRawText();  // keeps no-break spaces
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text.toUtf8().toStdString();
+}
+
+std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defaultName) {
+    std::string filter;
+    if (filetypes::FileType* simpletext = FileTypes::Simpletext()) {
+        filter = registry_.nameFilter(static_cast<std::string>(*simpletext));
+    }
+    return services_.saveDialog.askSavePath(QString::fromStdString(filter), fromBytes(defaultName));
+}
+
+void Window1::save(const std::filesystem::path& file, std::span<const std::string_view> pieces) {
+    if (auto error = kestLibrary::writeText(file, pieces)) {
+        services_.messageBox.show(QStringLiteral("The file was not saved.\n\n") +
+                                  fromBytes(error->message()));
+    }
+}
+
+void Window1::saveAllButton_Action() {
+    if (!contents_) {
+        return;
+    }
+    const auto file = askSavePath(salvage::defaultSaveAllName(filename_));
+    if (!file) {
+        return;
+    }
+    const std::vector<std::string_view> pieces = salvage::exportPieces(*contents_);
+    save(*file, pieces);
+}
+
+void Window1::saveOneButton_Action() {
+    const auto selected = selectedSection();
+    const std::string_view name = selected ? std::string_view((*contents_)[*selected].name) : "";
+    const auto file = askSavePath(salvage::defaultSaveOneName(name));
+    if (!file) {
+        return;
+    }
+    const std::string text = sectionTextBytes();
+    const std::string_view pieces[] = {text};
+    save(*file, pieces);
+}
+
+std::optional<Window1::SaveAvailability> Window1::saveAvailability() const {
+    if (!contents_) {
+        return std::nullopt;
+    }
+    return SaveAvailability{!contents_->empty(), !sectionText->document()->isEmpty()};
+}
+
+void Window1::Event_MouseMove(int, int) {
+    if (const auto available = saveAvailability()) {
+        saveAllButton->setEnabled(available->all);
+        saveOneButton->setEnabled(available->one);
+    }
+}
+
+void Window1::Event_EnableMenuItems() {
+    HelpTechnicalDetails()->setEnabled(true);
+    if (const auto available = saveAvailability()) {
+        FileSaveAllSections()->setEnabled(available->all);
+        FileSaveJustThisSection()->setEnabled(available->one);
+    }
+}
+
+// The menu commands run the buttons' handlers even while a button still shows an older,
+// disabled state: the command's own enabling is current.
+bool Window1::FileSaveAllSections_Action() {
+    saveAllButton_Action();
+    return false;
+}
+
+bool Window1::FileSaveJustThisSection_Action() {
+    saveOneButton_Action();
+    return false;
+}
+
+bool Window1::HelpTechnicalDetails_Action() {
+    helpWindow* help = helpWindow::instance();
+    help->show();
+    help->raise();
+    help->activateWindow();
+    return false;
+}
