@@ -1,0 +1,491 @@
+#include <QHeaderView>
+#include <QLabel>
+#include <QScrollBar>
+
+#include "filetypes/file_types.h"
+#include "salvage/export.h"
+#include "salvage/reader.h"
+#include "ui/help_window.h"
+#include "window_fixture.h"
+
+using ui_test::SectionSpec;
+using ui_test::WindowFixture;
+
+Q_DECLARE_METATYPE(std::vector<SectionSpec>)
+
+namespace {
+
+const std::vector<SectionSpec> kLetter = {{"Heading", "From the coast"},
+                                          {"Greeting", "Dear Ingrid,"},
+                                          {"Empty", ""},
+                                          {"Closing", "Yours"}};
+
+const QString kRefused = QString::fromUtf8(salvage::kRefusedMessage);
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { FileTypes::Initialize(); }
+    void cleanupTestCase() { FileTypes::Release(); }
+
+    void startsWithItsControlsAndNothingToSave() {
+        WindowFixture f;
+        QCOMPARE(f.window->windowTitle(), QStringLiteral("QL Vodadov"));
+        QStringList created;
+        for (QObject* child : f.window->centralWidget()->children()) {
+            if (child->isWidgetType()) {
+                created << child->objectName();
+            }
+        }
+        QCOMPARE(created, (QStringList{"StaticText1", "sectionText", "sectionList", "saveAllButton",
+                                       "saveOneButton"}));
+        const Qt::WindowFlags flags = f.window->windowFlags();
+        QVERIFY(!(flags & Qt::WindowCloseButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+        QVERIFY(f.window->findChild<QLabel*>("StaticText1")
+                    ->text()
+                    .startsWith("QL Vodadov is a simple program for extracting the basic text"));
+        QCOMPARE(f.saveAllButton()->text(), QStringLiteral("Save All Sections..."));
+        QCOMPARE(f.saveOneButton()->text(), QStringLiteral("Save Just This Section..."));
+
+        QVERIFY(!f.saveAllButton()->isEnabled());
+        QVERIFY(!f.saveOneButton()->isEnabled());
+        f.openFileMenu();
+        QVERIFY(!f.item("FileSaveAllSections")->isEnabled());
+        QVERIFY(!f.item("FileSaveJustThisSection")->isEnabled());
+        QVERIFY(f.item("HelpTechnicalDetails")->isEnabled());
+        QVERIFY(!f.window->contents().has_value());
+        QCOMPARE(f.window->filename(), std::string());
+    }
+
+    void listIsAOneColumnDropTarget() {
+        WindowFixture f;
+        QTreeWidget* list = f.list();
+        QCOMPARE(list->columnCount(), 1);
+        QCOMPARE(list->headerItem()->text(0), QStringLiteral("Sections"));
+        QVERIFY(!list->header()->isHidden());
+        QVERIFY(!list->rootIsDecorated());
+        QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+        QVERIFY(!list->isSortingEnabled());
+        QVERIFY(!list->dragEnabled());
+        QVERIFY(list->uniformRowHeights());
+        QVERIFY(list->viewport()->acceptDrops());
+        QCOMPARE(f.window->acceptedFileTypes().size(), 4u);
+    }
+
+    void textAreaIsPlainEditableAndWraps() {
+        WindowFixture f;
+        QPlainTextEdit* text = f.text();
+        QVERIFY(!text->isReadOnly());
+        QVERIFY(text->tabChangesFocus());
+        QCOMPARE(text->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QCOMPARE(text->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(text->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+
+    void controlsKeepTheirLockedEdges_data() {
+        QTest::addColumn<QSize>("requested");
+        QTest::addColumn<QSize>("content");
+        QTest::newRow("as built") << QSize(600, 432) << QSize(600, 432);
+        QTest::newRow("larger") << QSize(900, 700) << QSize(900, 700);
+        QTest::newRow("wider, shorter") << QSize(1000, 350) << QSize(1000, 350);
+        QTest::newRow("below the minimum") << QSize(120, 90) << QSize(400, 300);
+    }
+
+    void controlsKeepTheirLockedEdges() {
+        QFETCH(QSize, requested);
+        QFETCH(QSize, content);
+        WindowFixture f;
+        QWidget* area = f.window->centralWidget();
+        const int menuHeight = f.window->height() - area->height();
+        if (requested != QSize(600, 432)) {
+            f.window->resize(requested.width(), requested.height() + menuHeight);
+        }
+        QTRY_COMPARE(area->size(), content);
+        const int w = content.width();
+        const int h = content.height();
+        const auto geometry = [&](const char* name) {
+            return f.window->findChild<QWidget*>(name)->geometry();
+        };
+        QCOMPARE(geometry("StaticText1"), QRect(20, 14, w - 93, 49));
+        QCOMPARE(geometry("sectionText"), QRect(187, 75, w - 207, h - 127));
+        QCOMPARE(geometry("sectionList"), QRect(20, 75, 155, h - 127));
+        QCOMPARE(geometry("saveAllButton"), QRect(20, h - 40, 155, 20));
+        QCOMPARE(geometry("saveOneButton"), QRect(w - 220, h - 40, 200, 20));
+    }
+
+    void acceptedDocumentIsListedInItsOrder() {
+        WindowFixture f;
+        const auto outcome = f.dropDocument({{"Heading", "a"},
+                                             {"Zürich \xE2\x80\x94 day", "b"},
+                                             {"bad \xFF", "c"},
+                                             {"Heading", "d"}},
+                                            "letter.qlx.qll");
+        QVERIFY(outcome.accepted);
+        QCOMPARE(f.rowTexts(), (QStringList{"Heading", QString::fromUtf8("Zürich — day"),
+                                            QString::fromUtf8("bad \xEF\xBF\xBD")}));
+        QVERIFY(f.list()->selectedItems().isEmpty());
+        QVERIFY(f.text()->toPlainText().isEmpty());
+        QCOMPARE(f.window->filename(), std::string("letter"));
+        QCOMPARE(f.window->contents()->lookup("Heading"), std::string_view("d"));
+        QCOMPARE(f.fakes.beeper.count(), 0);
+        QVERIFY(f.fakes.messageBox.shown().isEmpty());
+    }
+
+    void aDropIsAlwaysACopy_data() {
+        QTest::addColumn<int>("possible");
+        QTest::addColumn<int>("proposed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("performed");
+        QTest::newRow("move proposed") << int(Qt::CopyAction | Qt::MoveAction)
+                                       << int(Qt::MoveAction) << true << int(Qt::CopyAction);
+        QTest::newRow("only link offered")
+            << int(Qt::LinkAction) << int(Qt::LinkAction) << true << int(Qt::LinkAction);
+        QTest::newRow("only move offered")
+            << int(Qt::MoveAction) << int(Qt::MoveAction) << false << int(Qt::IgnoreAction);
+    }
+
+    void aDropIsAlwaysACopy() {
+        QFETCH(int, possible);
+        QFETCH(int, proposed);
+        QFETCH(bool, accepted);
+        QFETCH(int, performed);
+        WindowFixture f;
+        const auto document = f.file("letter.qlx", ui_test::documentText(kLetter));
+        QMimeData data;
+        data.setUrls({ui_test::fileUrl(document)});
+        const auto outcome = ui_test::dragAndDrop(
+            f.list()->viewport(), data, Qt::DropActions(possible), Qt::DropAction(proposed));
+        QCOMPARE(outcome.accepted, accepted);
+        QCOMPARE(int(outcome.action), performed);
+        QCOMPARE(f.window->contents().has_value(), accepted);
+        QVERIFY(std::filesystem::exists(document));
+    }
+
+    void onlyTheFirstFileOfADropIsRead() {
+        WindowFixture f;
+        const auto first = f.file("first.qlx", ui_test::documentText({{"One", "1"}}));
+        const auto second = f.file("second.qlx", ui_test::documentText({{"Two", "2"}}));
+        QVERIFY(ui_test::dropFiles(f.list()->viewport(), {first, second}).accepted);
+        QCOMPARE(f.rowTexts(), QStringList{"One"});
+        QCOMPARE(f.window->filename(), std::string("first"));
+    }
+
+    void aDragWithoutAFileDoesNothing_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("text") << "text";
+        QTest::newRow("web address") << "web";
+        QTest::newRow("no urls") << "none";
+    }
+
+    void aDragWithoutAFileDoesNothing() {
+        QFETCH(QString, kind);
+        WindowFixture f;
+        QMimeData data;
+        if (kind == "text") {
+            data.setText("<?xml just text");
+        } else if (kind == "web") {
+            data.setUrls({QUrl("https://example.invalid/letter.qlx")});
+        } else {
+            data.setUrls({});
+        }
+        QVERIFY(!ui_test::dragAndDrop(f.list()->viewport(), data).accepted);
+        QVERIFY(!f.window->contents().has_value());
+        QCOMPARE(f.fakes.beeper.count(), 0);
+        QVERIFY(f.fakes.messageBox.shown().isEmpty());
+    }
+
+    void refusedFileBeepsTellsAndChangesNothing_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("namesReason");
+        QTest::newRow("empty file") << "empty" << false;
+        QTest::newRow("blank first line") << "blank" << false;
+        QTest::newRow("indented header") << "indented" << false;
+        QTest::newRow("not a document") << "other" << false;
+        QTest::newRow("a folder") << "folder" << true;
+        QTest::newRow("gone before it was read") << "missing" << true;
+    }
+
+    void refusedFileBeepsTellsAndChangesNothing() {
+        QFETCH(QString, kind);
+        QFETCH(bool, namesReason);
+        WindowFixture f;
+        QVERIFY(f.dropDocument(kLetter).accepted);
+        f.select(1);
+        f.text()->insertPlainText("edited ");
+        const QString shownBefore = f.text()->toPlainText();
+
+        std::filesystem::path refused = f.path("refused.qlx");
+        if (kind == "empty") {
+            f.file("refused.qlx", "");
+        } else if (kind == "blank") {
+            f.file("refused.qlx", "\n<?xml version=\"1.0\"?>\n");
+        } else if (kind == "indented") {
+            f.file("refused.qlx", " <?xml version=\"1.0\"?>\n");
+        } else if (kind == "other") {
+            f.file("refused.qlx", "PK\x03\x04 zip");
+        } else if (kind == "folder") {
+            std::filesystem::create_directory(refused);
+        }
+        f.window->sectionList_DropObject(refused);
+
+        QCOMPARE(f.fakes.beeper.count(), 1);
+        QCOMPARE(f.fakes.messageBox.shown().size(), 1);
+        const QString message = f.fakes.messageBox.shown().front();
+        if (namesReason) {
+            QVERIFY(message.startsWith(kRefused + "\n\n" +
+                                       QString::fromStdString(refused.string()) + ": "));
+        } else {
+            QCOMPARE(message, kRefused);
+        }
+        QCOMPARE(f.rowTexts(), (QStringList{"Heading", "Greeting", "Empty", "Closing"}));
+        QCOMPARE(f.list()->currentItem(), f.list()->topLevelItem(1));
+        QVERIFY(f.list()->topLevelItem(1)->isSelected());
+        QCOMPARE(f.text()->toPlainText(), shownBefore);
+        QCOMPARE(f.window->filename(), std::string("letter"));
+        QCOMPARE(f.window->contents()->size(), 4u);
+    }
+
+    void selectionShowsTheSectionsOwnText() {
+        WindowFixture f;
+        QVERIFY(f.dropDocument({{"A", "first\ntext"}, {"B", "bad \xFF byte"}, {"C", "third"}})
+                    .accepted);
+        f.select(0);
+        QCOMPARE(f.text()->toPlainText(), QStringLiteral("first\ntext"));
+        f.select(1);
+        QCOMPARE(f.text()->toPlainText(), QString::fromUtf8("bad \xEF\xBF\xBD byte"));
+
+        f.text()->selectAll();
+        f.text()->insertPlainText("my edit");
+        f.select(2);
+        f.select(1);
+        QCOMPARE(f.text()->toPlainText(), QString::fromUtf8("bad \xEF\xBF\xBD byte"));
+
+        f.list()->clearSelection();
+        QVERIFY(f.text()->toPlainText().isEmpty());
+    }
+
+    void buttonsFollowThePointerOnly() {
+        WindowFixture f;
+        f.text()->setPlainText("typed before any document");
+        f.moveOver(f.saveOneButton());
+        QVERIFY(!f.saveAllButton()->isEnabled());
+        QVERIFY(!f.saveOneButton()->isEnabled());
+
+        QVERIFY(f.dropDocument(kLetter).accepted);
+        QVERIFY(!f.saveAllButton()->isEnabled());  // until the pointer moves
+        f.moveOver(f.saveAllButton());
+        QVERIFY(f.saveAllButton()->isEnabled());
+        QVERIFY(!f.saveOneButton()->isEnabled());  // the text area was cleared
+
+        f.select(1);
+        QVERIFY(!f.saveOneButton()->isEnabled());
+        f.moveOver(f.saveOneButton());  // reaching the disabled button updates it
+        QVERIFY(f.saveOneButton()->isEnabled());
+
+        f.select(2);  // the empty section
+        f.moveOver(f.list()->viewport());
+        QVERIFY(!f.saveOneButton()->isEnabled());
+
+        f.list()->clearSelection();
+        f.text()->setPlainText("typed with no row selected");
+        f.moveOver(f.text()->viewport());
+        QVERIFY(f.saveOneButton()->isEnabled());
+
+        QVERIFY(f.dropDocument({}, "empty.qlx").accepted);
+        QVERIFY(f.saveAllButton()->isEnabled());
+        f.moveOver(f.window->findChild<QLabel*>("StaticText1"));
+        QVERIFY(!f.saveAllButton()->isEnabled());
+    }
+
+    void saveCommandsAreAlwaysCurrent() {
+        WindowFixture f;
+        QAction* all = f.item("FileSaveAllSections");
+        QAction* one = f.item("FileSaveJustThisSection");
+        f.text()->setPlainText("typed before any document");
+        QVERIFY(!all->isEnabled());
+        QVERIFY(!one->isEnabled());
+
+        QVERIFY(f.dropDocument(kLetter).accepted);
+        QVERIFY(all->isEnabled());
+        QVERIFY(!one->isEnabled());
+        f.select(0);
+        QVERIFY(one->isEnabled());
+        f.select(2);
+        QVERIFY(!one->isEnabled());
+        f.text()->insertPlainText("x");
+        QVERIFY(one->isEnabled());
+
+        QVERIFY(f.dropDocument({}, "empty.qlx").accepted);
+        f.openFileMenu();
+        QVERIFY(!all->isEnabled());
+        QVERIFY(!one->isEnabled());
+        QVERIFY(f.item("HelpTechnicalDetails")->isEnabled());
+    }
+
+    // How the user asks for a save: the button, the File menu, or the shortcut.
+    static void addPaths() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("button") << "button";
+        QTest::newRow("menu") << "menu";
+        QTest::newRow("shortcut") << "shortcut";
+    }
+
+    static void requestSave(WindowFixture& f, QString path, QPushButton* button, QAction* item,
+                            QKeySequence shortcut) {
+        if (path == "button") {
+            f.moveOver(button);
+            QTest::mouseClick(button, Qt::LeftButton);
+        } else if (path == "menu") {
+            f.openFileMenu();
+            QVERIFY(item->isEnabled());
+            item->trigger();
+        } else {
+            f.window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+            QTest::keySequence(f.window.get(), shortcut);
+        }
+    }
+
+    void saveAllWritesEverySection_data() { addPaths(); }
+    void saveAllWritesEverySection() {
+        QFETCH(QString, path);
+        WindowFixture f;
+        QVERIFY(f.dropDocument(kLetter, "Letter.QLX").accepted);
+        f.select(1);
+        f.text()->insertPlainText("an edit that stays in the text area ");
+        const auto target = f.path("all.txt");
+        f.fakes.saveDialog.answer(target);
+
+        requestSave(f, path, f.saveAllButton(), f.item("FileSaveAllSections"),
+                    QKeySequence("Ctrl+S"));
+
+        QCOMPARE(f.fakes.saveDialog.requests().size(), 1u);
+        QCOMPARE(f.fakes.saveDialog.requests()[0].defaultName, QStringLiteral("Letter.txt"));
+        QCOMPARE(f.fakes.saveDialog.requests()[0].nameFilter, QStringLiteral("simpletext (*.txt)"));
+        QCOMPARE(ui_test::readFile(target), salvage::exportText(*f.window->contents()));
+        QVERIFY(f.fakes.messageBox.shown().isEmpty());
+    }
+
+    void saveOneWritesTheTextArea_data() { addPaths(); }
+    void saveOneWritesTheTextArea() {
+        QFETCH(QString, path);
+        WindowFixture f;
+        QVERIFY(f.dropDocument({{"a/b\x01", "bad \xFF\r\nbyte"}, {"Other", "x"}}).accepted);
+        f.select(0);
+        const auto unedited = f.path("unedited.txt");
+        const auto edited = f.path("edited.txt");
+        f.fakes.saveDialog.answer(unedited);
+        f.fakes.saveDialog.answer(edited);
+        const QKeySequence shortcut("Ctrl+Alt+S");
+
+        requestSave(f, path, f.saveOneButton(), f.item("FileSaveJustThisSection"), shortcut);
+        QCOMPARE(ui_test::readFile(unedited), std::string("bad \xFF\r\nbyte"));
+
+        QTextCursor end = f.text()->textCursor();
+        end.movePosition(QTextCursor::End);
+        end.insertText(QString::fromUtf8(" \xC2\xA0more"));
+        requestSave(f, path, f.saveOneButton(), f.item("FileSaveJustThisSection"), shortcut);
+        QCOMPARE(ui_test::readFile(edited), std::string("bad \xEF\xBF\xBD\nbyte \xC2\xA0more"));
+
+        QCOMPARE(f.fakes.saveDialog.requests().size(), 2u);
+        QCOMPARE(f.fakes.saveDialog.requests()[0].defaultName, QStringLiteral("a_b_.txt"));
+        QCOMPARE(f.fakes.saveDialog.requests()[0].nameFilter, QStringLiteral("simpletext (*.txt)"));
+    }
+
+    void saveOneWithoutASelectedRowOffersJustTheExtension() {
+        WindowFixture f;
+        QVERIFY(f.dropDocument(kLetter).accepted);
+        f.text()->setPlainText("typed");
+        const auto target = f.path("typed.txt");
+        f.fakes.saveDialog.answer(target);
+        f.window->FileSaveJustThisSection_Action();
+        QCOMPARE(f.fakes.saveDialog.requests()[0].defaultName, QStringLiteral(".txt"));
+        QCOMPARE(ui_test::readFile(target), std::string("typed"));
+    }
+
+    void cancelledSaveWritesNothing() {
+        WindowFixture f;
+        QVERIFY(f.dropDocument(kLetter).accepted);
+        f.select(0);
+        f.window->saveAllButton_Action();
+        f.window->saveOneButton_Action();
+        QCOMPARE(f.fakes.saveDialog.requests().size(), 2u);
+        QVERIFY(f.fakes.messageBox.shown().isEmpty());
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(f.path("")),
+                               std::filesystem::directory_iterator()),
+                 1);  // the document alone
+    }
+
+    void failedSaveNamesTheFileAndTheReason_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing folder") << "missing";
+        QTest::newRow("folder is a file") << "file";
+    }
+
+    void failedSaveNamesTheFileAndTheReason() {
+        QFETCH(QString, kind);
+        WindowFixture f;
+        QVERIFY(f.dropDocument(kLetter).accepted);
+        f.select(0);
+        const auto parent =
+            kind == "missing" ? f.path("no such folder") : f.file("plain", "not a folder");
+        const auto target = parent / "out.txt";
+        f.fakes.saveDialog.answer(target);
+        f.fakes.saveDialog.answer(target);
+        f.window->saveAllButton_Action();
+        f.window->saveOneButton_Action();
+        QCOMPARE(f.fakes.messageBox.shown().size(), 2);
+        for (const QString& message : f.fakes.messageBox.shown()) {
+            QVERIFY2(message.startsWith("The file was not saved.\n\n" +
+                                        QString::fromStdString(target.string()) + ": "),
+                     qPrintable(message));
+            QVERIFY(message.size() > QString::fromStdString(target.string()).size() + 28);
+        }
+        QVERIFY(!std::filesystem::exists(target));
+    }
+
+    void shortcutsDoNothingBeforeADocument() {
+        WindowFixture f;
+        f.text()->setPlainText("typed");
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QTest::keySequence(f.window.get(), QKeySequence("Ctrl+S"));
+        QTest::keySequence(f.window.get(), QKeySequence("Ctrl+Alt+S"));
+        QVERIFY(f.fakes.saveDialog.requests().empty());
+    }
+
+    void technicalDetailsOpensOneWindow() {
+        WindowFixture f;
+        QVERIFY(!f.window->HelpTechnicalDetails_Action());
+        helpWindow* first = helpWindow::instance();
+        f.item("HelpTechnicalDetails")->trigger();
+        QCOMPARE(helpWindow::instance(), first);
+        int open = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            open += qobject_cast<helpWindow*>(widget) != nullptr ? 1 : 0;
+        }
+        QCOMPARE(open, 1);
+        QVERIFY(first->isVisible());
+        helpWindow::release();
+    }
+
+    void aLargeDocumentIsListedWhole() {
+        WindowFixture f;
+        std::vector<SectionSpec> sections;
+        for (int i = 0; i < 30000; ++i) {
+            sections.push_back({"Section " + std::to_string(i), "text"});
+        }
+        QVERIFY(f.dropDocument(sections).accepted);
+        QCOMPARE(f.list()->topLevelItemCount(), 30000);
+        f.select(29999);
+        QCOMPARE(f.text()->toPlainText(), QStringLiteral("text"));
+    }
+};
+
+QLV_UI_TEST_MAIN(WindowTest)
+#include "window_test.moc"
