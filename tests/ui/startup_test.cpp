@@ -1,0 +1,68 @@
+#include <QTimer>
+
+#include "filetypes/file_types.h"
+#include "startup.h"
+#include "ui/help_window.h"
+#include "window_fixture.h"
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void startUpInOrderAndShutDownReleasesEverything() {
+        App* app = App::instance();
+        QVERIFY(filetypes::Registry::global().types().empty());
+
+        app::startUp(*app);
+        Window1* window = Window1::instance();
+        QVERIFY(window->isVisible());
+        // The list resolved its accepted types when it was set up: all four were registered.
+        QCOMPARE(window->acceptedFileTypes().size(), 4u);
+        QCOMPARE(app->menuBar(), MenuBar1::instance());
+        QCOMPARE(window->menuBar(), app->menuBar());
+        QCOMPARE(app->LongVersion(), QStringLiteral(QLV_VERSION));
+        QCOMPARE(Window1::instance(), window);
+
+        auto& shown = ui_test::appServices().messageBox;
+        shown.clear();
+        app->menuBar()->item("FileAboutQLVodadov")->trigger();
+        QCOMPARE(shown.shown(), QStringList{ui::aboutText(QStringLiteral(QLV_VERSION))});
+
+        QPointer<Window1> main = window;
+        window->HelpTechnicalDetails_Action();
+        QPointer<helpWindow> help = helpWindow::instance();
+        app::shutDown();
+        QVERIFY(app->menuBar() == nullptr);
+        QVERIFY(FileTypes::Simpletext() == nullptr);
+        QVERIFY(filetypes::Registry::global().types().empty());
+        QVERIFY(main.isNull());
+        QVERIFY(help.isNull());
+    }
+
+    void exitStatusIsTheEventLoopsResult() {
+        App* app = App::instance();
+        QTimer::singleShot(0, [] {
+            QVERIFY(Window1::instance()->isVisible());
+            QCoreApplication::exit(7);
+        });
+        QCOMPARE(app::run(*app), 7);
+        QVERIFY(FileTypes::Simpletext() == nullptr);
+    }
+
+    void aDocumentNamedAtStartUpOpensAsIfDropped() {
+        App* app = App::instance();
+        QTemporaryDir dir;
+        const auto document = ui_test::writeFile(
+            dir, "letter.qlx", ui_test::documentText({{"One", "1"}, {"Two", "2"}}));
+        int rows = -1;
+        QTimer::singleShot(0, [&rows] {
+            rows = Window1::instance()->findChild<QTreeWidget*>("sectionList")->topLevelItemCount();
+            QCoreApplication::exit(0);
+        });
+        QCOMPARE(app::run(*app, document), 0);
+        QCOMPARE(rows, 2);
+    }
+};
+
+QLV_UI_TEST_MAIN(StartupTest)
+#include "startup_test.moc"
