@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Makes docs/screenshot.png: the main window under Xvfb after the bundled sample has been
+# opened and its first section selected.
+#
+#   docs/make-screenshot.sh [PROGRAM]      (default: build/bin/qlvodadov)
+#
+# Needs xvfb-run, xdotool and ImageMagick's import.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+program=$(realpath "${1:-$root/build/bin/qlvodadov}")
+sample=$root/samples/damaged-letter.qlx
+output=$root/docs/screenshot.png
+
+if [ "${2:-}" != --inside ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$program" --inside
+fi
+
+export QT_QPA_PLATFORM=xcb
+# A document named on the command line opens as if it had been dropped on the list.
+"$program" "$sample" &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^QL Vodadov$' | head -n 1)
+xdotool windowfocus --sync "$window"
+
+# Into the empty part of the list, which gives it the focus without selecting a row; then the
+# keyboard selects the first row. Finally the pointer rests over the text, which brings the
+# buttons up to date.
+xdotool mousemove --window "$window" 97 370 click 1
+xdotool key Down Up
+xdotool mousemove --window "$window" 380 250
+sleep 1  # let the window repaint before it is captured
+
+import -window "$window" "$output"
+echo "wrote $output"
+xdotool key ctrl+q
+wait "$pid"
+trap - EXIT
