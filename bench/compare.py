@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""Times qlvodadov-cli side by side with `wc -l` and the Python peer on generated documents and
+prints a Markdown table of medians, ratios and peak memory. Run through bench/compare.sh.
+
+    compare.py --cli PATH --work DIR [--runs N] [--sizes 100M,1G] [--quick]
+
+The three programs take turns within each round, so a load change on the machine touches all
+of them alike; the ratios are taken between medians of the same rounds.
+"""
+
+import argparse
+import filecmp
+import os
+import platform
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+GENERATOR = os.path.join(HERE, "make_documents.py")
+PEER = os.path.join(HERE, "peer_salvage.py")
+MIB = 1 << 20
+
+
+def size_bytes(text):
+    suffix = text[-1:].upper()
+    if suffix in "KMG":
+        return int(text[:-1]) * 1024 ** ("KMG".index(suffix) + 1)
+    return int(text)
+
+
+def make(work, name, kind, size, extra=()):
+    path = os.path.join(work, name)
+    if not os.path.exists(path):
+        print("  making %s" % name, file=sys.stderr, flush=True)
+        subprocess.run([sys.executable, GENERATOR, kind, size, path + ".part", *extra], check=True)
+        os.rename(path + ".part", path)
+    return path
+
+
+def timed(argv, out=subprocess.DEVNULL):
+    """Runs argv; returns (seconds, peak resident KiB, exit status)."""
+    start = time.perf_counter()
+    child = subprocess.Popen(argv, stdout=out, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    seconds = time.perf_counter() - start
+    child.returncode = os.waitstatus_to_exitcode(status)
+    return seconds, usage.ru_maxrss, child.returncode
+
+
+def median_runs(commands, runs):
+    """commands: {label: argv}. Returns {label: (median seconds, max peak KiB)}."""
+    times = {label: [] for label in commands}
+    peaks = {label: 0 for label in commands}
+    for _ in range(runs):
+        for label, argv in commands.items():
+            seconds, peak, status = timed(argv)
+            if status != 0:
+                raise SystemExit("%s failed with status %d: %s" % (label, status, argv))
+            times[label].append(seconds)
+            peaks[label] = max(peaks[label], peak)
+    return {label: (statistics.median(times[label]), peaks[label]) for label in commands}
+
+
+def check_same(cli, doc, work, with_peer):
+    """Writes the cli's export once and compares it with the peer's. Returns the export size."""
+    ours = os.path.join(work, "out-cli.txt")
+    with open(ours, "wb") as out:
+        subprocess.run([cli, doc], stdout=out, check=True)
+    size = os.path.getsize(ours)
+    if with_peer:
+        theirs = os.path.join(work, "out-peer.txt")
+        with open(theirs, "wb") as out:
+            subprocess.run([sys.executable, PEER, doc], stdout=out, check=True)
+        if not filecmp.cmp(ours, theirs, shallow=False):
+            raise SystemExit("qlvodadov-cli and the Python peer disagree on %s" % doc)
+        os.remove(theirs)
+    os.remove(ours)
+    return size
+
+
+def machine():
+    model = "unknown"
+    try:
+        for line in subprocess.run(["lscpu"], capture_output=True, text=True).stdout.splitlines():
+            if line.startswith("Model name:"):
+                model = line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    load = os.getloadavg()
+    return "%s, %d cores, Linux %s, load average %.2f %.2f %.2f" % (
+        model, os.cpu_count(), platform.release(), *load)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--sizes", default="100M,1G")
+    parser.add_argument("--quick", action="store_true", help="small documents, for a smoke run")
+    args = parser.parse_args()
+    os.makedirs(args.work, exist_ok=True)
+    cli = os.path.abspath(args.cli)
+    python = sys.executable
+    sizes = args.sizes.split(",")
+
+    print("Machine: %s" % machine())
+    print("Runs per figure: %d (medians); peak memory is the largest of the runs.\n" % args.runs)
+
+    # 1. Ordinary documents: the three programs side by side.
+    print("| Document | wc -l | qlvodadov-cli | Python peer | cli / wc | peer / cli "
+          "| cli peak RSS | export size | RSS - export |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for size in sizes:
+        for section in ["8K", "2M"]:
+            name = "sections-%s-%s.qlx" % (size, section)
+            doc = make(args.work, name, "sections", size, ["--section-bytes", section])
+            export = check_same(cli, doc, args.work, with_peer=True)
+            peer_runs = args.runs if size_bytes(size) <= 256 * MIB else max(1, args.runs // 2)
+            figures = median_runs({"wc": ["wc", "-l", doc], "cli": [cli, doc]}, args.runs)
+            figures.update(median_runs({"peer": [python, PEER, doc]}, peer_runs))
+            wc_s, _ = figures["wc"]
+            cli_s, cli_peak = figures["cli"]
+            peer_s, _ = figures["peer"]
+            print("| %s, %s sections | %.3f s | %.3f s | %.2f s | %.1f x | %.0f x | %.0f MiB "
+                  "| %.0f MiB | %+.0f MiB |" % (
+                      size, section, wc_s, cli_s, peer_s, cli_s / wc_s, peer_s / cli_s,
+                      cli_peak / 1024, export / MIB, cli_peak / 1024 - export / MIB), flush=True)
+            if not args.quick:
+                os.remove(doc)
+
+    # 2. Documents that try to make the reader slower than linear: each at two sizes.
+    print("\n| Hostile document | smaller | larger (4 x) | time ratio | cli peak RSS (larger) "
+          "| wc -l (larger) |")
+    print("|---|---:|---:|---:|---:|---:|")
+    if args.quick:
+        hostile = [("one line of Base64", "oneline", "4M", "16M"),
+                   ('a line of "<"', "lt", "1M", "4M"),
+                   ('a line of "<>"', "ltgt", "1M", "4M"),
+                   ("one-character sections", "tiny", "100000", "400000")]
+    else:
+        hostile = [("one line of Base64", "oneline", "256M", "1G"),
+                   ('a line of "<"', "lt", "10000000", "40000000"),
+                   ('a line of "<>"', "ltgt", "10000000", "40000000"),
+                   ("one-character sections", "tiny", "1000000", "4000000")]
+    for label, kind, small, large in hostile:
+        results = []
+        for size in (small, large):
+            doc = make(args.work, "%s-%s.qlx" % (kind, size), kind, size)
+            # The peer is quadratic on a line of "<" and is left out here.
+            check_same(cli, doc, args.work, with_peer=kind != "lt" and size_bytes(size) < 64 * MIB)
+            results.append(median_runs({"wc": ["wc", "-l", doc], "cli": [cli, doc]}, args.runs))
+            if not args.quick:
+                os.remove(doc)
+        (small_cli, _), (large_cli, large_peak) = results[0]["cli"], results[1]["cli"]
+        print("| %s (%s and %s) | %.3f s | %.3f s | %.2f | %.0f MiB | %.3f s |" % (
+            label, small, large, small_cli, large_cli, large_cli / small_cli, large_peak / 1024,
+            results[1]["wc"][0]), flush=True)
+    print("\nMachine after the runs: load average %.2f %.2f %.2f" % os.getloadavg())
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Times qlvodadov-cli against `wc -l` and a Python peer on generated documents and prints the
+# table that docs/PERFORMANCE.md keeps. Not part of `make test`: it takes minutes and needs
+# about 3 GiB of room for documents.
+#
+#   bash bench/compare.sh [--quick] [--runs N] [--sizes 100M,1G]
+#
+# Environment: BUILD_DIR (default build), WORK_DIR (default a fresh folder under /tmp).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build_dir=${BUILD_DIR:-$here/../build}
+cli=$build_dir/bin/qlvodadov-cli
+if [[ ! -x $cli ]]; then
+    echo "compare.sh: $cli is missing; build first (make build)" >&2
+    exit 1
+fi
+
+work=${WORK_DIR:-}
+if [[ -z $work ]]; then
+    work=$(mktemp -d /tmp/qlv-bench-XXXXXX)
+    trap 'rm -rf "$work"' EXIT
+fi
+mkdir -p "$work"
+
+needed_kib=$((4 * 1024 * 1024))
+[[ " $* " == *" --quick "* ]] && needed_kib=$((256 * 1024))
+free_kib=$(df -Pk "$work" | awk 'NR == 2 { print $4 }')
+if ((free_kib < needed_kib)); then
+    echo "compare.sh: $work has $((free_kib / 1024)) MiB free, $((needed_kib / 1024)) MiB needed" >&2
+    exit 1
+fi
+
+exec python3 "$here/compare.py" --cli "$cli" --work "$work" "$@"

@@ -1,0 +1,156 @@
+// Micro-benchmarks of the salvage core: the Base64 decoder with and without its fast path, tag
+// removal, and the whole reader on documents of a few shapes. The end-to-end comparison with
+// other tools is bench/compare.sh.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "salvage/base64.h"
+#include "salvage/reader.h"
+
+namespace {
+
+std::string encode(std::string_view bytes) {
+    static constexpr char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve(bytes.size() / 3 * 4 + 4);
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const std::uint32_t v = static_cast<unsigned char>(bytes[i]) << 16 |
+                                static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                                static_cast<unsigned char>(bytes[i + 2]);
+        for (int shift = 18; shift >= 0; shift -= 6) {
+            out.push_back(alphabet[(v >> shift) & 63]);
+        }
+    }
+    return out;
+}
+
+std::string prose(std::size_t size, unsigned seed = 7) {
+    static constexpr std::string_view words[] = {"the ",    "letter ",  "café ", "Zürich ",
+                                                 "river, ", "draft.\n", "— ",    "morning "};
+    std::mt19937 rng(seed);
+    std::string text;
+    text.reserve(size + 16);
+    while (text.size() < size) {
+        text += words[rng() % std::size(words)];
+    }
+    text.resize(size);
+    return text;
+}
+
+// Base64 of `size` bytes, with one junk byte every `junkEvery` characters (0: none).
+std::string base64Input(std::size_t size, std::size_t junkEvery) {
+    std::string clean = encode(prose(size / 4 * 3));
+    if (junkEvery == 0) {
+        return clean;
+    }
+    std::string damaged;
+    damaged.reserve(clean.size() + clean.size() / junkEvery + 1);
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        if (i % junkEvery == junkEvery - 1) {
+            damaged.push_back(i % 3 == 0 ? '=' : '\n');
+        }
+        damaged.push_back(clean[i]);
+    }
+    return damaged;
+}
+
+void decode(benchmark::State& state, bool fast) {
+    const std::string input = base64Input(static_cast<std::size_t>(state.range(0)),
+                                          static_cast<std::size_t>(state.range(1)));
+    const bool previous = salvage::base64FastPathEnabled();
+    salvage::setBase64FastPathEnabled(fast);
+    for (auto _ : state) {
+        std::string out = salvage::decodeBase64(input);
+        benchmark::DoNotOptimize(out.data());
+    }
+    salvage::setBase64FastPathEnabled(previous);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
+}
+
+void BM_DecodeFast(benchmark::State& state) {
+    decode(state, true);
+}
+void BM_DecodeScalar(benchmark::State& state) {
+    decode(state, false);
+}
+// Args: input bytes, a junk byte every N characters (0: clean).
+BENCHMARK(BM_DecodeFast)
+    ->Args({8 << 10, 0})
+    ->Args({4 << 20, 0})
+    ->Args({4 << 20, 77})
+    ->Args({64 << 10, 5});
+BENCHMARK(BM_DecodeScalar)
+    ->Args({8 << 10, 0})
+    ->Args({4 << 20, 0})
+    ->Args({4 << 20, 77})
+    ->Args({64 << 10, 5});
+
+void BM_StripTags(benchmark::State& state) {
+    const auto size = static_cast<std::size_t>(state.range(0));
+    std::string line;
+    switch (state.range(1)) {
+        case 0:  // an ordinary section line
+            line = "<Section name=\"QQ==\" style=\"body\">" + base64Input(size, 0) + "</Section>";
+            break;
+        case 1:  // "<" that nothing closes
+            line = "<Section name=\"QQ==\">" + std::string(size, '<');
+            break;
+        default:  // "<>" pairs
+            line = "<Section name=\"QQ==\">";
+            for (std::size_t i = 0; i < size / 2; ++i) {
+                line += "<>";
+            }
+            break;
+    }
+    for (auto _ : state) {
+        std::string body = salvage::stripTags(line);
+        benchmark::DoNotOptimize(body.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(line.size()));
+}
+// Args: line bytes, shape (0 ordinary, 1 unclosed "<", 2 "<>" pairs).
+BENCHMARK(BM_StripTags)->Args({8 << 10, 0})->Args({1 << 20, 1})->Args({1 << 20, 2});
+
+std::string document(std::size_t sectionBytes, std::size_t totalBytes) {
+    std::string doc = "<?xml version=\"1.0\"?>\n<QuilloraDocument>\n";
+    const std::string body = base64Input(sectionBytes, 0);
+    for (std::size_t index = 0; doc.size() < totalBytes; ++index) {
+        doc += "<Section name=\"" + encode("Section " + std::to_string(index) + "..") +
+               "\" style=\"body\">" + body + "</Section>\n";
+    }
+    doc += "</QuilloraDocument>\n";
+    return doc;
+}
+
+void BM_Reader(benchmark::State& state) {
+    const std::string doc = document(static_cast<std::size_t>(state.range(0)), 32 << 20);
+    const auto pieceSize = static_cast<std::size_t>(state.range(1));
+    for (auto _ : state) {
+        salvage::DocumentReader reader;
+        reader.expectSize(doc.size());
+        for (std::size_t at = 0; at < doc.size(); at += pieceSize) {
+            reader.feed(std::string_view(doc).substr(at, pieceSize));
+        }
+        salvage::ParseResult result = reader.finish("bench.qlx");
+        benchmark::DoNotOptimize(result.document.contents.size());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(doc.size()));
+}
+// Args: section line bytes, bytes fed at a time. 32 MiB documents.
+BENCHMARK(BM_Reader)
+    ->Args({8 << 10, 4 << 20})
+    ->Args({2 << 20, 4 << 20})
+    ->Args({64, 4 << 20})
+    ->Args({8 << 10, 4 << 10})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
