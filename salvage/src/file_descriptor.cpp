@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "huge_pages.h"
+
 namespace salvage::detail {
 
 namespace {
@@ -70,7 +72,9 @@ std::optional<std::string> openRegularFile(const std::filesystem::path& path, Op
 
 std::optional<std::string> readBlocks(int fd,
                                       const std::function<void(std::string_view)>& consume) {
+    adviseHeapGrowth();
     const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockSize);
+    adviseHeapGrowth();
     for (;;) {
         const ssize_t count = ::read(fd, buffer.get(), kBlockSize);
         if (count == 0) {

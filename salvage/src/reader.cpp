@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ascii.h"
+#include "huge_pages.h"
 #include "salvage/base64.h"
 #include "section_line.h"
 #include "utf8.h"
@@ -26,7 +27,21 @@ class DecoderSink {
     Mark mark() const { return decoder_.checkpoint(out_); }
     void rollback(const Mark& mark) { decoder_.rollback(mark, out_); }
 
-    void reserve(std::size_t base64Bytes) { out_.reserve(base64Bytes / 4 * 3 + 8); }
+    // Makes room for decoding `base64Bytes` more characters, so that decoding never has to
+    // move what it wrote.
+    bool fits(std::size_t base64Bytes) const {
+        return out_.size() + base64Bytes / 4 * 3 + kDecoderRoom <= out_.capacity();
+    }
+    void prepare(std::size_t base64Bytes) {
+        if (fits(base64Bytes)) {
+            return;
+        }
+        out_.reserve(out_.size() + base64Bytes / 4 * 3 + kDecoderRoom);
+        if (out_.capacity() >= kAdviseFrom) {
+            detail::adviseHugePages(out_.data(), out_.capacity());
+        }
+        detail::adviseHeapGrowth();
+    }
     std::string finish() {
         decoder_.finish(out_);
         return std::move(out_);
@@ -34,6 +49,10 @@ class DecoderSink {
     const Base64Decoder& decoder() const { return decoder_; }
 
   private:
+    // The decoder writes a little past its output (vector stores); no reallocation for that.
+    static constexpr std::size_t kDecoderRoom = 64;
+    static constexpr std::size_t kAdviseFrom = std::size_t{4} << 20;
+
     Base64Decoder decoder_;
     std::string out_;
 };
@@ -41,7 +60,22 @@ class DecoderSink {
 // One section line, taken apart as it streams past.
 class SectionLine {
   public:
-    explicit SectionLine(std::size_t lineBytesAtMost) { body_.reserve(lineBytesAtMost); }
+    // Makes room for the text of the next `knownBytes` of the line. `restOfLine`: how long the
+    // rest of the line, from them on, can be at most; `lineEndsHere`: whether the line is known
+    // to end with them.
+    void prepare(std::size_t knownBytes, std::uint64_t restOfLine, bool lineEndsHere) {
+        std::uint64_t room = knownBytes;
+        if (!lineEndsHere) {
+            // A line that runs past the input at hand: guess it ends soon; when it does not,
+            // make room for the longest it can be, once, instead of growing step by step.
+            room = guessed_ ? restOfLine : std::min(restOfLine, room + kFirstGuess);
+        }
+        const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(room, SIZE_MAX / 2));
+        if (!body_.fits(bytes)) {
+            guessed_ = guessed_ || !lineEndsHere;
+            body_.prepare(bytes);
+        }
+    }
 
     void feed(std::string_view piece) {
         name_.feed(piece, nameSink_);
@@ -73,6 +107,9 @@ class SectionLine {
         }
     }
 
+    static constexpr std::uint64_t kFirstGuess = std::uint64_t{64} << 10;
+
+    bool guessed_ = false;
     DecoderSink nameSink_;
     DecoderSink body_;
     detail::NameScanner<DecoderSink> name_;
@@ -132,8 +169,9 @@ struct DocumentReader::State {
         return lineIndex == 0 ? detail::kHeaderPrefix : detail::kSectionPrefix;
     }
 
-    // `piece` is part of the current line; `restOfInput` bounds how long the line can still be.
-    void feedLine(std::string_view piece, std::uint64_t restOfInput) {
+    // `piece` is part of the current line; `restOfInput` bounds how long the line can still be,
+    // and equals the piece's size when the line is known to end with it.
+    void feedLine(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere) {
         if (mode == Mode::Prefix) {
             const std::string_view wanted = wantedPrefix();
             std::size_t taken = 0;
@@ -155,15 +193,18 @@ struct DocumentReader::State {
             }
             if (lineIndex != 0 && complete) {
                 mode = Mode::Section;
-                section.emplace(static_cast<std::size_t>(
-                    std::min<std::uint64_t>(restOfInput + prefix.size(), SIZE_MAX / 2)));
+                section.emplace();
+                section->prepare(prefix.size() + piece.size(), prefix.size() + restOfInput,
+                                 lineEndsHere);
                 section->feed(prefix);
-            } else {
-                mode = Mode::Skip;
-                lookalike.feed(prefix);
+                section->feed(piece);
+                return;
             }
+            mode = Mode::Skip;
+            lookalike.feed(prefix);
         }
         if (mode == Mode::Section) {
+            section->prepare(piece.size(), restOfInput, lineEndsHere);
             section->feed(piece);
         } else {
             lookalike.feed(piece);
@@ -190,7 +231,9 @@ struct DocumentReader::State {
     }
 };
 
-DocumentReader::DocumentReader() : state_(std::make_unique<State>()) {}
+DocumentReader::DocumentReader() : state_(std::make_unique<State>()) {
+    detail::adviseHeapGrowth();
+}
 DocumentReader::~DocumentReader() = default;
 
 void DocumentReader::expectSize(std::uint64_t totalBytes) {
@@ -228,7 +271,7 @@ void DocumentReader::feed(std::string_view chunk) {
         const char* lineEnd = std::min(nextLineFeed, nextCarriageReturn);
         const auto length = static_cast<std::size_t>(lineEnd - p);
         const std::uint64_t restOfLine = lineEnd == end ? length + afterChunk : length;
-        s.feedLine(std::string_view(p, length), restOfLine);
+        s.feedLine(std::string_view(p, length), restOfLine, lineEnd != end);
         if (lineEnd == end || s.refused) {
             break;
         }

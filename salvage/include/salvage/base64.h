@@ -39,6 +39,7 @@ class Base64Decoder {
 
   private:
     void flushGroup(std::string& out);
+    void feedStep(std::string_view in, std::string& out);
 
     unsigned bits_ = 0;   // up to 18 pending bits of the current group
     unsigned count_ = 0;  // characters of the current group, 0..3
