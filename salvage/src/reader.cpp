@@ -87,11 +87,8 @@ class SectionLine {
         std::string text = body_.finish();
         noteDamage(document.report, name, nameSink_.decoder(), true);
         noteDamage(document.report, name, body_.decoder(), false);
-        // Capacity reserved for a line longer than its text would stay allocated in the map.
-        if (text.capacity() - text.size() > (std::size_t{1} << 20) &&
-            text.size() < text.capacity() / 2) {
-            text.shrink_to_fit();
-        }
+        fitStorage(name);
+        fitStorage(text);
         std::string nameForReport = name;
         if (const auto replaced = document.contents.assign(std::move(name), std::move(text))) {
             document.report.replacements.push_back({std::move(nameForReport), *replaced});
@@ -99,6 +96,17 @@ class SectionLine {
     }
 
   private:
+    // Room made for a line longer than its text, or for the decoder's wide stores, would stay
+    // allocated in the map for as long as the document is shown: give back what is worth it.
+    static void fitStorage(std::string& text) {
+        static const std::size_t inPlace = std::string().capacity();
+        const std::size_t spare = text.capacity() - text.size();
+        if (text.capacity() > inPlace &&
+            (text.size() <= inPlace || spare > std::max<std::size_t>(64, text.size() / 8))) {
+            text.shrink_to_fit();
+        }
+    }
+
     static void noteDamage(SalvageReport& report, const std::string& name,
                            const Base64Decoder& decoder, bool inName) {
         if (decoder.skippedBytes() != 0 || decoder.incompleteGroups() != 0) {

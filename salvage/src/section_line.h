@@ -124,6 +124,14 @@ class TagScanner {
                         return;
                     }
                     sink.append(p, open);
+                    // A tag that closes within this piece is skipped outright; only one that may
+                    // close in a later piece is decoded speculatively.
+                    if (end - open > 2) {
+                        if (const char* close = findByte(open + 2, end, '>'); close != nullptr) {
+                            p = close + 1;
+                            break;
+                        }
+                    }
                     mark_ = sink.mark();
                     sink.append(open, open + 1);
                     p = open + 1;

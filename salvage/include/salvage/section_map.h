@@ -1,11 +1,9 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace salvage {
@@ -34,15 +32,19 @@ class SectionMap {
     auto end() const { return sections_.end(); }
 
   private:
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const {
-            return std::hash<std::string_view>{}(name);
-        }
+    // Open addressing over the sections: a slot holds a name's hash and its section's index
+    // plus one (0: empty). Kept at most half full.
+    struct Slot {
+        std::size_t hash = 0;
+        std::size_t indexPlusOne = 0;
     };
 
+    // The slot that holds `name`, or the empty slot where it would go.
+    std::size_t slotFor(std::string_view name, std::size_t hash) const;
+    void grow();
+
     std::vector<Section> sections_;
-    std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> index_;
+    std::vector<Slot> slots_;
 };
 
 }  // namespace salvage
