@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "huge_pages.h"
 
@@ -14,7 +16,8 @@ namespace salvage::detail {
 
 namespace {
 constexpr std::size_t kBlockSize = std::size_t{4} << 20;
-}
+constexpr std::size_t kBufferAlignment = std::size_t{2} << 20;
+}  // namespace
 
 FileDescriptor::~FileDescriptor() {
     if (fd_ >= 0) {
@@ -72,8 +75,13 @@ std::optional<std::string> openRegularFile(const std::filesystem::path& path, Op
 
 std::optional<std::string> readBlocks(int fd,
                                       const std::function<void(std::string_view)>& consume) {
+    // Aligned so that the buffer lies on whole huge pages (see huge_pages.h).
     adviseHeapGrowth();
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockSize);
+    const std::unique_ptr<char, decltype(&std::free)> buffer(
+        static_cast<char*>(std::aligned_alloc(kBufferAlignment, kBlockSize)), &std::free);
+    if (buffer == nullptr) {
+        throw std::bad_alloc();
+    }
     adviseHeapGrowth();
     for (;;) {
         const ssize_t count = ::read(fd, buffer.get(), kBlockSize);

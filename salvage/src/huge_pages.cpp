@@ -38,6 +38,11 @@ constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
 // from a mapping of their own (which would round small texts up to whole pages).
 constexpr int kTopPad = 64 << 20;
 constexpr int kMmapThreshold = 32 << 20;
+#if defined(MADV_COLLAPSE)
+constexpr int kCollapse = MADV_COLLAPSE;
+#else
+constexpr int kCollapse = 25;  // Linux 6.1; older kernels refuse it harmlessly
+#endif
 
 std::mutex heapMutex;
 std::uintptr_t advisedEnd = 0;
@@ -75,6 +80,12 @@ void adviseHeapGrowth() {
         const std::uintptr_t from = (advisedEnd + pageMask) & ~pageMask;
         if (end > from) {
             ::madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
+            // The 2 MiB around the old end were already in use with small pages (malloc
+            // wrote there while growing); turn them into one huge page now that they fit.
+            const std::uintptr_t straddling = from & ~(kHugePage - 1);
+            if (straddling + kHugePage <= end && straddling < from) {
+                ::madvise(reinterpret_cast<void*>(straddling), kHugePage, kCollapse);
+            }
         }
     }
     // A heap that shrank (trimmed) is advised again when it grows back.

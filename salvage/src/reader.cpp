@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "ascii.h"
 #include "huge_pages.h"
@@ -82,16 +83,22 @@ class SectionLine {
         tags_.feed(piece, body_);
     }
 
-    void finishInto(Document& document) {
+    // `validUtf8` holds, per section of the map, whether its text is valid UTF-8: checked here,
+    // while the text is still in the cache.
+    void finishInto(Document& document, std::vector<bool>& validUtf8) {
         std::string name = nameSink_.finish();
         std::string text = body_.finish();
         noteDamage(document.report, name, nameSink_.decoder(), true);
         noteDamage(document.report, name, body_.decoder(), false);
         fitStorage(name);
         fitStorage(text);
+        const bool valid = detail::isValidUtf8(text);
         std::string nameForReport = name;
         if (const auto replaced = document.contents.assign(std::move(name), std::move(text))) {
+            validUtf8[*document.contents.indexOf(nameForReport)] = valid;
             document.report.replacements.push_back({std::move(nameForReport), *replaced});
+        } else {
+            validUtf8.push_back(valid);
         }
     }
 
@@ -161,6 +168,7 @@ struct DocumentReader::State {
     enum class Mode { Prefix, Section, Skip };
 
     Document document;
+    std::vector<bool> validUtf8;  // per section of document.contents
     bool refused = false;
     std::uint64_t expectedSize = 0;
     std::uint64_t fedSize = 0;
@@ -227,7 +235,7 @@ struct DocumentReader::State {
         ++document.report.linesRead;
         if (mode == Mode::Section) {
             ++document.report.sectionLines;
-            section->finishInto(document);
+            section->finishInto(document, validUtf8);
             section.reset();
         } else if (lookalike.found()) {
             ++document.report.skippedLookalikes;
@@ -308,9 +316,9 @@ ParseResult DocumentReader::finish(std::string_view fileName) {
     result.status = ReadStatus::Accepted;
     result.document = std::move(s.document);
     result.document.filename = baseName(fileName);
-    for (const Section& section : result.document.contents) {
-        if (!detail::isValidUtf8(section.text)) {
-            result.document.report.invalidUtf8Sections.push_back(section.name);
+    for (std::size_t i = 0; i < s.validUtf8.size(); ++i) {
+        if (!s.validUtf8[i]) {
+            result.document.report.invalidUtf8Sections.push_back(result.document.contents[i].name);
         }
     }
     return result;

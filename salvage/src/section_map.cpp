@@ -64,6 +64,17 @@ const std::string* SectionMap::find(std::string_view name) const {
     return slot.indexPlusOne == 0 ? nullptr : &sections_[slot.indexPlusOne - 1].text;
 }
 
+std::optional<std::size_t> SectionMap::indexOf(std::string_view name) const {
+    if (slots_.empty()) {
+        return std::nullopt;
+    }
+    const Slot& slot = slots_[slotFor(name, hashName(name))];
+    if (slot.indexPlusOne == 0) {
+        return std::nullopt;
+    }
+    return slot.indexPlusOne - 1;
+}
+
 std::string_view SectionMap::lookup(std::string_view name) const {
     const std::string* text = find(name);
     return text == nullptr ? std::string_view() : std::string_view(*text);

@@ -251,3 +251,25 @@ TEST(FastPaths, ReaderGivesTheSameDocumentWithAndWithoutThem) {
 
 }  // namespace
 }  // namespace salvage
+
+namespace salvage {
+namespace {
+
+// The UTF-8 check runs as each section is stored; a later text of the same name decides.
+TEST(FastPaths, InvalidUtf8IsJudgedOnEachSectionsLastText) {
+    using testing::encodeBase64;
+    const auto line = [](std::string_view name, std::string_view text) {
+        return "<Section name=\"" + encodeBase64(name) + "\">" + encodeBase64(text) +
+               "</Section>\n";
+    };
+    const std::string bad = "\xff broken";
+    const std::string doc = "<?xml \n" + line("A", bad) + line("B", "fine") + line("C", bad) +
+                            line("A", "mended") + line("B", std::string(100, 'x') + bad);
+    const ParseResult result = parseText(doc, "u");
+    EXPECT_EQ(result.document.report.invalidUtf8Sections, (std::vector<std::string>{"B", "C"}));
+    EXPECT_EQ(result.document.contents.indexOf("C"), 2U);
+    EXPECT_EQ(result.document.contents.indexOf("D"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace salvage

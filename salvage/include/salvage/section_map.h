@@ -22,6 +22,8 @@ class SectionMap {
 
     // The text stored under `name`, or nullptr.
     const std::string* find(std::string_view name) const;
+    // The position of `name` in the map's order, if it is present.
+    std::optional<std::size_t> indexOf(std::string_view name) const;
     // The text stored under `name`, or the empty text.
     std::string_view lookup(std::string_view name) const;
 
