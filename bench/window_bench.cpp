@@ -1,0 +1,131 @@
+// How long the main window takes, offscreen, to list a large document after it is dropped, and
+// to show a large section once it is selected. Prints the medians of a few rounds.
+//
+//   QT_QPA_PLATFORM=offscreen window_bench [rounds]
+//
+// The document (256 MiB, 30,000 sections, one of them 4 MiB of text) is made in the temporary
+// folder and removed at the end.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/test_doubles.h"
+#include "ui/window1.h"
+
+namespace {
+
+std::string encode(std::string_view bytes) {
+    static constexpr char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve(bytes.size() / 3 * 4 + 4);
+    for (std::size_t i = 0; i + 3 <= bytes.size(); i += 3) {
+        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
+                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                           static_cast<unsigned char>(bytes[i + 2]);
+        for (int shift = 18; shift >= 0; shift -= 6) {
+            out.push_back(alphabet[(v >> shift) & 63]);
+        }
+    }
+    return out;
+}
+
+std::string prose(std::size_t size) {
+    static const std::string words[] = {"the ",    "letter ",  "café ", "Zürich ",
+                                        "river, ", "draft.\n", "— ",    "morning "};
+    std::string text;
+    text.reserve(size + 16);
+    for (std::size_t i = 0; text.size() < size; ++i) {
+        text += words[(i * 7 + i / 3) % std::size(words)];
+    }
+    text.resize(size - size % 3);
+    return text;
+}
+
+constexpr int kSections = 30'000;
+constexpr int kBigSection = 12'345;
+constexpr std::size_t kBigText = std::size_t{4} << 20;
+constexpr std::size_t kDocumentBytes = std::size_t{256} << 20;
+
+void writeDocument(const std::filesystem::path& path) {
+    std::ofstream out(path, std::ios::binary);
+    out << "<?xml version=\"1.0\"?>\n<QuilloraDocument>\n";
+    const std::string big = encode(prose(kBigText + 3));
+    const std::size_t each = (kDocumentBytes - big.size()) / kSections;
+    const std::string body = encode(prose(each / 4 * 3));
+    for (int i = 0; i < kSections; ++i) {
+        out << "<Section name=\"" << encode("Section " + std::to_string(1000000 + i))
+            << "\" style=\"body\">" << (i == kBigSection ? big : body) << "</Section>\n";
+    }
+    out << "</QuilloraDocument>\n";
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const auto path =
+        std::filesystem::temp_directory_path() /
+        ("qlv-window-bench-" + std::to_string(QCoreApplication::applicationPid()) + ".qlx");
+    writeDocument(path);
+    std::printf("document: %.0f MiB, %d sections, section %d holds %zu bytes of text\n",
+                static_cast<double>(std::filesystem::file_size(path)) / (1 << 20), kSections,
+                kBigSection, kBigText);
+
+    platform::FakeServices fakes;
+    Window1 window(fakes.services());
+    window.show();
+    QCoreApplication::processEvents();
+    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("sectionList"));
+    auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("sectionText"));
+
+    std::vector<double> listed, parsed, shown;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        const bool accepted = window.parseFile(path);
+        parsed.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        window.displayFile();
+        QCoreApplication::processEvents();  // the list laid out and painted
+        listed.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        if (!accepted || list->topLevelItemCount() != kSections) {
+            std::fprintf(stderr, "window_bench: the document was not listed whole (%d, %d rows)\n",
+                         accepted ? 1 : 0, list->topLevelItemCount());
+            std::filesystem::remove(path);
+            return 1;
+        }
+
+        timer.restart();
+        list->setCurrentItem(list->topLevelItem(kBigSection));
+        QCoreApplication::processEvents();  // the text laid out and painted
+        shown.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        if (text->document()->characterCount() < 1000) {
+            std::fprintf(stderr, "window_bench: the section's text was not shown\n");
+            std::filesystem::remove(path);
+            return 1;
+        }
+        list->clearSelection();
+        QCoreApplication::processEvents();
+    }
+    std::filesystem::remove(path);
+    std::printf("drop to listed: median %.3f s, first %.3f s (reading: %.3f s); goal 1 s\n",
+                median(listed), listed.front(), median(parsed));
+    std::printf("select to shown (4 MiB section): median %.3f s, first %.3f s; goal 0.2 s\n",
+                median(shown), shown.front());
+    return 0;
+}
