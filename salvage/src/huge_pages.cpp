@@ -1,7 +1,11 @@
 #include "huge_pages.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <mutex>
+#include <system_error>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -33,6 +37,10 @@ namespace {
 
 constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
 
+// The heap's range advised so far (the prefaulter stays inside it).
+std::atomic<std::uintptr_t> advisedStart{0};
+std::atomic<std::uintptr_t> advisedEnd{0};
+
 #if QLV_ADVISE_HEAP
 // How far ahead the heap grows, and the size up to which blocks come from the heap rather than
 // from a mapping of their own (which would round small texts up to whole pages).
@@ -45,7 +53,6 @@ constexpr int kCollapse = 25;  // Linux 6.1; older kernels refuse it harmlessly
 #endif
 
 std::mutex heapMutex;
-std::uintptr_t advisedEnd = 0;
 bool heapConfigured = false;
 #endif
 
@@ -72,12 +79,16 @@ void adviseHeapGrowth() {
         ::mallopt(M_TOP_PAD, kTopPad);
         ::mallopt(M_MMAP_THRESHOLD, kMmapThreshold);
         advisedEnd = reinterpret_cast<std::uintptr_t>(::sbrk(0));
+        advisedStart = advisedEnd.load();
         return;
     }
     const auto end = reinterpret_cast<std::uintptr_t>(::sbrk(0));
     if (end > advisedEnd) {
         const std::uintptr_t pageMask = static_cast<std::uintptr_t>(::getpagesize()) - 1;
         const std::uintptr_t from = (advisedEnd + pageMask) & ~pageMask;
+        if (advisedStart == 0 || from < advisedStart) {
+            advisedStart = from;
+        }
         if (end > from) {
             ::madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
             // The 2 MiB around the old end were already in use with small pages (malloc
@@ -91,6 +102,87 @@ void adviseHeapGrowth() {
     // A heap that shrank (trimmed) is advised again when it grows back.
     advisedEnd = end;
 #endif
+}
+
+namespace {
+#if QLV_ADVISE_HEAP && defined(MADV_POPULATE_WRITE)
+constexpr bool kCanPrefault = true;
+constexpr int kPopulateWrite = MADV_POPULATE_WRITE;
+#else
+constexpr bool kCanPrefault = false;
+constexpr int kPopulateWrite = 0;
+#endif
+// Worth a thread only for documents this large; how far ahead of use to fill.
+constexpr std::uint64_t kPrefaultFrom = std::uint64_t{64} << 20;
+constexpr std::uintptr_t kAhead = std::uintptr_t{16} << 20;
+}  // namespace
+
+HeapPrefaulter::HeapPrefaulter(std::uint64_t expectedBytes) {
+    if (!kCanPrefault || expectedBytes < kPrefaultFrom) {
+        return;
+    }
+    stillNeeded_ = expectedBytes;
+    try {
+        thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        // Without the helper the reader is only slower.
+    }
+}
+
+HeapPrefaulter::~HeapPrefaulter() {
+    if (thread_.joinable()) {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+}
+
+void HeapPrefaulter::noteUse(const void* end, std::uint64_t stillNeeded) {
+    if (!thread_.joinable()) {
+        return;
+    }
+    const auto at = reinterpret_cast<std::uintptr_t>(end);
+    if (at < advisedStart.load() || at > advisedEnd.load()) {
+        return;  // not heap storage (a large text mapped on its own)
+    }
+    const std::lock_guard lock(mutex_);
+    used_ = std::max(used_, at);
+    stillNeeded_ = stillNeeded;
+    if (used_ >= lastWake_ + kHugePage) {
+        lastWake_ = used_;
+        wake_.notify_one();
+    }
+}
+
+void HeapPrefaulter::run() {
+    std::uintptr_t filled = 0;
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+        // Only the heap's own advised range, from the reader's use on, and no further than the
+        // document can still need.
+        const std::uintptr_t from =
+            std::max({filled, used_ & ~(kHugePage - 1), advisedStart.load()});
+        const std::uintptr_t want = used_ + std::min<std::uint64_t>(kAhead, stillNeeded_);
+        const std::uintptr_t to = std::min(want, advisedEnd.load()) & ~(kHugePage - 1);
+        if (used_ == 0 || to <= from) {
+            wake_.wait(lock);
+            continue;
+        }
+        lock.unlock();
+        bool failed = false;
+        for (std::uintptr_t at = from; at < to && !failed; at += kHugePage) {
+            failed = ::madvise(reinterpret_cast<void*>(at), kHugePage, kPopulateWrite) != 0 &&
+                     errno == EINVAL;  // a kernel without it: give up
+        }
+        lock.lock();
+        filled = to;
+        if (failed) {
+            return;
+        }
+    }
 }
 
 }  // namespace salvage::detail

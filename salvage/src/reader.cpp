@@ -48,6 +48,7 @@ class DecoderSink {
         return std::move(out_);
     }
     const Base64Decoder& decoder() const { return decoder_; }
+    const char* storageEnd() const { return out_.data() + out_.capacity(); }
 
   private:
     // The decoder writes a little past its output (vector stores); no reallocation for that.
@@ -77,6 +78,8 @@ class SectionLine {
             body_.prepare(bytes);
         }
     }
+
+    const char* storageEnd() const { return body_.storageEnd(); }
 
     void feed(std::string_view piece) {
         name_.feed(piece, nameSink_);
@@ -180,6 +183,8 @@ struct DocumentReader::State {
     std::string prefix;
     std::optional<SectionLine> section;
     LookalikeScanner lookalike;
+    std::optional<detail::HeapPrefaulter> prefaulter;
+    const char* storageEnd = nullptr;  // of the latest section's text
 
     std::string_view wantedPrefix() const {
         return lineIndex == 0 ? detail::kHeaderPrefix : detail::kSectionPrefix;
@@ -212,6 +217,7 @@ struct DocumentReader::State {
                 section.emplace();
                 section->prepare(prefix.size() + piece.size(), prefix.size() + restOfInput,
                                  lineEndsHere);
+                storageEnd = section->storageEnd();
                 section->feed(prefix);
                 section->feed(piece);
                 return;
@@ -221,6 +227,7 @@ struct DocumentReader::State {
         }
         if (mode == Mode::Section) {
             section->prepare(piece.size(), restOfInput, lineEndsHere);
+            storageEnd = section->storageEnd();
             section->feed(piece);
         } else {
             lookalike.feed(piece);
@@ -254,10 +261,17 @@ DocumentReader::~DocumentReader() = default;
 
 void DocumentReader::expectSize(std::uint64_t totalBytes) {
     state_->expectedSize = totalBytes;
+    if (!state_->prefaulter) {
+        state_->prefaulter.emplace(totalBytes);
+    }
 }
 
 void DocumentReader::feed(std::string_view chunk) {
     State& s = *state_;
+    if (s.prefaulter && s.storageEnd != nullptr) {
+        const std::uint64_t left = s.expectedSize > s.fedSize ? s.expectedSize - s.fedSize : 0;
+        s.prefaulter->noteUse(s.storageEnd, left / 4 * 3);
+    }
     s.fedSize += chunk.size();
     const char* p = chunk.data();
     const char* const end = p + chunk.size();
@@ -305,6 +319,7 @@ void DocumentReader::feed(std::string_view chunk) {
 
 ParseResult DocumentReader::finish(std::string_view fileName) {
     State& s = *state_;
+    s.prefaulter.reset();
     if (!s.refused) {
         s.endLine();
     }
