@@ -1,5 +1,6 @@
 #include "salvage/export.h"
 
+#include "huge_pages.h"
 #include "salvage/line_breaks.h"
 
 namespace salvage {
@@ -12,6 +13,7 @@ static_assert(kEndOfLine == "\n", "the export's line breaks follow the program's
 std::vector<std::string_view> exportPieces(const SectionMap& contents) {
     std::vector<std::string_view> pieces;
     pieces.reserve(contents.size() * 5);
+    detail::adviseHugePages(pieces.data(), pieces.capacity() * sizeof(std::string_view));
     for (const Section& section : contents) {
         pieces.insert(pieces.end(),
                       {kHeading, section.name, kEndOfLine, section.text, kBlankLineAfterText});

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include "huge_pages.h"
+
 namespace salvage {
 namespace {
 
@@ -26,7 +28,10 @@ std::size_t SectionMap::slotFor(std::string_view name, std::size_t hash) const {
 
 void SectionMap::grow() {
     std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{});
+    const std::size_t size = old.empty() ? 16 : old.size() * 2;
+    slots_.reserve(size);
+    detail::adviseHugePages(slots_.data(), size * sizeof(Slot));
+    slots_.assign(size, Slot{});
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {
         if (slot.indexPlusOne != 0) {

@@ -273,3 +273,32 @@ TEST(FastPaths, InvalidUtf8IsJudgedOnEachSectionsLastText) {
 
 }  // namespace
 }  // namespace salvage
+
+namespace salvage {
+namespace {
+
+// A document large enough for the reader to fill memory ahead on a second thread: what it
+// stores must not depend on that.
+TEST(FastPaths, LargeDocumentReadsTheSameWithMemoryFilledAhead) {
+    std::mt19937 rng(16);
+    std::string doc = "<?xml \n";
+    const std::string body = testing::encodeBase64(testing::randomBytes(rng, 48 << 10));
+    for (int i = 0; doc.size() < (std::size_t{72} << 20); ++i) {
+        doc += "<Section name=\"" + testing::encodeBase64("N" + std::to_string(i % 1000)) + "\">" +
+               body.substr(static_cast<std::size_t>(i % 97) * 4) + "</Section>\n";
+    }
+    DocumentReader ahead;  // told the size: fills ahead
+    ahead.expectSize(doc.size());
+    DocumentReader plain;  // not told: does not
+    for (std::size_t at = 0; at < doc.size(); at += std::size_t{4} << 20) {
+        ahead.feed(std::string_view(doc).substr(at, std::size_t{4} << 20));
+        plain.feed(std::string_view(doc).substr(at, std::size_t{4} << 20));
+    }
+    const ParseResult a = ahead.finish("a");
+    const ParseResult b = plain.finish("b");
+    ASSERT_EQ(a.document.contents.size(), 1000U);
+    EXPECT_TRUE(exportText(a.document.contents) == exportText(b.document.contents));
+}
+
+}  // namespace
+}  // namespace salvage

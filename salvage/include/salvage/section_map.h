@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,7 +46,8 @@ class SectionMap {
     std::size_t slotFor(std::string_view name, std::size_t hash) const;
     void grow();
 
-    std::vector<Section> sections_;
+    // A deque: growing never moves the sections, nor needs room for two copies of them.
+    std::deque<Section> sections_;
     std::vector<Slot> slots_;
 };
 
