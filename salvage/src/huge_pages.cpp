@@ -114,7 +114,7 @@ constexpr int kPopulateWrite = 0;
 #endif
 // Worth a thread only for documents this large; how far ahead of use to fill.
 constexpr std::uint64_t kPrefaultFrom = std::uint64_t{64} << 20;
-constexpr std::uintptr_t kAhead = std::uintptr_t{16} << 20;
+constexpr std::uintptr_t kAhead = std::uintptr_t{48} << 20;
 }  // namespace
 
 HeapPrefaulter::HeapPrefaulter(std::uint64_t expectedBytes) {
