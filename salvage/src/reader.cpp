@@ -88,7 +88,8 @@ class SectionLine {
 
     // `validUtf8` holds, per section of the map, whether its text is valid UTF-8: checked here,
     // while the text is still in the cache.
-    void finishInto(Document& document, std::vector<bool>& validUtf8) {
+    // Returns the size of the stored text.
+    std::size_t finishInto(Document& document, std::vector<bool>& validUtf8) {
         std::string name = nameSink_.finish();
         std::string text = body_.finish();
         noteDamage(document.report, name, nameSink_.decoder(), true);
@@ -96,6 +97,7 @@ class SectionLine {
         fitStorage(name);
         fitStorage(text);
         const bool valid = detail::isValidUtf8(text);
+        const std::size_t stored = text.size();
         std::string nameForReport = name;
         if (const auto replaced = document.contents.assign(std::move(name), std::move(text))) {
             validUtf8[*document.contents.indexOf(nameForReport)] = valid;
@@ -103,6 +105,7 @@ class SectionLine {
         } else {
             validUtf8.push_back(valid);
         }
+        return stored;
     }
 
   private:
@@ -185,6 +188,7 @@ struct DocumentReader::State {
     LookalikeScanner lookalike;
     std::optional<detail::HeapPrefaulter> prefaulter;
     const char* storageEnd = nullptr;  // of the latest section's text
+    std::uint64_t storedBytes = 0;     // text stored so far
 
     std::string_view wantedPrefix() const {
         return lineIndex == 0 ? detail::kHeaderPrefix : detail::kSectionPrefix;
@@ -242,7 +246,7 @@ struct DocumentReader::State {
         ++document.report.linesRead;
         if (mode == Mode::Section) {
             ++document.report.sectionLines;
-            section->finishInto(document, validUtf8);
+            storedBytes += section->finishInto(document, validUtf8);
             section.reset();
         } else if (lookalike.found()) {
             ++document.report.skippedLookalikes;
@@ -269,8 +273,10 @@ void DocumentReader::expectSize(std::uint64_t totalBytes) {
 void DocumentReader::feed(std::string_view chunk) {
     State& s = *state_;
     if (s.prefaulter && s.storageEnd != nullptr) {
+        // Memory is filled ahead no further than the rest of the document can need, nor than
+        // it has needed so far: a document that yields little text gets little filled.
         const std::uint64_t left = s.expectedSize > s.fedSize ? s.expectedSize - s.fedSize : 0;
-        s.prefaulter->noteUse(s.storageEnd, left / 4 * 3);
+        s.prefaulter->noteUse(s.storageEnd, std::min(left / 4 * 3, s.storedBytes));
     }
     s.fedSize += chunk.size();
     const char* p = chunk.data();
