@@ -55,7 +55,8 @@ class PieceSizes {
     explicit PieceSizes(std::string_view data) : data_(data) {}
 
     std::size_t next(std::size_t at) {
-        const unsigned char byte = data_.empty() ? 0 : static_cast<unsigned char>(data_[at % data_.size()]);
+        const unsigned char byte =
+            data_.empty() ? 0 : static_cast<unsigned char>(data_[at % data_.size()]);
         ++turn_;
         // Mostly small pieces (a CR LF or a tag split across them), sometimes large ones.
         const std::size_t mix = (byte * 7u + turn_ * 13u) % 32u;

@@ -1,0 +1,200 @@
+// The salvage core against files that are not what they seem, that change while they are read,
+// and that need more memory than the program may use.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fault_support.h"
+#include "salvage/reader.h"
+#include "salvage/text_file.h"
+
+namespace salvage {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+using testing::writeFile;
+
+std::string sectionLine(std::string_view name, std::string_view text) {
+    return "<Section name=\"" + testing::encodeBase64(name) + "\">" + testing::encodeBase64(text) +
+           "</Section>\n";
+}
+
+// Paths that name no regular file the program may read. Neither the reader nor readText
+// may read from any of them (a socket, FIFO or device could block or never end).
+TEST(DocumentFaults, WhatIsNoReadableFileIsRefusedAtOnceWithItsReason) {
+    TempDir dir;
+    testing::UnixSocket socket(dir / "socket.qlx");
+    ASSERT_TRUE(socket.bound());
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(dir / "gone.qlx", dir / "dangling.qlx");
+    fs::create_symlink(dir / "fifo", dir / "to-fifo.qlx");
+    fs::create_symlink("/dev/zero", dir / "to-zero.qlx");
+    fs::create_directory(dir / "folder");
+    fs::create_symlink(dir / "folder", dir / "to-folder.qlx");
+
+    // A file that was there when its folder was listed and is gone when it is read.
+    writeFile(dir / "listed.qlx", "<?xml ?>\n" + sectionLine("A", "a"));
+    fs::path listed;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().filename() == "listed.qlx") {
+            listed = entry.path();
+        }
+    }
+    ASSERT_FALSE(listed.empty());
+    fs::remove(listed);
+
+    struct Case {
+        fs::path path;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {dir / "socket.qlx", "No such device or address"},
+        {dir / "dangling.qlx", "No such file or directory"},
+        {dir / "to-fifo.qlx", "Not a regular file"},
+        {dir / "to-zero.qlx", "Not a regular file"},
+        {dir / "to-folder.qlx", "Is a directory"},
+        {"/dev/null", "Not a regular file"},
+        {"/dev/urandom", "Not a regular file"},
+        {listed, "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const ParseResult parsed = parseFile(c.path);
+        EXPECT_EQ(parsed.status, ReadStatus::Unreadable);
+        EXPECT_EQ(parsed.reason, c.reason);
+        EXPECT_TRUE(parsed.document.contents.empty());
+
+        const kestLibrary::ReadResult read = kestLibrary::readText(c.path);
+        ASSERT_FALSE(read.ok());
+        EXPECT_EQ(read.text, "");
+        EXPECT_EQ(read.error->reason, c.reason);
+    }
+}
+
+// Another program appends to the document, cuts it short or scribbles over it while it is
+// read. Whatever the reader saw is kept, and no section gains text it never had.
+TEST(DocumentFaults, ADocumentThatChangesWhileItIsReadGivesWhatWasRead) {
+    TempDir dir;
+    const fs::path path = dir / "changing.qlx";
+    std::map<std::string, std::string> written;
+    std::string document = "<?xml version=\"1.0\"?>\n";
+    for (int i = 0; i < 4000; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "S%04d", i);
+        const std::string text(1000 + static_cast<std::size_t>(i % 7) * 300,
+                               static_cast<char>('a' + i % 26));
+        written[name] = text;
+        document += sectionLine(name, text);
+    }
+    const std::string appended = sectionLine("Appended", "added while the document was read");
+
+    struct Change {
+        const char* what;
+        std::function<void()> apply;
+    };
+    const std::vector<Change> changes = {
+        {"cut to nothing", [&] { fs::resize_file(path, 0); }},
+        {"cut in half", [&] { fs::resize_file(path, document.size() / 2); }},
+        {"cut mid-line", [&] { fs::resize_file(path, document.size() / 3 + 17); }},
+        {"grown",
+         [&] {
+             std::ofstream out(path, std::ios::binary | std::ios::app);
+             out << appended;
+         }},
+        {"cut and grown again with a hole",
+         [&] {
+             fs::resize_file(path, document.size() / 4);
+             fs::resize_file(path, document.size());
+         }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        for (int round = 0; round < 5; ++round) {
+            writeFile(path, document);
+            std::atomic<bool> go{false};
+            std::thread other([&] {
+                while (!go.load()) {
+                    std::this_thread::yield();
+                }
+                change.apply();
+            });
+            go.store(true);
+            const ParseResult result = parseFile(path);
+            other.join();
+
+            ASSERT_NE(result.status, ReadStatus::Unreadable) << result.reason;
+            if (!result.accepted()) {
+                continue;  // cut before the header was read
+            }
+            for (const Section& section : result.document.contents) {
+                if (section.name == "Appended") {
+                    EXPECT_EQ(section.text, "added while the document was read");
+                    continue;
+                }
+                const auto known = written.find(section.name);
+                if (known == written.end()) {
+                    continue;  // a name cut short, or read from a hole
+                }
+                EXPECT_EQ(known->second.substr(0, section.text.size()), section.text)
+                    << section.name;
+            }
+        }
+    }
+}
+
+// Run in a child process under a limit on its address space: a document whose text needs
+// more memory than that is refused with a message, and the reading process lives on.
+TEST(DocumentFaults, ADocumentLargerThanTheMemoryItMayUseIsRefusedWithAMessage) {
+    if (!testing::kAddressSpaceLimitWorks) {
+        GTEST_SKIP() << "an address-space limit cannot be tried under AddressSanitizer";
+    }
+    TempDir dir;
+    const fs::path path = dir / "huge.qlx";
+    testing::writeLargeDocument(path, std::size_t{128} << 20);  // 96 MiB of text
+
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        struct rlimit limit {};
+        limit.rlim_cur = limit.rlim_max = testing::addressSpaceInUse() + (std::size_t{64} << 20);
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+            ::_exit(3);
+        }
+        const ParseResult result = parseFile(path);
+        const std::string said = result.status == ReadStatus::Unreadable
+                                     ? result.reason
+                                     : std::string(result.accepted() ? "accepted" : "refused");
+        [[maybe_unused]] const auto ignored = ::write(pipeFds[1], said.data(), said.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string said;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        said.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the reading process died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(said, "Not enough memory to hold what this document holds");
+}
+
+}  // namespace
+}  // namespace salvage
