@@ -122,7 +122,28 @@ int main(int argc, char** argv) {
         list->clearSelection();
         QCoreApplication::processEvents();
     }
+    // Where showing a section goes: the text's conversion, and the text area taking it.
+    const std::string bigText = window.contents()->operator[](kBigSection).text;
+    std::vector<double> converted, taken;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        const QString qtext =
+            QString::fromUtf8(bigText.data(), static_cast<qsizetype>(bigText.size()));
+        converted.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        timer.restart();
+        QPlainTextEdit area;
+        area.resize(400, 300);
+        area.show();
+        area.setPlainText(qtext);
+        QCoreApplication::processEvents();
+        taken.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    }
     std::filesystem::remove(path);
+    std::printf(
+        "  of which QString::fromUtf8: %.3f s, a QPlainTextEdit's setPlainText and paint: "
+        "%.3f s\n",
+        median(converted), median(taken));
     std::printf("drop to listed: median %.3f s, first %.3f s (reading: %.3f s); goal 1 s\n",
                 median(listed), listed.front(), median(parsed));
     std::printf("select to shown (4 MiB section): median %.3f s, first %.3f s; goal 0.2 s\n",
