@@ -32,12 +32,12 @@ QMenu* buildMenu(QMenuBar* bar, const char* name, const char* title,
         action->setObjectName(QString::fromUtf8(spec.name));
         action->setProperty("AutoEnable", spec.autoEnable);
         action->setEnabled(spec.autoEnable);
+        action->setMenuRole(spec.role);
         if (QString::fromUtf8(spec.text) == QLatin1String("-")) {
             action->setSeparator(true);
         } else {
             action->setText(QString::fromUtf8(spec.text));
             action->setShortcut(QKeySequence(QString::fromUtf8(spec.shortcut)));
-            action->setMenuRole(spec.role);
         }
         menu->addAction(action);
     }

@@ -212,13 +212,7 @@ bool Window1::parseFile(const std::filesystem::path& file) {
     contents_ = std::move(result.document.contents);
     filename_ = std::move(result.document.filename);
     unreadableReason_.clear();
-    if (!result.document.report.readError.empty()) {
-        // Accepted, but cut short: the user must not take the list for the whole document.
-        services_.messageBox.show(
-            QStringLiteral("Only part of %1 could be read: %2\nThe sections found before that "
-                           "are shown.")
-                .arg(platform::toQString(file), fromBytes(result.document.report.readError)));
-    }
+    readError_ = std::move(result.document.report.readError);
     return true;
 }
 
@@ -273,11 +267,18 @@ void Window1::sectionList_Open() {
 }
 
 void Window1::sectionList_DropObject(const std::filesystem::path& file) {
-    if (parseFile(file)) {
-        displayFile();
+    if (!parseFile(file)) {
+        showRefusal(file);
         return;
     }
-    showRefusal(file);
+    displayFile();
+    if (!readError_.empty()) {
+        // Accepted, but cut short: the user must not take the list for the whole document.
+        services_.messageBox.show(
+            QStringLiteral("Only part of %1 could be read: %2\nThe sections found before that "
+                           "are shown.")
+                .arg(platform::toQString(file), fromBytes(readError_)));
+    }
 }
 
 void Window1::showRefusal(const std::filesystem::path& file) {
@@ -304,7 +305,8 @@ void Window1::sectionList_Change() {
 // What the text area holds, as bytes. Until the user edits it, that is the section's own
 // text, byte for byte, even where it is not valid UTF-8 and shows as U+FFFD.
 std::string Window1::sectionTextBytes() const {
-    if (shownSection_ && contents_ && !sectionText->document()->isModified()) {
+    if (shownSection_ && contents_ && *shownSection_ < contents_->size() &&
+        !sectionText->document()->isModified()) {
         return (*contents_)[*shownSection_].text;
     }
     QString text = sectionText->document()->toRawText();  // keeps no-break spaces

@@ -93,6 +93,8 @@ class Window1 final : public QMainWindow {
     std::string filename_;
     // Why the last refused document could not be read at all; empty when it was read.
     std::string unreadableReason_;
+    // Why the last accepted document was read only in part; empty when it was read whole.
+    std::string readError_;
     // The section whose text fills the text area, while one does.
     std::optional<std::size_t> shownSection_;
     std::vector<filetypes::RegisteredType> acceptedFileTypes_;
