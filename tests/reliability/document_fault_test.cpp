@@ -1,5 +1,6 @@
 // The salvage core against files that are not what they seem, that change while they are read,
 // and that need more memory than the program may use.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -154,31 +156,30 @@ TEST(DocumentFaults, ADocumentThatChangesWhileItIsReadGivesWhatWasRead) {
     }
 }
 
-// Run in a child process under a limit on its address space: a document whose text needs
-// more memory than that is refused with a message, and the reading process lives on.
-TEST(DocumentFaults, ADocumentLargerThanTheMemoryItMayUseIsRefusedWithAMessage) {
-    if (!testing::kAddressSpaceLimitWorks) {
-        GTEST_SKIP() << "an address-space limit cannot be tried under AddressSanitizer";
-    }
-    TempDir dir;
-    const fs::path path = dir / "huge.qlx";
-    testing::writeLargeDocument(path, std::size_t{128} << 20);  // 96 MiB of text
-
+// Runs `read` in a child process whose address space may grow by at most `headroom` bytes and
+// returns what it said: the reason of an unreadable result, or "accepted: N sections" or
+// "refused". Empty when the child died.
+std::string readUnderMemoryLimit(std::size_t headroom, const std::function<ParseResult()>& read) {
     int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
+    if (::pipe(pipeFds) != 0) {
+        return {};
+    }
     const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
     if (child == 0) {
         ::close(pipeFds[0]);
         struct rlimit limit {};
-        limit.rlim_cur = limit.rlim_max = testing::addressSpaceInUse() + (std::size_t{64} << 20);
+        limit.rlim_cur = limit.rlim_max = testing::addressSpaceInUse() + headroom;
         if (::setrlimit(RLIMIT_AS, &limit) != 0) {
             ::_exit(3);
         }
-        const ParseResult result = parseFile(path);
-        const std::string said = result.status == ReadStatus::Unreadable
-                                     ? result.reason
-                                     : std::string(result.accepted() ? "accepted" : "refused");
+        const ParseResult result = read();
+        const std::string said =
+            result.status == ReadStatus::Unreadable
+                ? result.reason
+                : (result.accepted()
+                       ? "accepted: " + std::to_string(result.document.contents.size()) +
+                             " sections"
+                       : std::string("refused"));
         [[maybe_unused]] const auto ignored = ::write(pipeFds[1], said.data(), said.size());
         ::_exit(0);
     }
@@ -190,10 +191,59 @@ TEST(DocumentFaults, ADocumentLargerThanTheMemoryItMayUseIsRefusedWithAMessage) 
     }
     ::close(pipeFds[0]);
     int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the reading process died of signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(said, "Not enough memory to hold what this document holds");
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        return {};
+    }
+    return said;
+}
+
+// Under a limit on the address space, a document whose text needs more memory than that is
+// refused with a message, whether its size is known before reading (a file) or not (a
+// stream), and the reading process lives on.
+TEST(DocumentFaults, ADocumentLargerThanTheMemoryItMayUseIsRefusedWithAMessage) {
+    if (!testing::kAddressSpaceLimitWorks) {
+        GTEST_SKIP() << "an address-space limit cannot be tried under AddressSanitizer";
+    }
+    TempDir dir;
+    const fs::path path = dir / "huge.qlx";
+    testing::writeLargeDocument(path, std::size_t{128} << 20);  // 96 MiB of text
+    const std::size_t headroom = std::size_t{64} << 20;
+    const std::string message = "Not enough memory to hold what this document holds";
+    EXPECT_EQ(readUnderMemoryLimit(headroom, [&] { return parseFile(path); }), message);
+    EXPECT_EQ(readUnderMemoryLimit(headroom,
+                                   [&] {
+                                       const int fd = ::open(path.c_str(), O_RDONLY);
+                                       return parseDescriptor(fd, "huge.qlx");
+                                   }),
+              message);
+}
+
+// Four million lines that all store a one-byte text under the same name: what the document
+// holds is one tiny section, yet the reader keeps a report record for every replaced text and
+// runs out of memory on the records, refusing the whole document.
+TEST(DocumentFaults, ManyReplacedSectionsDoNotCostTheDocument) {
+    GTEST_SKIP() << "known fault: the report keeps one record per replaced section, so this "
+                    "document is refused as too large for memory; enable once the report "
+                    "counts repeats instead";
+    if (!testing::kAddressSpaceLimitWorks) {
+        GTEST_SKIP() << "an address-space limit cannot be tried under AddressSanitizer";
+    }
+    TempDir dir;
+    const fs::path path = dir / "repeats.qlx";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "<?xml ?>\n";
+        std::string block;
+        for (int i = 0; i < 10000; ++i) {
+            block += "<Section name=\"\">QQ\n";  // "A" under the empty name
+        }
+        for (int i = 0; i < 400; ++i) {
+            out << block;
+        }
+    }
+    EXPECT_EQ(readUnderMemoryLimit(std::size_t{64} << 20, [&] { return parseFile(path); }),
+              "accepted: 1 sections");
 }
 
 }  // namespace
