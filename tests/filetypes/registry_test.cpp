@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,10 @@ struct MatchCase {
     const char* fileName;
     bool matches;
 };
+
+void PrintTo(const MatchCase& c, std::ostream* os) {
+    *os << '"' << c.fileName << "\" as \"" << c.extension << '"';
+}
 
 class RegisteredTypeMatches : public ::testing::TestWithParam<MatchCase> {};
 
