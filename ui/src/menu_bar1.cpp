@@ -12,7 +12,7 @@ namespace {
 
 QPointer<MenuBar1> implicitInstance;
 
-struct ItemSpec {
+struct ItemDefinition {
     const char* name;
     const char* text;  // "-" for a separator
     const char* shortcut;
@@ -22,22 +22,22 @@ struct ItemSpec {
 };
 
 QMenu* buildMenu(QMenuBar* bar, const char* name, const char* title,
-                 std::initializer_list<ItemSpec> items) {
+                 std::initializer_list<ItemDefinition> items) {
     auto* menu = new QMenu(QString::fromUtf8(title), bar);
     menu->setObjectName(QString::fromUtf8(name));
     menu->menuAction()->setObjectName(QString::fromUtf8(name));
     bar->addMenu(menu);
-    for (const ItemSpec& spec : items) {
+    for (const ItemDefinition& entry : items) {
         auto* action = new QAction(menu);
-        action->setObjectName(QString::fromUtf8(spec.name));
-        action->setProperty("AutoEnable", spec.autoEnable);
-        action->setEnabled(spec.autoEnable);
-        action->setMenuRole(spec.role);
-        if (QString::fromUtf8(spec.text) == QLatin1String("-")) {
+        action->setObjectName(QString::fromUtf8(entry.name));
+        action->setProperty("AutoEnable", entry.autoEnable);
+        action->setEnabled(entry.autoEnable);
+        action->setMenuRole(entry.role);
+        if (QString::fromUtf8(entry.text) == QLatin1String("-")) {
             action->setSeparator(true);
         } else {
-            action->setText(QString::fromUtf8(spec.text));
-            action->setShortcut(QKeySequence(QString::fromUtf8(spec.shortcut)));
+            action->setText(QString::fromUtf8(entry.text));
+            action->setShortcut(QKeySequence(QString::fromUtf8(entry.shortcut)));
         }
         menu->addAction(action);
     }
