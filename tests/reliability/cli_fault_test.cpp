@@ -32,6 +32,7 @@ struct Limits {
     std::optional<rlim_t> addressSpace;
     std::optional<rlim_t> fileSize;
     fs::path standardInput = "/dev/null";
+    bool keepFileSizeSignal = false;  // leave SIGXFSZ as a shell leaves it: it ends the program
 };
 
 struct Outcome {
@@ -61,9 +62,9 @@ Outcome runProgram(const TempDir& dir, const std::vector<std::string>& arguments
             ::setrlimit(RLIMIT_AS, &limit);
         }
         if (limits.fileSize) {
-            // Ignored, so that a write past the limit fails with EFBIG instead of ending the
-            // program: the program must then say so.
-            std::signal(SIGXFSZ, SIG_IGN);
+            // Ignored unless asked otherwise, so that a write past the limit fails with EFBIG
+            // instead of ending the program: the program must then say so.
+            std::signal(SIGXFSZ, limits.keepFileSizeSignal ? SIG_DFL : SIG_IGN);
             limit.rlim_cur = limit.rlim_max = *limits.fileSize;
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
@@ -162,6 +163,30 @@ TEST(CliFaults, AWriteThatFailsLeavesTheExistingFileAndIsReported) {
         EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"blocker", "letter.qlx",
                                                                  "saved.txt", "stderr", "stdout"}));
     }
+}
+
+// A shell's "ulimit -f" leaves SIGXFSZ at its default, which ends a program that writes past
+// the limit: no message of the program's own, and a partly written temporary file left beside
+// the destination. The program should carry on, report "File too large" and clean up.
+TEST(CliFaults, AFileSizeLimitSetByTheShellIsReportedAndLeavesNoTemporaryFile) {
+    GTEST_SKIP() << "known fault: qlvodadov-cli keeps the default SIGXFSZ action, so it is "
+                    "killed part-way through the write and leaves .qlvodadov-*.tmp behind; "
+                    "enable once it ignores SIGXFSZ";
+    TempDir dir;
+    writeFile(dir / "letter.qlx", kDocument);
+    writeFile(dir / "saved.txt", "the export saved last week");
+    const Outcome outcome =
+        runProgram(dir, {(dir / "letter.qlx").string(), "-o", (dir / "saved.txt").string()},
+                   {.addressSpace = {},
+                    .fileSize = 1000,
+                    .standardInput = "/dev/null",
+                    .keepFileSizeSignal = true});
+    ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status;
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "qlvodadov-cli: " + (dir / "saved.txt").string() + ": File too large\n");
+    EXPECT_EQ(readFile(dir / "saved.txt"), "the export saved last week");
+    EXPECT_EQ(entries(dir.path()),
+              (std::vector<std::string>{"letter.qlx", "saved.txt", "stderr", "stdout"}));
 }
 
 TEST(CliFaults, ADocumentLargerThanTheMemoryItMayUseIsRefusedWithAMessage) {
