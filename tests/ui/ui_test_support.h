@@ -24,7 +24,7 @@ inline platform::FakeServices& appServices() {
     return services;
 }
 
-struct SectionSpec {
+struct SectionData {
     std::string name;
     std::string text;
 };
@@ -34,7 +34,7 @@ inline std::string base64(const std::string& bytes) {
 }
 
 // A document as Quillora writes it: the XML header, then one line per section.
-inline std::string documentText(const std::vector<SectionSpec>& sections) {
+inline std::string documentText(const std::vector<SectionData>& sections) {
     std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Document>\n";
     for (const auto& section : sections) {
         text += "<Section name=\"" + base64(section.name) + "\">" + base64(section.text) +

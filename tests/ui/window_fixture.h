@@ -32,7 +32,7 @@ struct WindowFixture {
     }
 
     // Drops a document holding `sections` on the list.
-    DropOutcome dropDocument(const std::vector<SectionSpec>& sections,
+    DropOutcome dropDocument(const std::vector<SectionData>& sections,
                              const std::string& name = "letter.qlx") {
         return dropFiles(list()->viewport(), {file(name, documentText(sections))});
     }

@@ -8,14 +8,12 @@
 #include "ui/help_window.h"
 #include "window_fixture.h"
 
-using ui_test::SectionSpec;
+using ui_test::SectionData;
 using ui_test::WindowFixture;
-
-Q_DECLARE_METATYPE(std::vector<SectionSpec>)
 
 namespace {
 
-const std::vector<SectionSpec> kLetter = {{"Heading", "From the coast"},
+const std::vector<SectionData> kLetter = {{"Heading", "From the coast"},
                                           {"Greeting", "Dear Ingrid,"},
                                           {"Empty", ""},
                                           {"Closing", "Yours"}};
@@ -476,7 +474,7 @@ class WindowTest : public QObject {
 
     void aLargeDocumentIsListedWhole() {
         WindowFixture f;
-        std::vector<SectionSpec> sections;
+        std::vector<SectionData> sections;
         for (int i = 0; i < 30000; ++i) {
             sections.push_back({"Section " + std::to_string(i), "text"});
         }
