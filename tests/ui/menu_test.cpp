@@ -54,7 +54,7 @@ class MenuTest : public QObject {
         QCOMPARE(itemsOf(f.bar()->helpMenu()), QStringList{"HelpTechnicalDetails"});
     }
 
-    void everyItemAsSpecified_data() {
+    void everyItemHasItsNameTextShortcutAndRole_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shortcut");
@@ -80,7 +80,7 @@ class MenuTest : public QObject {
         row("HelpTechnicalDetails", "Technical Details...", "");
     }
 
-    void everyItemAsSpecified() {
+    void everyItemHasItsNameTextShortcutAndRole() {
         QFETCH(QString, name);
         QFETCH(QString, text);
         QFETCH(QString, shortcut);
