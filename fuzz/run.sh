@@ -35,11 +35,12 @@ status=0
 for target in $targets; do
     seeds=$here/corpus/$target
     scratch=$work/$target
-    mkdir -p "$scratch" "$seeds"
+    mkdir -p "$scratch"
+    [ -d "$seeds" ] || seeds=
     echo "== $target: ${seconds}s"
     # The scratch folder comes first: libFuzzer writes what it finds to the first folder only.
     if ! "$bin_dir/$target" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 \
-            -artifact_prefix="$findings/$target-" "$scratch" "$seeds"; then
+            -artifact_prefix="$findings/$target-" "$scratch" ${seeds:+"$seeds"}; then
         echo "== $target: FOUND A FAULT; the input is in $findings" >&2
         status=1
     fi
