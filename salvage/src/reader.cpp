@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -37,7 +39,15 @@ class DecoderSink {
         if (fits(base64Bytes)) {
             return;
         }
-        out_.reserve(out_.size() + base64Bytes / 4 * 3 + kDecoderRoom);
+        try {
+            out_.reserve(out_.size() + base64Bytes / 4 * 3 + kDecoderRoom);
+        } catch (const std::bad_alloc&) {
+            // The room is only a bound: the line may hold far less Base64 than its length
+            // (junk, a run of zero bytes). Without it, the text grows as it is decoded.
+            return;
+        } catch (const std::length_error&) {
+            return;
+        }
         if (out_.capacity() >= kAdviseFrom) {
             detail::adviseHugePages(out_.data(), out_.capacity());
         }
