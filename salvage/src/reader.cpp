@@ -10,6 +10,7 @@
 
 #include "ascii.h"
 #include "huge_pages.h"
+#include "report_builder.h"
 #include "salvage/base64.h"
 #include "section_line.h"
 #include "utf8.h"
@@ -96,25 +97,21 @@ class SectionLine {
         tags_.feed(piece, body_);
     }
 
-    // `validUtf8` holds, per section of the map, whether its text is valid UTF-8: checked here,
-    // while the text is still in the cache.
     // Returns the size of the stored text.
-    std::size_t finishInto(Document& document, std::vector<bool>& validUtf8) {
+    std::size_t finishInto(Document& document, detail::ReportBuilder& report) {
         std::string name = nameSink_.finish();
         std::string text = body_.finish();
-        noteDamage(document.report, name, nameSink_.decoder(), true);
-        noteDamage(document.report, name, body_.decoder(), false);
         fitStorage(name);
         fitStorage(text);
+        // Checked here, while the text is still in the cache.
         const bool valid = detail::isValidUtf8(text);
         const std::size_t stored = text.size();
         std::string nameForReport = name;
-        if (const auto replaced = document.contents.assign(std::move(name), std::move(text))) {
-            validUtf8[*document.contents.indexOf(nameForReport)] = valid;
-            document.report.replacements.push_back({std::move(nameForReport), *replaced});
-        } else {
-            validUtf8.push_back(valid);
-        }
+        const auto replaced = document.contents.assign(std::move(name), std::move(text));
+        const std::size_t index =
+            replaced ? *document.contents.indexOf(nameForReport) : document.contents.size() - 1;
+        report.noteSectionLine(document.report, index, nameForReport, damageOf(nameSink_),
+                               damageOf(body_), valid, replaced ? &*replaced : nullptr);
         return stored;
     }
 
@@ -130,12 +127,8 @@ class SectionLine {
         }
     }
 
-    static void noteDamage(SalvageReport& report, const std::string& name,
-                           const Base64Decoder& decoder, bool inName) {
-        if (decoder.skippedBytes() != 0 || decoder.incompleteGroups() != 0) {
-            report.damagedBase64.push_back(
-                {name, inName, decoder.skippedBytes(), decoder.incompleteGroups()});
-        }
+    static detail::ReportBuilder::Damage damageOf(const DecoderSink& sink) {
+        return {sink.decoder().skippedBytes(), sink.decoder().incompleteGroups()};
     }
 
     static constexpr std::uint64_t kFirstGuess = std::uint64_t{64} << 10;
@@ -184,7 +177,7 @@ struct DocumentReader::State {
     enum class Mode { Prefix, Section, Skip };
 
     Document document;
-    std::vector<bool> validUtf8;  // per section of document.contents
+    detail::ReportBuilder reportBuilder;
     bool refused = false;
     std::uint64_t expectedSize = 0;
     std::uint64_t fedSize = 0;
@@ -256,7 +249,7 @@ struct DocumentReader::State {
         ++document.report.linesRead;
         if (mode == Mode::Section) {
             ++document.report.sectionLines;
-            storedBytes += section->finishInto(document, validUtf8);
+            storedBytes += section->finishInto(document, reportBuilder);
             section.reset();
         } else if (lookalike.found()) {
             ++document.report.skippedLookalikes;
@@ -347,11 +340,7 @@ ParseResult DocumentReader::finish(std::string_view fileName) {
     result.status = ReadStatus::Accepted;
     result.document = std::move(s.document);
     result.document.filename = baseName(fileName);
-    for (std::size_t i = 0; i < s.validUtf8.size(); ++i) {
-        if (!s.validUtf8[i]) {
-            result.document.report.invalidUtf8Sections.push_back(result.document.contents[i].name);
-        }
-    }
+    s.reportBuilder.finish(result.document.report, result.document.contents);
     return result;
 }
 

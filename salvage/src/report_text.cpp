@@ -94,16 +94,25 @@ std::string describeReport(const SalvageReport& report, std::size_t sectionCount
         out += "Damaged Base64 in the " + std::string(damage.inName ? "name" : "text") +
                " of section " + quotedName(damage.sectionName) + ": " +
                plural(damage.skippedBytes, "byte", "bytes") + " skipped, " +
-               plural(damage.incompleteGroups, "incomplete group", "incomplete groups") + "\n";
+               plural(damage.incompleteGroups, "incomplete group", "incomplete groups") +
+               (damage.lines > 1 ? " (in " + std::to_string(damage.lines) + " section lines)"
+                                 : std::string()) +
+               "\n";
     }
     for (const auto& name : report.invalidUtf8Sections) {
         out += "Text that is not valid UTF-8 in section " + quotedName(name) +
                " (kept and saved byte for byte)\n";
     }
     for (const auto& replacement : report.replacements) {
-        out += "Section " + quotedName(replacement.sectionName) +
-               " occurs again: its earlier text (" +
-               plural(replacement.replacedLength, "byte", "bytes") + ") was replaced\n";
+        out += "Section " + quotedName(replacement.sectionName);
+        if (replacement.times == 1) {
+            out += " occurs again: its earlier text (" +
+                   plural(replacement.replacedLength, "byte", "bytes") + ") was replaced\n";
+        } else {
+            out += " occurs " + std::to_string(replacement.times) +
+                   " more times: its earlier texts (" +
+                   plural(replacement.replacedLength, "byte", "bytes") + " in all) were replaced\n";
+        }
     }
     if (!report.readError.empty()) {
         out += "Reading stopped early: " + report.readError + " (what was read before is kept)\n";

@@ -49,6 +49,33 @@ TEST(ReportText, DescribesKnownDamage) {
               "later section, 1 section-like line skipped");
 }
 
+// A name that occurs many times, damaged each time, is one record of each kind with the
+// counts added up, however many lines carry it.
+TEST(ReportText, RepeatsOfANameAreCountedInOneRecord) {
+    std::string doc = "<?xml \n";
+    for (int i = 0; i < 1000; ++i) {
+        doc += "<Section name=\"QQ==\">Zmly*c3Q</Section>\n";  // "A": "first", a stray byte
+    }
+    doc += "<Section name=\"Qg==\">YQ</Section>\n";
+    const ParseResult result = parseText(doc, "d.qlx");
+    ASSERT_TRUE(result.accepted());
+    const SalvageReport& report = result.document.report;
+    ASSERT_EQ(report.damagedBase64.size(), 1U);
+    ASSERT_EQ(report.replacements.size(), 1U);
+    EXPECT_EQ(describeReport(report, result.document.contents.size()),
+              "Lines read: 1003\n"
+              "Section lines found: 1001\n"
+              "Sections: 2\n"
+              "Lines that look like sections but were skipped (indented, or \"<Section\" not at "
+              "the start): 0\n"
+              "Damaged Base64 in the text of section \"A\": 1000 bytes skipped, 0 incomplete "
+              "groups (in 1000 section lines)\n"
+              "Section \"A\" occurs 999 more times: its earlier texts (4995 bytes in all) were "
+              "replaced\n");
+    EXPECT_EQ(summarizeReport(report, result.document.contents.size()),
+              "2 sections from 1003 lines; 1 with damaged Base64, 1 replaced by a later section");
+}
+
 TEST(ReportText, CleanDocumentHasAPlainSummary) {
     const ParseResult result = parseText("<?xml \n<Section name=\"QQ==\">YQ==</Section>", "d");
     EXPECT_EQ(summarizeReport(result.document.report, 1), "1 section from 2 lines");

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "salvage/report.h"
+#include "salvage/section_map.h"
+
+namespace salvage::detail {
+
+// Gathers the per-section facts of a report while a document is read. Facts are kept once per
+// section, not once per line, so a document that repeats one name millions of times costs a
+// record, not millions of them.
+class ReportBuilder {
+  public:
+    struct Damage {
+        std::size_t skippedBytes = 0;
+        std::size_t incompleteGroups = 0;
+        bool any() const { return skippedBytes != 0 || incompleteGroups != 0; }
+    };
+
+    // A section line whose text went to section `index` of the map. `replacedLength` is the
+    // length of the earlier text it replaced, when it did.
+    void noteSectionLine(SalvageReport& report, std::size_t index, const std::string& name,
+                         Damage inName, Damage inText, bool validUtf8,
+                         const std::size_t* replacedLength);
+
+    // Lists the sections whose (final) text is not valid UTF-8, in map order.
+    void finish(SalvageReport& report, const SectionMap& contents) const;
+
+  private:
+    void noteDamage(SalvageReport& report, std::size_t index, const std::string& name,
+                    Damage damage, bool inName);
+
+    std::vector<bool> validUtf8_;                                     // per section of the map
+    std::unordered_map<std::size_t, std::size_t> damageRecord_;       // (index, inName) -> record
+    std::unordered_map<std::size_t, std::size_t> replacementRecord_;  // index -> record
+};
+
+}  // namespace salvage::detail
