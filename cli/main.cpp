@@ -1,5 +1,7 @@
 #include <unistd.h>
 
+#include <csignal>
+
 #include <iostream>
 #include <string_view>
 
@@ -25,6 +27,10 @@ int showAndExit(const qlv::cli::CommandLine& commandLine) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A file-size limit set by the shell ("ulimit -f") would otherwise end the program in the
+    // middle of a write, without a message and with its temporary file left behind. Ignored,
+    // the write fails with EFBIG, which is reported and cleaned up like any failed write.
+    std::signal(SIGXFSZ, SIG_IGN);
     const qlv::cli::CommandLine commandLine = qlv::cli::parseCommandLine(argc, argv);
     if (!commandLine.options) {
         return showAndExit(commandLine);
