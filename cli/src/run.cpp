@@ -122,13 +122,17 @@ class Runner {
     void describe(std::string_view subject, const salvage::Document& document) {
         const std::size_t sections = document.contents.size();
         report(std::string(subject) + ": " + salvage::summarizeReport(document.report, sections));
-        std::string details = salvage::describeReport(document.report, sections);
+        const std::string details = salvage::describeReport(document.report, sections);
+        // Indented as a whole and written at once: standard error is unbuffered, and a report
+        // of many damaged sections would otherwise cost a system call per piece of each line.
+        std::string indented;
+        indented.reserve(details.size() + details.size() / 16);
         for (std::size_t start = 0; start < details.size();) {
             const std::size_t end = details.find('\n', start);
-            streams_.errors << "  " << std::string_view(details).substr(start, end - start) << '\n';
+            indented.append("  ").append(details, start, end - start).push_back('\n');
             start = end + 1;
         }
-        streams_.errors << std::flush;
+        streams_.errors << indented << std::flush;
     }
 
     void writeStandardOutput(std::span<const std::string_view> pieces) {
