@@ -1,3 +1,4 @@
+#include <csignal>
 #include <optional>
 
 #include "platform/paths.h"
@@ -6,6 +7,9 @@
 #include "ui/app.h"
 
 int main(int argc, char** argv) {
+    // A file-size limit set by the shell would end the program in the middle of a save;
+    // ignored, the save fails with EFBIG and is reported like any failed save.
+    std::signal(SIGXFSZ, SIG_IGN);
     platform::QtServices services;
     App app(argc, argv, services.services());
     // A document named on the command line opens as if it had been dropped on the list.
