@@ -1,0 +1,600 @@
+// Thousands of random sequences of what a user can do to the main window, each step followed
+// by a check of everything the window must show, hold and have written.
+//
+// QLV_ABUSE_SEQUENCES sets how many sequences run, QLV_ABUSE_SEED the seed (printed at the
+// start), QLV_ABUSE_FIRST the first sequence: a failure names its seed, sequence and step, and
+// QLV_ABUSE_SEED=S QLV_ABUSE_FIRST=N QLV_ABUSE_SEQUENCES=1 runs that sequence alone.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QTextDocument>
+#include <chrono>
+#include <random>
+
+#include "abuse_documents.h"
+#include "abuse_expected.h"
+#include "filetypes/file_types.h"
+#include "platform/paths.h"
+#include "salvage/reader.h"
+#include "ui/help_window.h"
+#include "window_fixture.h"
+
+namespace {
+
+using abuse::Document;
+using abuse::Expected;
+using ui_test::WindowFixture;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kDefaultSequences = 400;  // about three minutes under AddressSanitizer
+#else
+constexpr int kDefaultSequences = 2000;
+#endif
+constexpr unsigned kDefaultSeed = 20261209;
+
+unsigned environmentNumber(const char* name, unsigned fallback) {
+    bool ok = false;
+    const unsigned value = qEnvironmentVariable(name).toUInt(&ok);
+    return ok ? value : fallback;
+}
+
+// Each sequence's own generator, so that any one sequence can run alone.
+std::mt19937 seedOf(std::uint32_t seed, int number) {
+    std::seed_seq sequence{seed, static_cast<std::uint32_t>(number)};
+    return std::mt19937(sequence);
+}
+
+// Where a save dialog's answer leads.
+enum class Answer { Good, Cancel, UnderAFile, MissingFolder, DeviceFull, Folder };
+
+// One sequence: a fresh window, random steps, and the checks after each.
+class Sequence {
+  public:
+    Sequence(const abuse::Library& library, std::uint32_t seed, int number)
+        : library_(library), random_(seedOf(seed, number)) {
+        App::instance()->setMenuBar(f_.bar());
+        ApplicationAddMenuHandlers();
+        ui_test::appServices().messageBox.clear();
+        // A file where a folder is expected, and a folder where a file is expected.
+        want_.files[f_.path("plain")] = "not a folder";
+        f_.file("plain", want_.files[f_.path("plain")]);
+        std::filesystem::create_directory(f_.path("folder"));
+        length_ = 1 + pick(30);
+    }
+
+    ~Sequence() { helpWindow::release(); }
+
+    // Runs one random step; its description goes to the log.
+    void step() {
+        const int kind = pick(100);
+        if (kind < 22) {
+            drop();
+        } else if (kind < 40) {
+            clickRow();
+        } else if (kind < 52) {
+            movePointer();
+        } else if (kind < 72) {
+            edit();
+        } else if (kind < 94) {
+            save();
+        } else {
+            windows();
+        }
+    }
+
+    // The first difference between the window and what it must be, or nothing.
+    QString check() const;
+
+    int length() const { return length_; }
+    const QStringList& log() const { return log_; }
+
+  private:
+    int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
+    bool chance(int percent) { return pick(100) < percent; }
+
+    Window1* window() const { return f_.window.get(); }
+
+    void activateMain() {
+        window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
+    }
+
+    // Moves the pointer to `at` in `widget`, always to a new place, as a user's hand would.
+    void moveTo(QWidget* widget, QPoint at) {
+        if (widget->mapToGlobal(at) == QCursor::pos()) {
+            at += QPoint(1, 0);
+        }
+        QTest::mouseMove(widget, at);
+        if (window()->rect().contains(window()->mapFromGlobal(widget->mapToGlobal(at)))) {
+            want_.pointerMoved();
+        }
+    }
+
+    void drop();
+    void clickRow();
+    void movePointer();
+    void edit();
+    void editByKeys(int what);
+    void editByMenu(int what);
+    void save();
+    void windows();
+
+    const abuse::Library& library_;
+    std::mt19937 random_;
+    WindowFixture f_;
+    Expected want_;
+    QStringList log_;
+    int length_ = 0;
+};
+
+void Sequence::drop() {
+    const auto& documents = library_.documents();
+    const int count = static_cast<int>(documents.size());
+    const Document& document =
+        chance(1) ? library_.huge() : documents[static_cast<std::size_t>(pick(count))];
+    if (document.kind == Document::Kind::NotAFile) {
+        log_ << QStringLiteral("drag a web address");
+        QMimeData data;
+        data.setUrls({QUrl(QStringLiteral("https://example.invalid/letter.qlx"))});
+        QVERIFY(!ui_test::dragAndDrop(f_.list()->viewport(), data).accepted);
+        return;
+    }
+    std::vector<std::filesystem::path> files = {document.path};
+    if (chance(10)) {
+        // Only the first file of a drop is read.
+        files.push_back(documents[static_cast<std::size_t>(pick(count))].path);
+        if (files.back().empty()) {
+            files.pop_back();
+        }
+    }
+    log_ << QStringLiteral("drop %1%2")
+                .arg(platform::toQString(document.path.filename()),
+                     files.size() > 1 ? " and another" : "");
+    QVERIFY(ui_test::dropFiles(f_.list()->viewport(), files).accepted);
+    switch (document.kind) {
+        case Document::Kind::Good:
+            want_.accept(document.sections, document.filename);
+            break;
+        case Document::Kind::Refused:
+        case Document::Kind::Unreadable:
+            ++want_.beeps;
+            ++want_.messages;
+            QCOMPARE(f_.fakes.messageBox.shown().size(), want_.messages);
+            QVERIFY(f_.fakes.messageBox.shown().back().startsWith(
+                QString::fromUtf8(salvage::kRefusedMessage)));
+            break;
+        case Document::Kind::NotAFile:
+            break;
+    }
+}
+
+void Sequence::clickRow() {
+    QTreeWidget* list = f_.list();
+    const int rows = list->topLevelItemCount();
+    const bool empty = rows == 0 || chance(15);
+    const bool control = chance(25);
+    QPoint at;
+    std::optional<int> row;
+    if (empty) {
+        // Below the last row, where there is room.
+        const QRect last = rows > 0 ? list->visualItemRect(list->topLevelItem(rows - 1)) : QRect();
+        at = QPoint(list->viewport()->width() / 2, rows > 0 ? last.bottom() + 5 : 10);
+        if (!list->viewport()->rect().contains(at)) {
+            log_ << QStringLiteral("no empty space to click");
+            return;
+        }
+        log_ << QStringLiteral("click empty space");
+    } else {
+        row = pick(rows);
+        list->scrollToItem(list->topLevelItem(*row));
+        at = list->visualItemRect(list->topLevelItem(*row)).center();
+        log_ << QStringLiteral("%1click row %2").arg(control ? "ctrl+" : "").arg(*row);
+    }
+    moveTo(list->viewport(), at);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton,
+                      control ? Qt::ControlModifier : Qt::NoModifier, at);
+    if (!row || (control && want_.selected == row)) {
+        // As in any list, a click beside the rows, or a control-click on the selected row,
+        // leaves no row selected; only a change of selection empties the text area.
+        if (want_.selected) {
+            want_.select(std::nullopt);
+        }
+    } else if (want_.selected != row) {
+        want_.select(row);
+    }
+}
+
+void Sequence::movePointer() {
+    const QRect area = window()->rect();
+    const QPoint at(pick(area.width()), pick(area.height()));
+    log_ << QStringLiteral("move pointer to %1,%2").arg(at.x()).arg(at.y());
+    moveTo(window(), at);
+}
+
+void Sequence::edit() {
+    activateMain();
+    f_.text()->setFocus(Qt::OtherFocusReason);
+    const int what = pick(6);
+    if (chance(50)) {
+        editByKeys(what);
+    } else {
+        editByMenu(what);
+    }
+}
+
+// Clipboard texts: line breaks of every kind, no-break spaces, characters beyond the basic
+// plane.
+QString clipboardText(int choice) {
+    static const QStringList texts = {QStringLiteral("pasted"),
+                                      QStringLiteral("two\r\nlines\rand\nmore"),
+                                      QString::fromUtf8("caf\xC3\xA9\xC2\xA0\xF0\x9F\x98\x80"),
+                                      QString::fromUtf8("\xE2\x80\xA8x"), QStringLiteral("\t tab")};
+    return texts[choice % texts.size()];
+}
+
+void Sequence::editByKeys(int what) {
+    QPlainTextEdit* text = f_.text();
+    const auto key = [text](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(text, k, m);
+    };
+    const QString before = want_.text;
+    switch (what) {
+        case 0: {
+            log_ << QStringLiteral("keys: type at the end");
+            key(Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClicks(text, QStringLiteral("typed words"));
+            key(Qt::Key_Return);
+            want_.text += QStringLiteral("typed words\n");
+            break;
+        }
+        case 1:
+            log_ << QStringLiteral("keys: select all, delete");
+            key(Qt::Key_A, Qt::ControlModifier);
+            key(Qt::Key_Delete);
+            want_.text.clear();
+            break;
+        case 2:
+        case 3: {
+            const QString clip = clipboardText(pick(5));
+            QApplication::clipboard()->setText(clip);
+            const bool replace = what == 2;
+            log_ << QStringLiteral("keys: %1paste %2").arg(replace ? "select all, " : "", clip);
+            key(replace ? Qt::Key_A : Qt::Key_End, Qt::ControlModifier);
+            key(Qt::Key_V, Qt::ControlModifier);
+            want_.text = (replace ? QString() : want_.text) + abuse::asInserted(clip);
+            break;
+        }
+        case 4:
+            log_ << QStringLiteral("keys: select all, cut");
+            key(Qt::Key_A, Qt::ControlModifier);
+            key(Qt::Key_X, Qt::ControlModifier);
+            want_.text.clear();
+            break;
+        default:
+            log_ << QStringLiteral("keys: undo");
+            key(Qt::Key_Z, Qt::ControlModifier);
+            want_.text =
+                text->document()->toRawText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+            break;
+    }
+    want_.edited = want_.edited || want_.text != before;
+}
+
+void Sequence::editByMenu(int what) {
+    MenuBar1* bar = f_.bar();
+    const auto choose = [bar](const char* name) {
+        emit bar->editMenu()->aboutToShow();
+        QAction* item = bar->item(QString::fromLatin1(name));
+        if (item->isEnabled()) {
+            item->trigger();
+        }
+    };
+    const QString before = want_.text;
+    switch (what) {
+        case 0:
+        case 1:
+            log_ << QStringLiteral("menu: Select All, Delete");
+            choose("EditSelectAll");
+            choose("EditClear");
+            want_.text.clear();
+            break;
+        case 2:
+        case 3: {
+            const QString clip = clipboardText(pick(5));
+            QApplication::clipboard()->setText(clip);
+            log_ << QStringLiteral("menu: Select All, Paste %1").arg(clip);
+            choose("EditSelectAll");
+            choose("EditPaste");
+            want_.text = abuse::asInserted(clip);
+            break;
+        }
+        case 4:
+            log_ << QStringLiteral("menu: Select All, Cut");
+            choose("EditSelectAll");
+            choose("EditCut");
+            want_.text.clear();
+            break;
+        default:
+            log_ << QStringLiteral("menu: Undo");
+            choose("EditUndo");
+            want_.text = f_.text()->document()->toRawText().replace(QChar::ParagraphSeparator,
+                                                                    QLatin1Char('\n'));
+            break;
+    }
+    want_.edited = want_.edited || want_.text != before;
+}
+
+void Sequence::save() {
+    const bool all = chance(50);
+    const int way = pick(4);
+    static const bool deviceFull = std::filesystem::is_character_file("/dev/full");
+    auto answer = static_cast<Answer>(pick(6));
+    if (answer == Answer::DeviceFull && !deviceFull) {
+        answer = Answer::Cancel;
+    }
+    std::filesystem::path target;
+    switch (answer) {
+        case Answer::Good:
+            target = f_.path("saved-" + std::to_string(pick(3)) + ".txt");
+            break;
+        case Answer::UnderAFile:
+            target = f_.path("plain") / "out.txt";
+            break;
+        case Answer::MissingFolder:
+            target = f_.path("missing") / "out.txt";
+            break;
+        case Answer::DeviceFull:
+            target = "/dev/full";
+            break;
+        case Answer::Folder:
+            target = f_.path("folder");
+            break;
+        case Answer::Cancel:
+            break;
+    }
+    static const char* const ways[] = {"button", "menu", "shortcut", "space on the button"};
+    log_ << QStringLiteral("save %1 by %2 to %3")
+                .arg(all ? "all" : "one", ways[way],
+                     answer == Answer::Cancel ? "cancel" : platform::toQString(target));
+
+    QPushButton* button = all ? f_.saveAllButton() : f_.saveOneButton();
+    bool asked = false;
+    if (way == 0) {
+        moveTo(button, button->rect().center());
+        asked = all ? want_.allButton : want_.oneButton;
+    } else if (way == 1) {
+        asked = all ? want_.canSaveAll() : want_.canSaveOne();
+    } else if (way == 2) {
+        if (chance(80)) {
+            activateMain();
+        }
+        asked = (all ? want_.canSaveAll() : want_.canSaveOne()) &&
+                QApplication::activeWindow() == window();
+    } else {
+        // Reached from the keyboard, the button is pressed in whatever state the pointer
+        // last left it.
+        asked = all ? want_.allButton : want_.oneButton;
+    }
+    if (asked && answer != Answer::Cancel) {
+        f_.fakes.saveDialog.answer(target);
+    }
+    const std::vector<std::string> allowed = !asked ? std::vector<std::string>{}
+                                             : all  ? std::vector<std::string>{want_.allExport()}
+                                                    : want_.oneExports();
+
+    if (way == 0) {
+        if (button->isEnabled()) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    } else if (way == 1) {
+        emit f_.bar()->fileMenu()->aboutToShow();
+        f_.item(all ? "FileSaveAllSections" : "FileSaveJustThisSection")->trigger();
+    } else if (way == 2) {
+        QTest::keySequence(window(), QKeySequence(all ? "Ctrl+S" : "Ctrl+Alt+S"));
+    } else if (button->isEnabled()) {
+        button->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button, Qt::Key_Space);
+    }
+
+    if (!asked) {
+        return;
+    }
+    ++want_.dialogRequests;
+    QCOMPARE(f_.fakes.saveDialog.requests().size(), want_.dialogRequests);
+    const std::string offered =
+        all ? salvage::defaultSaveAllName(want_.filename)
+            : salvage::defaultSaveOneName(
+                  want_.selected ? (*want_.sections)[std::size_t(*want_.selected)].name : "");
+    QCOMPARE(f_.fakes.saveDialog.requests().back().defaultName, abuse::decoded(offered));
+    if (answer == Answer::Cancel) {
+        return;
+    }
+    if (answer == Answer::Good) {
+        const std::string written = ui_test::readFile(target);
+        QVERIFY2(std::ranges::find(allowed, written) != allowed.end(),
+                 "the saved file does not hold what was to be saved");
+        want_.files[target] = written;
+        return;
+    }
+    ++want_.messages;
+    QCOMPARE(f_.fakes.messageBox.shown().size(), want_.messages);
+    const QString message = f_.fakes.messageBox.shown().back();
+    QVERIFY2(message.startsWith(QStringLiteral("The file was not saved.")) &&
+                 message.contains(platform::toQString(target)),
+             qPrintable(message));
+}
+
+void Sequence::windows() {
+    const int what = pick(3);
+    if (what == 0) {
+        log_ << QStringLiteral("menu: Technical Details");
+        emit f_.bar()->helpMenu()->aboutToShow();
+        f_.item("HelpTechnicalDetails")->trigger();
+        // Beside the main window, so that pointer moves over the main window stay there.
+        helpWindow::instance()->move(window()->frameGeometry().topRight() + QPoint(40, 0));
+        want_.helpOpen = true;
+    } else if (what == 1) {
+        log_ << QStringLiteral("close Technical Details");
+        if (want_.helpOpen) {
+            helpWindow::instance()->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            want_.helpOpen = false;
+        }
+    } else {
+        log_ << QStringLiteral("menu: About");
+        f_.item("FileAboutQLVodadov")->trigger();
+        ++want_.aboutBoxes;
+    }
+}
+
+QString Sequence::check() const {
+    QStringList names;
+    if (want_.sections) {
+        for (const auto& section : *want_.sections) {
+            names << abuse::decoded(section.name);
+        }
+    }
+    if (f_.rowTexts() != names) {
+        return QStringLiteral("the rows are not the section names");
+    }
+    const auto& held = window()->contents();
+    if (held.has_value() != want_.sections.has_value()) {
+        return QStringLiteral("a section map where none should be, or none where one should be");
+    }
+    if (held) {
+        if (held->size() != want_.sections->size()) {
+            return QStringLiteral("the section map holds %1 sections, not %2")
+                .arg(held->size())
+                .arg(want_.sections->size());
+        }
+        for (std::size_t i = 0; i < held->size(); ++i) {
+            if ((*held)[i].name != (*want_.sections)[i].name ||
+                (*held)[i].text != (*want_.sections)[i].text) {
+                return QStringLiteral("section %1 of the map is not the document's").arg(i);
+            }
+        }
+    }
+    if (window()->filename() != want_.filename) {
+        return QStringLiteral("the file name is %1").arg(abuse::decoded(window()->filename()));
+    }
+    const auto selected = f_.list()->selectedItems();
+    const int selectedRow =
+        selected.isEmpty() ? -1 : f_.list()->indexOfTopLevelItem(selected.front());
+    if (selected.size() > 1 || selectedRow != want_.selected.value_or(-1)) {
+        return QStringLiteral("row %1 is selected, not %2")
+            .arg(selectedRow)
+            .arg(want_.selected.value_or(-1));
+    }
+    if (f_.text()->toPlainText() != abuse::asPlain(want_.text)) {
+        return QStringLiteral("the text area shows \"%1\", not \"%2\"")
+            .arg(f_.text()->toPlainText().left(80), abuse::asPlain(want_.text).left(80));
+    }
+    if (f_.saveAllButton()->isEnabled() != want_.allButton ||
+        f_.saveOneButton()->isEnabled() != want_.oneButton) {
+        return QStringLiteral("the buttons are %1/%2, not %3/%4")
+            .arg(f_.saveAllButton()->isEnabled())
+            .arg(f_.saveOneButton()->isEnabled())
+            .arg(want_.allButton)
+            .arg(want_.oneButton);
+    }
+    if (f_.item("FileSaveAllSections")->isEnabled() != want_.canSaveAll() ||
+        f_.item("FileSaveJustThisSection")->isEnabled() != want_.canSaveOne() ||
+        !f_.item("HelpTechnicalDetails")->isEnabled()) {
+        return QStringLiteral("the menu items do not follow the rules");
+    }
+    if (f_.fakes.beeper.count() != want_.beeps ||
+        f_.fakes.messageBox.shown().size() != want_.messages ||
+        f_.fakes.saveDialog.requests().size() != want_.dialogRequests ||
+        ui_test::appServices().messageBox.shown().size() != want_.aboutBoxes) {
+        return QStringLiteral("%1 beeps, %2 messages, %3 save dialogs, %4 About boxes")
+            .arg(f_.fakes.beeper.count())
+            .arg(f_.fakes.messageBox.shown().size())
+            .arg(f_.fakes.saveDialog.requests().size())
+            .arg(ui_test::appServices().messageBox.shown().size());
+    }
+    if (QApplication::activeModalWidget() != nullptr) {
+        return QStringLiteral("a modal dialog is open");
+    }
+    int helpWindows = 0;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible() || top == window()) {
+            continue;
+        }
+        if (qobject_cast<helpWindow*>(top) == nullptr) {
+            return QStringLiteral("an extra window is open: %1").arg(top->objectName());
+        }
+        ++helpWindows;
+    }
+    if (helpWindows != (want_.helpOpen ? 1 : 0)) {
+        return QStringLiteral("%1 Technical Details windows are open").arg(helpWindows);
+    }
+    std::map<std::filesystem::path, std::uintmax_t> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(f_.path(""))) {
+        if (!entry.is_directory()) {
+            found[entry.path()] = entry.file_size();
+        }
+    }
+    std::map<std::filesystem::path, std::uintmax_t> kept;
+    for (const auto& [path, bytes] : want_.files) {
+        kept[path] = bytes.size();
+    }
+    if (found != kept || !std::filesystem::is_directory(f_.path("folder"))) {
+        return QStringLiteral("the output folder holds other files than were saved");
+    }
+    return {};
+}
+
+}  // namespace
+
+QtMessageHandler testMessages = nullptr;
+
+class WindowAbuseTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        FileTypes::Initialize();
+        // The offscreen platform notes every raise and size hint it cannot pass on; thousands
+        // of those notes would use up Qt Test's allowance of warnings and hide a failure.
+        testMessages = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+                if (!text.startsWith(QStringLiteral("This plugin does not support"))) {
+                    testMessages(type, context, text);
+                }
+            });
+    }
+    void cleanupTestCase() { FileTypes::Release(); }
+
+    void randomUseKeepsEveryPromise() {
+        const unsigned seed = environmentNumber("QLV_ABUSE_SEED", kDefaultSeed);
+        const unsigned first = environmentNumber("QLV_ABUSE_FIRST", 0);
+        const unsigned count = environmentNumber("QLV_ABUSE_SEQUENCES", kDefaultSequences);
+        qInfo("window abuse run: seed %u, sequences %u to %u", seed, first, first + count - 1);
+        const abuse::Library library;
+        QElapsedTimer clock;
+        clock.start();
+        long steps = 0;
+        for (unsigned number = first; number < first + count; ++number) {
+            Sequence sequence(library, seed, static_cast<int>(number));
+            for (int step = 1; step <= sequence.length(); ++step, ++steps) {
+                sequence.step();
+                QString failure = QTest::currentTestFailed()
+                                      ? QStringLiteral("a step's own check failed")
+                                      : sequence.check();
+                if (!failure.isEmpty()) {
+                    QFAIL(qPrintable(
+                        QStringLiteral("seed %1, sequence %2, step %3: %4\nThe steps:\n  %5")
+                            .arg(seed)
+                            .arg(number)
+                            .arg(step)
+                            .arg(failure, sequence.log().join(QStringLiteral("\n  ")))));
+                }
+            }
+        }
+        qInfo("%ld steps in %lld ms", steps, static_cast<long long>(clock.elapsed()));
+    }
+};
+
+QLV_UI_TEST_MAIN(WindowAbuseTest)
+#include "window_abuse_test.moc"
