@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# A real drag and drop between two X clients: drag_source drags DOCUMENT onto the Sections
+# list of the program, as a file manager would. The drop must be taken as a copy, and Save All
+# (Ctrl+S, then the real save dialog) must then write exactly what qlvodadov-cli writes for the
+# same document, its sections in the order `qlvodadov-cli --list` gives.
+set -uo pipefail
+
+usage="usage: x11_drag_drop.sh PROGRAM DRAG_SOURCE CLI DOCUMENT"
+program=${1:?$usage}
+drag_source=${2:?$usage}
+cli=${3:?$usage}
+document=${4:?$usage}
+
+if [ "${5:-}" != --inside ]; then
+    for tool in xvfb-run Xvfb xdotool; do
+        if ! command -v "$tool" >/dev/null; then
+            echo "SKIPPED: $tool is not installed ('make test' installs it)."
+            exit 77
+        fi
+    done
+    exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$program" "$drag_source" "$cli" \
+        "$document" --inside
+fi
+
+export QT_QPA_PLATFORM=xcb
+work=$(mktemp -d)
+saved="$work/saved by the window.txt"
+pids=()
+
+finish() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap finish EXIT
+
+fail() {
+    echo "FAILED: $*"
+    exit 1
+}
+
+# Waits (at most 60 s, a guard against a hang, not a measure) for a window and prints its id.
+window_named() {
+    timeout 60 xdotool search --sync --onlyvisible --name "$1" | head -n 1
+}
+
+"$program" &
+program_pid=$!
+pids+=("$program_pid")
+"$drag_source" "$document" >"$work/drag_source.out" &
+source_pid=$!
+pids+=("$source_pid")
+
+main=$(window_named '^QL Vodadov$')
+[ -n "$main" ] || fail "no window titled \"QL Vodadov\" appeared"
+source=$(window_named '^QLV drag source$')
+[ -n "$source" ] || fail "the drag source's window did not appear"
+
+# Side by side; there is no window manager, so a window's origin is its content's origin.
+xdotool windowmove --sync "$main" 0 0 || fail "could not move the main window"
+xdotool windowmove --sync "$source" 700 0 || fail "could not move the drag source"
+
+# The list is 155 wide from x = 20 and runs from 75 to 380 below the menu bar: (97, 200) from
+# the window's top-left corner is on it for any menu bar up to 125 high.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+target_x=$((X + 97))
+target_y=$((Y + 200))
+below=$((Y + HEIGHT + 60))
+eval "$(xdotool getwindowgeometry --shell "$source")"
+start_x=$((X + 100))
+start_y=$((Y + 100))
+
+# Around the main window and into the list from below, so that the list is the only place
+# on the way that takes drops; in steps, as a hand moves, each giving the drag a position.
+path=("$start_x $start_y" "$start_x $below" "$target_x $below" "$target_x $target_y")
+xdotool mousemove --sync "$start_x" "$start_y"
+xdotool mousedown 1
+for leg in 1 2 3; do
+    read -r from_x from_y <<<"${path[leg - 1]}"
+    read -r to_x to_y <<<"${path[leg]}"
+    for step in $(seq 1 10); do
+        xdotool mousemove --sync $((from_x + (to_x - from_x) * step / 10)) \
+            $((from_y + (to_y - from_y) * step / 10))
+        sleep 0.05
+    done
+done
+# Small moves over the list until it has offered a copy (a guard of 60 s against a hang).
+offered=no
+for wiggle in $(seq 1 600); do
+    if grep -q '^offered: 1$' "$work/drag_source.out"; then
+        offered=yes
+        break
+    fi
+    xdotool mousemove --sync $((target_x + wiggle % 2)) "$target_y"
+    sleep 0.1
+done
+[ "$offered" = yes ] || fail "the list never offered to take the drop as a copy"
+xdotool mouseup 1
+
+timeout 60 bash -c "while kill -0 $source_pid 2>/dev/null; do sleep 0.1; done" ||
+    fail "the drag source did not finish"
+wait "$source_pid"
+source_status=$?
+cat "$work/drag_source.out"
+[ "$source_status" -eq 0 ] || fail "the drop was not taken as a copy (drag source status $source_status)"
+[ -f "$document" ] || fail "the dragged document is gone"
+
+# Save All through its shortcut and the real save dialog.
+xdotool windowfocus --sync "$main" || fail "could not focus the main window"
+xdotool key --clearmodifiers ctrl+s
+dialog=$(window_named '^Save')
+[ -n "$dialog" ] || fail "Ctrl+S showed no save dialog"
+xdotool windowfocus --sync "$dialog" || fail "could not focus the save dialog"
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 20 "$saved"
+xdotool key Return
+
+timeout 60 bash -c "until [ -f \"$saved\" ]; do sleep 0.1; done" ||
+    fail "Save All wrote no file"
+
+"$cli" "$document" >"$work/expected.txt" || fail "qlvodadov-cli could not read $document"
+cmp "$saved" "$work/expected.txt" || fail "Save All wrote other bytes than qlvodadov-cli"
+"$cli" --list "$document" >"$work/names.txt" || fail "qlvodadov-cli --list failed"
+grep -a '^Section: ' "$saved" | sed 's/^Section: //' | cmp - "$work/names.txt" ||
+    fail "the saved sections are not in the order qlvodadov-cli --list gives"
+echo "dropped and saved: $(wc -l <"$work/names.txt") sections, $(wc -c <"$saved") bytes"
+
+xdotool windowfocus --sync "$main" || fail "could not focus the main window to quit"
+xdotool key --clearmodifiers ctrl+q
+timeout 60 bash -c "while kill -0 $program_pid 2>/dev/null; do sleep 0.1; done" ||
+    fail "the program did not quit on Ctrl+Q"
+wait "$program_pid"
+status=$?
+[ "$status" -eq 0 ] || fail "the program quit with status $status"
+echo "quit with status 0"
