@@ -2,15 +2,24 @@
 
 namespace platform {
 
-std::optional<std::filesystem::path> FakeSaveDialog::askSavePath(const QString& nameFilter,
-                                                                 const QString& defaultName) {
-    requests_.push_back({nameFilter, defaultName});
+std::optional<std::filesystem::path> ScriptedPaths::next() {
     if (answers_.empty()) {
         return std::nullopt;
     }
-    auto next = std::move(answers_.front());
+    auto path = std::move(answers_.front());
     answers_.pop_front();
-    return next;
+    return path;
+}
+
+std::optional<std::filesystem::path> FakeSaveDialog::askSavePath(const QString& nameFilter,
+                                                                 const QString& defaultName) {
+    requests_.push_back({nameFilter, defaultName});
+    return answers_.next();
+}
+
+std::optional<std::filesystem::path> FakeOpenDialog::askOpenPath(const QStringList& nameFilters) {
+    requests_.push_back(nameFilters);
+    return answers_.next();
 }
 
 }  // namespace platform

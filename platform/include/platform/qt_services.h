@@ -11,9 +11,19 @@ class QtSaveDialog final : public SaveDialog {
                                                      const QString& defaultName) override;
 };
 
+class QtOpenDialog final : public OpenDialog {
+  public:
+    std::optional<std::filesystem::path> askOpenPath(const QStringList& nameFilters) override;
+};
+
 class QtMessageBox final : public MessageBox {
   public:
     void show(const QString& text) override;
+};
+
+class QtTextViewer final : public TextViewer {
+  public:
+    void show(const QString& title, const QString& text) override;
 };
 
 class QtBeeper final : public Beeper {
@@ -23,11 +33,13 @@ class QtBeeper final : public Beeper {
 
 class QtServices {
   public:
-    Services services() { return {saveDialog_, messageBox_, beeper_}; }
+    Services services() { return {saveDialog_, openDialog_, messageBox_, textViewer_, beeper_}; }
 
   private:
     QtSaveDialog saveDialog_;
+    QtOpenDialog openDialog_;
     QtMessageBox messageBox_;
+    QtTextViewer textViewer_;
     QtBeeper beeper_;
 };
 

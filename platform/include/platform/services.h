@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <filesystem>
 #include <optional>
 
@@ -16,11 +17,28 @@ class SaveDialog {
                                                              const QString& defaultName) = 0;
 };
 
+// Asks the user which document to open.
+class OpenDialog {
+  public:
+    virtual ~OpenDialog() = default;
+    // The chosen file, or nothing when the user cancelled. `nameFilters` are file dialog
+    // filters such as "Quillora Light (*.qll)", the first one chosen at the start.
+    virtual std::optional<std::filesystem::path> askOpenPath(const QStringList& nameFilters) = 0;
+};
+
 // Shows a text until the user dismisses it.
 class MessageBox {
   public:
     virtual ~MessageBox() = default;
     virtual void show(const QString& text) = 0;
+};
+
+// Shows a text that may run to many lines, read-only and scrollable, until the user
+// dismisses it.
+class TextViewer {
+  public:
+    virtual ~TextViewer() = default;
+    virtual void show(const QString& title, const QString& text) = 0;
 };
 
 // The alert sound.
@@ -33,7 +51,9 @@ class Beeper {
 // What the windows need of the platform, handed to them when they are made.
 struct Services {
     SaveDialog& saveDialog;
+    OpenDialog& openDialog;
     MessageBox& messageBox;
+    TextViewer& textViewer;
     Beeper& beeper;
 };
 

@@ -12,6 +12,16 @@
 // Stand-ins that never block: they answer from a queue and remember what they were asked.
 namespace platform {
 
+// The paths a dialog double answers with, in order; with none queued the dialog is cancelled.
+class ScriptedPaths {
+  public:
+    void push(std::optional<std::filesystem::path> path) { answers_.push_back(std::move(path)); }
+    std::optional<std::filesystem::path> next();
+
+  private:
+    std::deque<std::optional<std::filesystem::path>> answers_;
+};
+
 class FakeSaveDialog final : public SaveDialog {
   public:
     struct Request {
@@ -19,8 +29,7 @@ class FakeSaveDialog final : public SaveDialog {
         QString defaultName;
     };
 
-    // The next answers, in order; with none queued the dialog is cancelled.
-    void answer(std::optional<std::filesystem::path> path) { answers_.push_back(std::move(path)); }
+    void answer(std::optional<std::filesystem::path> path) { answers_.push(std::move(path)); }
 
     std::optional<std::filesystem::path> askSavePath(const QString& nameFilter,
                                                      const QString& defaultName) override;
@@ -28,8 +37,22 @@ class FakeSaveDialog final : public SaveDialog {
     const std::vector<Request>& requests() const { return requests_; }
 
   private:
-    std::deque<std::optional<std::filesystem::path>> answers_;
+    ScriptedPaths answers_;
     std::vector<Request> requests_;
+};
+
+class FakeOpenDialog final : public OpenDialog {
+  public:
+    void answer(std::optional<std::filesystem::path> path) { answers_.push(std::move(path)); }
+
+    std::optional<std::filesystem::path> askOpenPath(const QStringList& nameFilters) override;
+
+    // The filters of each time the dialog was shown.
+    const std::vector<QStringList>& requests() const { return requests_; }
+
+  private:
+    ScriptedPaths answers_;
+    std::vector<QStringList> requests_;
 };
 
 class FakeMessageBox final : public MessageBox {
@@ -40,6 +63,22 @@ class FakeMessageBox final : public MessageBox {
 
   private:
     QStringList shown_;
+};
+
+class FakeTextViewer final : public TextViewer {
+  public:
+    struct Shown {
+        QString title;
+        QString text;
+    };
+
+    void show(const QString& title, const QString& text) override {
+        shown_.push_back({title, text});
+    }
+    const std::vector<Shown>& shown() const { return shown_; }
+
+  private:
+    std::vector<Shown> shown_;
 };
 
 class CountingBeeper final : public Beeper {
@@ -53,10 +92,12 @@ class CountingBeeper final : public Beeper {
 
 class FakeServices {
   public:
-    Services services() { return {saveDialog, messageBox, beeper}; }
+    Services services() { return {saveDialog, openDialog, messageBox, textViewer, beeper}; }
 
     FakeSaveDialog saveDialog;
+    FakeOpenDialog openDialog;
     FakeMessageBox messageBox;
+    FakeTextViewer textViewer;
     CountingBeeper beeper;
 };
 
