@@ -30,7 +30,7 @@ int run(App& app, const std::optional<std::filesystem::path>& document) {
     try {
         startUp(app);
         if (document) {
-            Window1::instance()->sectionList_DropObject(*document);
+            Window1::instance()->openDocument(*document);
         }
         status = App::exec();
     } catch (const std::exception& error) {

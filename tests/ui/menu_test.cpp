@@ -46,8 +46,8 @@ class MenuTest : public QObject {
         }
         QCOMPARE(menus, (QStringList{"FileMenu=&File", "EditMenu=&Edit", "HelpMenu=Help"}));
         QCOMPARE(itemsOf(f.bar()->fileMenu()),
-                 (QStringList{"FileSaveAllSections", "FileSaveJustThisSection", "UntitledSeparator",
-                              "FileQuit", "FileAboutQLVodadov"}));
+                 (QStringList{"FileOpen", "FileSaveAllSections", "FileSaveJustThisSection",
+                              "UntitledSeparator", "FileQuit", "FileAboutQLVodadov"}));
         QCOMPARE(itemsOf(f.bar()->editMenu()),
                  (QStringList{"EditUndo", "UntitledMenu1", "EditCut", "EditCopy", "EditPaste",
                               "EditClear", "UntitledMenu0", "EditSelectAll"}));
@@ -64,6 +64,7 @@ class MenuTest : public QObject {
                             bool autoEnable = true, QAction::MenuRole role = QAction::NoRole) {
             QTest::newRow(name) << name << text << shortcut << autoEnable << int(role);
         };
+        row("FileOpen", "&Open...", "Ctrl+O");
         row("FileSaveAllSections", "Save All Sections...", "Ctrl+S", false);
         row("FileSaveJustThisSection", "Save Just This Section...", "Ctrl+Alt+S", false);
         row("UntitledSeparator", "-", "");

@@ -1,6 +1,7 @@
 #include <QTimer>
 
 #include "filetypes/file_types.h"
+#include "salvage/reader.h"
 #include "startup.h"
 #include "ui/help_window.h"
 #include "window_fixture.h"
@@ -49,18 +50,41 @@ class StartupTest : public QObject {
         QVERIFY(FileTypes::Simpletext() == nullptr);
     }
 
+    void aDocumentNamedAtStartUpOpensAsIfDropped_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("accepted") << QByteArray::fromStdString(
+                                         ui_test::documentText({{"One", "1"}, {"Two", "2"}}))
+                                  << 2 << false;
+        QTest::newRow("refused") << QByteArray("not a document") << 0 << true;
+    }
+
     void aDocumentNamedAtStartUpOpensAsIfDropped() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, rows);
+        QFETCH(bool, refused);
         App* app = App::instance();
+        auto& services = ui_test::appServices();
+        services.messageBox.clear();
+        const int beepsBefore = services.beeper.count();
         QTemporaryDir dir;
-        const auto document = ui_test::writeFile(
-            dir, "letter.qlx", ui_test::documentText({{"One", "1"}, {"Two", "2"}}));
-        int rows = -1;
-        QTimer::singleShot(0, [&rows] {
-            rows = Window1::instance()->findChild<QTreeWidget*>("sectionList")->topLevelItemCount();
+        const auto document = ui_test::writeFile(dir, "letter.qlx", content.toStdString());
+        int listed = -1;
+        QString summary;
+        QTimer::singleShot(0, [&] {
+            Window1* window = Window1::instance();
+            listed = window->findChild<QTreeWidget*>("sectionList")->topLevelItemCount();
+            summary = window->findChild<ui::ReportStatus*>("reportStatus")->summary();
             QCoreApplication::exit(0);
         });
         QCOMPARE(app::run(*app, document), 0);
-        QCOMPARE(rows, 2);
+        QCOMPARE(listed, rows);
+        QCOMPARE(services.beeper.count() - beepsBefore, refused ? 1 : 0);
+        QCOMPARE(
+            services.messageBox.shown(),
+            refused ? QStringList{QString::fromUtf8(salvage::kRefusedMessage)} : QStringList{});
+        QCOMPARE(summary.isEmpty(), refused);
     }
 };
 

@@ -43,6 +43,20 @@ inline std::string documentText(const std::vector<SectionData>& sections) {
     return text + "</Document>\n";
 }
 
+// A document with damage of every kind the reader tells of: Base64 with a byte outside its
+// alphabet, a text that is not valid UTF-8, a section line indented so that it is skipped, and
+// a name that occurs twice.
+inline std::string damagedDocumentText() {
+    const auto line = [](const char* indent, const std::string& name, const std::string& body) {
+        return indent + ("<Section name=\"" + base64(name) + "\">") + body + "</Section>\n";
+    };
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Document>\n" +
+           line("", "Greeting", "RGVhciBHcmFu*ZG1vdGhlciBJbmdyaWQs") +
+           line("", "Closing", base64("With love \xFF")) + line("", "News", base64("draft")) +
+           line("  ", "Deleted", base64("gone")) + line("", "News", base64("final")) +
+           "</Document>\n";
+}
+
 inline std::filesystem::path writeFile(const QTemporaryDir& dir, const std::string& name,
                                        const std::string& bytes) {
     const std::filesystem::path path = std::filesystem::path(dir.path().toStdString()) / name;

@@ -4,10 +4,12 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <memory>
 
 #include "ui/menu_bar1.h"
+#include "ui/report_status.h"
 #include "ui/window1.h"
 #include "ui_test_support.h"
 
@@ -21,6 +23,10 @@ struct WindowFixture {
     QPlainTextEdit* text() const { return window->findChild<QPlainTextEdit*>("sectionText"); }
     QPushButton* saveAllButton() const { return window->findChild<QPushButton*>("saveAllButton"); }
     QPushButton* saveOneButton() const { return window->findChild<QPushButton*>("saveOneButton"); }
+    ui::ReportStatus* reportStatus() const {
+        return window->findChild<ui::ReportStatus*>("reportStatus");
+    }
+    QToolButton* detailsButton() const { return window->findChild<QToolButton*>("reportDetails"); }
     MenuBar1* bar() const { return static_cast<MenuBar1*>(window->menuBar()); }
     QAction* item(const char* name) const { return bar()->item(QString::fromLatin1(name)); }
 

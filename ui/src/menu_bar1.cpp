@@ -69,6 +69,7 @@ void MenuBar1::Untitled0() {
     fileMenu_ =
         buildMenu(this, "FileMenu", "&File",
                   {
+                      {"FileOpen", "&Open...", "Ctrl+O"},
                       {"FileSaveAllSections", "Save All Sections...", "Ctrl+S", false},
                       {"FileSaveJustThisSection", "Save Just This Section...", "Ctrl+Alt+S", false},
                       {"UntitledSeparator", "-", ""},

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTextDocument>
 #include <QTreeWidget>
 #include <stdexcept>
@@ -17,12 +18,14 @@
 #include "platform/paths.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
+#include "salvage/report_text.h"
 #include "salvage/text_file.h"
 #include "ui/app.h"
 #include "ui/edge_lock_layout.h"
 #include "ui/file_drop_target.h"
 #include "ui/help_window.h"
 #include "ui/menu_bar1.h"
+#include "ui/report_status.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -38,6 +41,18 @@ const QString kIntroduction = QStringLiteral(
 
 QString fromBytes(std::string_view bytes) {
     return platform::fromUtf8Bytes(bytes);
+}
+
+// The open dialog's choices: the two kinds of Quillora document, as registered, then any file.
+QStringList documentFilters(const filetypes::Registry& registry) {
+    QStringList filters;
+    for (const FileTypes::Definition& type : {FileTypes::kQuillora15, FileTypes::kQuilloraLight}) {
+        if (const std::string filter = registry.nameFilter(type.name); !filter.empty()) {
+            filters << QString::fromStdString(filter);
+        }
+    }
+    filters << QStringLiteral("All files (*)");
+    return filters;
 }
 
 }  // namespace
@@ -140,10 +155,17 @@ void Window1::CreateControls() {
     // exactly when the menu would show them enabled.
     connect(sectionText, &QPlainTextEdit::textChanged, this, &Window1::Event_EnableMenuItems);
 
-    resize(600, 432 + menuBar()->sizeHint().height());
+    // Below the controls, so that their area keeps the size it was laid out for; the window
+    // grows by the status bar's height instead.
+    reportStatus = new ui::ReportStatus(statusBar());
+    statusBar()->addWidget(reportStatus, 1);
+    connect(reportStatus, &ui::ReportStatus::detailsRequested, this, &Window1::showReportDetails);
+
+    resize(600, 432 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void Window1::AddMenuHandlers() {
+    connect(FileOpen(), &QAction::triggered, this, &Window1::FileOpen_Action);
     connect(FileSaveAllSections(), &QAction::triggered, this, &Window1::FileSaveAllSections_Action);
     connect(FileSaveJustThisSection(), &QAction::triggered, this,
             &Window1::FileSaveJustThisSection_Action);
@@ -200,6 +222,10 @@ QAction* Window1::FileSaveAllSections() const {
     return static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileSaveAllSections"));
 }
 
+QAction* Window1::FileOpen() const {
+    return static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileOpen"));
+}
+
 // --- the document -------------------------------------------------------------------------
 
 bool Window1::parseFile(const std::filesystem::path& file) {
@@ -212,7 +238,7 @@ bool Window1::parseFile(const std::filesystem::path& file) {
     contents_ = std::move(result.document.contents);
     filename_ = std::move(result.document.filename);
     unreadableReason_.clear();
-    readError_ = std::move(result.document.report.readError);
+    report_ = std::move(result.document.report);
     return true;
 }
 
@@ -267,18 +293,31 @@ void Window1::sectionList_Open() {
 }
 
 void Window1::sectionList_DropObject(const std::filesystem::path& file) {
+    openDocument(file);
+}
+
+void Window1::openDocument(const std::filesystem::path& file) {
     if (!parseFile(file)) {
         showRefusal(file);
         return;
     }
     displayFile();
-    if (!readError_.empty()) {
+    reportStatus->setSummary(fromBytes(salvage::summarizeReport(*report_, contents_->size())));
+    if (!report_->readError.empty()) {
         // Accepted, but cut short: the user must not take the list for the whole document.
         services_.messageBox.show(
             QStringLiteral("Only part of %1 could be read: %2\nThe sections found before that "
                            "are shown.")
-                .arg(platform::toQString(file), fromBytes(readError_)));
+                .arg(platform::toQString(file), fromBytes(report_->readError)));
     }
+}
+
+void Window1::showReportDetails() {
+    if (!report_ || !contents_) {
+        return;
+    }
+    services_.textViewer.show(QStringLiteral("Salvage report: ") + fromBytes(filename_),
+                              fromBytes(salvage::describeReport(*report_, contents_->size())));
 }
 
 void Window1::showRefusal(const std::filesystem::path& file) {
@@ -373,6 +412,13 @@ void Window1::Event_EnableMenuItems() {
         FileSaveAllSections()->setEnabled(available->all);
         FileSaveJustThisSection()->setEnabled(available->one);
     }
+}
+
+bool Window1::FileOpen_Action() {
+    if (const auto file = services_.openDialog.askOpenPath(documentFilters(registry_))) {
+        openDocument(*file);
+    }
+    return false;
 }
 
 // The menu commands run the buttons' handlers even while a button still shows an older,

@@ -11,6 +11,7 @@
 
 #include "filetypes/registry.h"
 #include "platform/services.h"
+#include "salvage/report.h"
 #include "salvage/section_map.h"
 
 class QAction;
@@ -18,6 +19,10 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
+
+namespace ui {
+class ReportStatus;
+}
 
 // The main window: drop a document on the list, read and edit its sections, save them.
 class Window1 final : public QMainWindow {
@@ -37,6 +42,13 @@ class Window1 final : public QMainWindow {
     bool parseFile(const std::filesystem::path& file);
     // Lists the section names of `contents`; clears the text area and the selection.
     void displayFile();
+    // A dropped or chosen document: shown when it is accepted, refused with the alert sound
+    // and a message otherwise.
+    void openDocument(const std::filesystem::path& file);
+
+    // What was found in the last accepted document, and the whole of it in the text viewer.
+    const std::optional<salvage::SalvageReport>& report() const { return report_; }
+    void showReportDetails();
 
     // The section map, absent until the first accepted document.
     const std::optional<salvage::SectionMap>& contents() const { return contents_; }
@@ -55,6 +67,7 @@ class Window1 final : public QMainWindow {
     void saveOneButton_Action();
     void Event_MouseMove(int x, int y);
     void Event_EnableMenuItems();
+    bool FileOpen_Action();
     bool FileSaveAllSections_Action();
     bool FileSaveJustThisSection_Action();
     bool HelpTechnicalDetails_Action();
@@ -62,6 +75,7 @@ class Window1 final : public QMainWindow {
     QAction* HelpTechnicalDetails() const;
     QAction* FileSaveJustThisSection() const;
     QAction* FileSaveAllSections() const;
+    QAction* FileOpen() const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -93,8 +107,9 @@ class Window1 final : public QMainWindow {
     std::string filename_;
     // Why the last refused document could not be read at all; empty when it was read.
     std::string unreadableReason_;
-    // Why the last accepted document was read only in part; empty when it was read whole.
-    std::string readError_;
+    // The last accepted document's report; it also says why the document was read only in
+    // part, when it was.
+    std::optional<salvage::SalvageReport> report_;
     // The section whose text fills the text area, while one does.
     std::optional<std::size_t> shownSection_;
     std::vector<filetypes::RegisteredType> acceptedFileTypes_;
@@ -104,4 +119,5 @@ class Window1 final : public QMainWindow {
     QTreeWidget* sectionList = nullptr;
     QPushButton* saveAllButton = nullptr;
     QPushButton* saveOneButton = nullptr;
+    ui::ReportStatus* reportStatus = nullptr;
 };
