@@ -1,3 +1,4 @@
+#include <QLabel>
 #include <QStatusBar>
 
 #include "filetypes/file_types.h"
@@ -118,6 +119,11 @@ class ReportStatusTest : public QObject {
 
         QTRY_COMPARE(area->size(), QSize(400, 300));
         QCOMPARE(f.window->height() - area->height(), around);
+        // Cut short where it does not fit, and whole in its tool tip.
+        const auto* shown = f.window->findChild<QLabel*>("reportSummary");
+        QVERIFY(shown->text().endsWith(QChar(0x2026)));
+        QVERIFY(shown->text().size() < f.reportStatus()->summary().size());
+        QCOMPARE(shown->toolTip(), f.reportStatus()->summary());
         QCOMPARE(f.window->findChild<QWidget*>("saveOneButton")->geometry(),
                  QRect(180, 260, 200, 20));
     }

@@ -2,18 +2,42 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QResizeEvent>
 #include <QToolButton>
 
 namespace ui {
 
+// A one-line label that ends in "…" where its text does not fit, rather than cutting it off
+// mid-word or widening the window past its minimum size.
+class ElidedLabel final : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+    void setFullText(const QString& text) {
+        fullText_ = text;
+        setToolTip(text);
+        elide();
+    }
+    const QString& fullText() const { return fullText_; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        elide();
+    }
+
+  private:
+    void elide() { setText(fontMetrics().elidedText(fullText_, Qt::ElideRight, width())); }
+
+    QString fullText_;
+};
+
 ReportStatus::ReportStatus(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("reportStatus"));
 
-    summary_ = new QLabel(this);
+    summary_ = new ElidedLabel(this);
     summary_->setObjectName(QStringLiteral("reportSummary"));
     summary_->setTextFormat(Qt::PlainText);
-    // A long summary is cut off rather than widening the window past its minimum size; the
-    // whole line stays in the tool tip and in the details.
     summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     details_ = new QToolButton(this);
@@ -29,19 +53,18 @@ ReportStatus::ReportStatus(QWidget* parent) : QWidget(parent) {
     connect(details_, &QToolButton::clicked, this, &ReportStatus::detailsRequested);
 
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(6, 0, 0, 0);
     layout->addWidget(summary_, 1);
     layout->addWidget(details_);
 }
 
 void ReportStatus::setSummary(const QString& line) {
-    summary_->setText(line);
-    summary_->setToolTip(line);
+    summary_->setFullText(line);
     details_->show();
 }
 
 QString ReportStatus::summary() const {
-    return summary_->text();
+    return summary_->fullText();
 }
 
 }  // namespace ui

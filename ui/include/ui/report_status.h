@@ -3,10 +3,11 @@
 #include <QString>
 #include <QWidget>
 
-class QLabel;
 class QToolButton;
 
 namespace ui {
+
+class ElidedLabel;
 
 // The status bar's account of the last accepted document: one line that sums it up, and a
 // "Details..." button that asks for the whole report. Empty until the first line is set.
@@ -22,7 +23,7 @@ class ReportStatus final : public QWidget {
     void detailsRequested();
 
   private:
-    QLabel* summary_ = nullptr;
+    ElidedLabel* summary_ = nullptr;
     QToolButton* details_ = nullptr;
 };
 
