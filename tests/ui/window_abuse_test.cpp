@@ -27,9 +27,9 @@ using abuse::Expected;
 using ui_test::WindowFixture;
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kDefaultSequences = 400;  // about three minutes under AddressSanitizer
+constexpr int kDefaultSequences = 600;  // about two minutes under AddressSanitizer
 #else
-constexpr int kDefaultSequences = 2000;
+constexpr int kDefaultSequences = 1500;  // about forty seconds
 #endif
 constexpr unsigned kDefaultSeed = 20261209;
 
@@ -416,6 +416,9 @@ void Sequence::save() {
                  "the saved file does not hold what was to be saved");
         want_.files[target] = written;
         return;
+    }
+    if (answer == Answer::DeviceFull && std::ranges::all_of(allowed, &std::string::empty)) {
+        return;  // nothing to write, so nothing fails: a full device takes no bytes fine
     }
     ++want_.messages;
     QCOMPARE(f_.fakes.messageBox.shown().size(), want_.messages);
