@@ -1,9 +1,34 @@
 #include "ui/text_area.h"
 
+#include <QDropEvent>
 #include <QPalette>
 #include <QPlainTextEdit>
 
+#include "ui/file_drop_target.h"
+
 namespace ui {
+namespace {
+
+// A file dragged onto the text is a document that missed the list, not text: taken as text,
+// its address would land in the recovered text without a word. Such a drag is refused, so the
+// pointer shows at once that the text does not take it; dragged text is taken as before.
+class FileDropRefusal final : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const auto type = event->type();
+        if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+            firstDroppedFile(static_cast<QDropEvent*>(event)->mimeData())) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
 
 QPlainTextEdit* makeTextArea(QWidget* parent, const QString& objectName) {
     auto* area = new QPlainTextEdit(parent);
@@ -17,6 +42,9 @@ QPlainTextEdit* makeTextArea(QWidget* parent, const QString& objectName) {
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::Text, Qt::black);
     area->setPalette(palette);
+    auto* refusal = new FileDropRefusal(area);
+    area->installEventFilter(refusal);
+    area->viewport()->installEventFilter(refusal);
     return area;
 }
 

@@ -8,7 +8,7 @@ class QWidget;
 namespace ui {
 
 // A bordered plain-text area, black on white, that wraps at its width, scrolls only
-// vertically and leaves the Tab key to move the focus.
+// vertically and leaves the Tab key to move the focus. It takes dragged text, never a file.
 QPlainTextEdit* makeTextArea(QWidget* parent, const QString& objectName);
 
 }  // namespace ui
