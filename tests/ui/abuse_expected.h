@@ -47,6 +47,9 @@ struct Expected {
     int beeps = 0;
     qsizetype messages = 0;
     std::size_t dialogRequests = 0;
+    std::size_t openDialogs = 0;
+    std::size_t reports = 0;  // whole salvage reports shown
+    QString summary;          // the status bar's line
     qsizetype aboutBoxes = 0;
     bool helpOpen = false;
     // Every regular file in the output folder, with what it holds.

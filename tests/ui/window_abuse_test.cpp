@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QTextDocument>
+#include <QToolButton>
 #include <chrono>
 #include <random>
 
@@ -18,6 +19,7 @@
 #include "platform/paths.h"
 #include "salvage/reader.h"
 #include "ui/help_window.h"
+#include "ui/report_status.h"
 #include "window_fixture.h"
 
 namespace {
@@ -61,6 +63,8 @@ class Sequence {
         f_.file("plain", want_.files[f_.path("plain")]);
         std::filesystem::create_directory(f_.path("folder"));
         length_ = 1 + pick(30);
+        QObject::connect(f_.list(), &QTreeWidget::itemSelectionChanged,
+                         [this] { ++selectionChanges_; });
     }
 
     ~Sequence() { helpWindow::release(); }
@@ -68,12 +72,25 @@ class Sequence {
     // Runs one random step; its description goes to the log.
     void step() {
         const int kind = pick(100);
-        if (kind < 22) {
+        selectionChanges_ = 0;
+        if (kind < 15) {
             drop();
-        } else if (kind < 40) {
+        } else if (kind < 19) {
+            open();
+        } else if (kind < 20) {
+            reportDetails();
+        } else if (kind < 21) {
+            dropBesideTheList();
+        } else if (kind < 34) {
             clickRow();
-        } else if (kind < 52) {
+        } else if (kind < 38) {
+            useListKeys();
+        } else if (kind < 41) {
+            dragAcrossRows();
+        } else if (kind < 51) {
             movePointer();
+        } else if (kind < 53) {
+            resizeWindow();
         } else if (kind < 72) {
             edit();
         } else if (kind < 94) {
@@ -112,8 +129,20 @@ class Sequence {
     }
 
     void drop();
+    void open();
+    void expectRead(const Document& document);
+    void reportDetails();
+    ui::ReportStatus* reportStatus() const {
+        return f_.window->findChild<ui::ReportStatus*>(QStringLiteral("reportStatus"));
+    }
+    void dropBesideTheList();
     void clickRow();
+    void useListKeys();
+    void dragAcrossRows();
+    void followListSelection();
     void movePointer();
+    void resizeWindow();
+    void placeHelpBeside();
     void edit();
     void editByKeys(int what);
     void editByMenu(int what);
@@ -126,6 +155,7 @@ class Sequence {
     Expected want_;
     QStringList log_;
     int length_ = 0;
+    int selectionChanges_ = 0;  // in the current step
 };
 
 void Sequence::drop() {
@@ -152,9 +182,45 @@ void Sequence::drop() {
                 .arg(platform::toQString(document.path.filename()),
                      files.size() > 1 ? " and another" : "");
     QVERIFY(ui_test::dropFiles(f_.list()->viewport(), files).accepted);
+    expectRead(document);
+}
+
+// File > Open... by the menu or its shortcut, through the open dialog's double.
+void Sequence::open() {
+    const auto& documents = library_.documents();
+    const Document& picked =
+        chance(1) ? library_.huge()
+                  : documents[static_cast<std::size_t>(pick(static_cast<int>(documents.size())))];
+    const Document& document = picked.path.empty() ? documents.front() : picked;
+    const bool cancel = chance(15);
+    const bool shortcut = chance(50);
+    log_ << QStringLiteral("open %1 by %2")
+                .arg(cancel ? "nothing" : platform::toQString(document.path.filename()),
+                     shortcut ? "Ctrl+O" : "the menu");
+    if (!cancel) {
+        f_.fakes.openDialog.answer(document.path);
+    }
+    if (shortcut) {
+        activateMain();
+        QTest::keySequence(window(), QKeySequence(QStringLiteral("Ctrl+O")));
+    } else {
+        emit f_.bar()->fileMenu()->aboutToShow();
+        f_.item("FileOpen")->trigger();
+    }
+    ++want_.openDialogs;
+    if (!cancel) {
+        expectRead(document);
+    }
+}
+
+void Sequence::expectRead(const Document& document) {
     switch (document.kind) {
         case Document::Kind::Good:
             want_.accept(document.sections, document.filename);
+            // What the summary says is the report's business; it must say something, and
+            // stay until the next document is read.
+            want_.summary = reportStatus()->summary();
+            QVERIFY(!want_.summary.isEmpty());
             break;
         case Document::Kind::Refused:
         case Document::Kind::Unreadable:
@@ -167,6 +233,17 @@ void Sequence::drop() {
         case Document::Kind::NotAFile:
             break;
     }
+}
+
+void Sequence::reportDetails() {
+    auto* button = f_.window->findChild<QToolButton*>(QStringLiteral("reportDetails"));
+    log_ << QStringLiteral("status bar: Details...");
+    if (!button->isVisible()) {
+        return;  // no report yet
+    }
+    moveTo(button, button->rect().center());
+    QTest::mouseClick(button, Qt::LeftButton);
+    ++want_.reports;
 }
 
 void Sequence::clickRow() {
@@ -203,6 +280,88 @@ void Sequence::clickRow() {
     } else if (want_.selected != row) {
         want_.select(row);
     }
+}
+
+// A document dropped on the text area, a button, the label or the bare window: only the
+// list takes documents.
+void Sequence::dropBesideTheList() {
+    QWidget* const targets[] = {f_.text()->viewport(), f_.saveAllButton(), f_.saveOneButton(),
+                                window()->findChild<QWidget*>(QStringLiteral("StaticText1")),
+                                window()->centralWidget()};
+    QWidget* target = targets[pick(5)];
+    const Document& document = library_.documents().front();
+    log_ << QStringLiteral("drop %1 on %2")
+                .arg(platform::toQString(document.path.filename()), target->objectName());
+    QVERIFY(!ui_test::dropFiles(target, {document.path}).accepted);
+}
+
+// Which row keys and drags select is the list's own business; what is checked is what the
+// window makes of the selection it ends with.
+void Sequence::followListSelection() {
+    const QList<QTreeWidgetItem*> selected = f_.list()->selectedItems();
+    const std::optional<int> row =
+        selected.isEmpty() ? std::nullopt
+                           : std::optional<int>(f_.list()->indexOfTopLevelItem(selected.front()));
+    if (selectionChanges_ > 0) {
+        want_.select(row);
+    }
+    selectionChanges_ = 0;
+}
+
+void Sequence::useListKeys() {
+    static constexpr std::array keys = {Qt::Key_Down,     Qt::Key_Up,    Qt::Key_Home, Qt::Key_End,
+                                        Qt::Key_PageDown, Qt::Key_Space, Qt::Key_D,    Qt::Key_H};
+    const Qt::Key key = keys[static_cast<std::size_t>(pick(static_cast<int>(keys.size())))];
+    const bool control = chance(20);
+    log_ << QStringLiteral("key %1%2 in the list")
+                .arg(control ? "ctrl+" : "", QKeySequence(key).toString());
+    activateMain();
+    f_.list()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(f_.list(), key, control ? Qt::ControlModifier : Qt::NoModifier);
+    followListSelection();
+}
+
+void Sequence::dragAcrossRows() {
+    QTreeWidget* list = f_.list();
+    const int rows = list->topLevelItemCount();
+    if (rows == 0) {
+        log_ << QStringLiteral("no rows to drag across");
+        return;
+    }
+    const int from = pick(rows);
+    const int to = std::clamp(from + pick(9) - 4, 0, rows - 1);
+    list->scrollToItem(list->topLevelItem(from));
+    const QPoint start = list->visualItemRect(list->topLevelItem(from)).center();
+    QPoint end = list->visualItemRect(list->topLevelItem(to)).center();
+    if (!list->viewport()->rect().contains(end)) {
+        end = start + QPoint(3, 0);
+    }
+    log_ << QStringLiteral("drag from row %1 to %2,%3").arg(from).arg(end.x()).arg(end.y());
+    moveTo(list->viewport(), start);
+    QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, start);
+    followListSelection();
+    // With the button held the move goes straight to the list, whose watcher sees it before
+    // the list selects the row under it.
+    want_.pointerMoved();
+    QTest::mouseMove(list->viewport(), end);
+    followListSelection();
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, end);
+    followListSelection();
+}
+
+void Sequence::resizeWindow() {
+    const QSize size(300 + pick(600), 250 + pick(450));
+    log_ << QStringLiteral("resize to %1x%2").arg(size.width()).arg(size.height());
+    window()->resize(size);
+    QCoreApplication::processEvents();
+    if (want_.helpOpen) {
+        placeHelpBeside();
+    }
+}
+
+// Beside the main window, so that pointer moves over the main window stay there.
+void Sequence::placeHelpBeside() {
+    helpWindow::instance()->move(window()->frameGeometry().topRight() + QPoint(40, 0));
 }
 
 void Sequence::movePointer() {
@@ -434,8 +593,7 @@ void Sequence::windows() {
         log_ << QStringLiteral("menu: Technical Details");
         emit f_.bar()->helpMenu()->aboutToShow();
         f_.item("HelpTechnicalDetails")->trigger();
-        // Beside the main window, so that pointer moves over the main window stay there.
-        helpWindow::instance()->move(window()->frameGeometry().topRight() + QPoint(40, 0));
+        placeHelpBeside();
         want_.helpOpen = true;
     } else if (what == 1) {
         log_ << QStringLiteral("close Technical Details");
@@ -505,6 +663,16 @@ QString Sequence::check() const {
         f_.item("FileSaveJustThisSection")->isEnabled() != want_.canSaveOne() ||
         !f_.item("HelpTechnicalDetails")->isEnabled()) {
         return QStringLiteral("the menu items do not follow the rules");
+    }
+    if (reportStatus()->summary() != want_.summary) {
+        return QStringLiteral("the status bar says \"%1\", not \"%2\"")
+            .arg(reportStatus()->summary(), want_.summary);
+    }
+    if (f_.fakes.openDialog.requests().size() != want_.openDialogs ||
+        f_.fakes.textViewer.shown().size() != want_.reports) {
+        return QStringLiteral("%1 open dialogs, %2 reports shown")
+            .arg(f_.fakes.openDialog.requests().size())
+            .arg(f_.fakes.textViewer.shown().size());
     }
     if (f_.fakes.beeper.count() != want_.beeps ||
         f_.fakes.messageBox.shown().size() != want_.messages ||
