@@ -182,6 +182,14 @@ void Sequence::clickRow() {
         log_ << QStringLiteral("%1click row %2").arg(control ? "ctrl+" : "").arg(*row);
     }
     moveTo(list->viewport(), at);
+    // A long list may finish laying out its rows only now, so the row aimed at may have moved
+    // away from the pointer: what counts is the row under it when the button goes down.
+    if (QTreeWidgetItem* under = list->itemAt(at); under != nullptr) {
+        row = list->indexOfTopLevelItem(under);
+    } else {
+        row.reset();
+    }
+    log_.back() += QStringLiteral(" (clicked row %1)").arg(row.value_or(-1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton,
                       control ? Qt::ControlModifier : Qt::NoModifier, at);
     if (!row || (control && want_.selected == row)) {
