@@ -21,6 +21,16 @@ std::mt19937 seedOf(std::uint32_t seed, int number) {
     return std::mt19937(sequence);
 }
 
+// Clipboard texts: line breaks of every kind, no-break spaces, characters beyond the basic
+// plane.
+QString clipboardText(int choice) {
+    static const QStringList texts = {QStringLiteral("pasted"),
+                                      QStringLiteral("two\r\nlines\rand\nmore"),
+                                      QString::fromUtf8("caf\xC3\xA9\xC2\xA0\xF0\x9F\x98\x80"),
+                                      QString::fromUtf8("\xE2\x80\xA8x"), QStringLiteral("\t tab")};
+    return texts[choice % texts.size()];
+}
+
 }  // namespace
 
 Sequence::Sequence(const Library& library, std::uint32_t seed, int number)
@@ -301,16 +311,6 @@ void Sequence::edit() {
     } else {
         editByMenu(what);
     }
-}
-
-// Clipboard texts: line breaks of every kind, no-break spaces, characters beyond the basic
-// plane.
-static QString clipboardText(int choice) {
-    static const QStringList texts = {QStringLiteral("pasted"),
-                                      QStringLiteral("two\r\nlines\rand\nmore"),
-                                      QString::fromUtf8("caf\xC3\xA9\xC2\xA0\xF0\x9F\x98\x80"),
-                                      QString::fromUtf8("\xE2\x80\xA8x"), QStringLiteral("\t tab")};
-    return texts[choice % texts.size()];
 }
 
 void Sequence::editByKeys(int what) {
