@@ -141,7 +141,7 @@ echo "dropped and saved: $(wc -l <"$work/names.txt") sections, $(wc -c <"$saved"
 printf 'no document\n' >"$work/not a document.qlx"
 drag_onto_list "$work/not a document.qlx"
 box=""
-for attempt in $(seq 1 600); do
+for _ in $(seq 1 600); do
     box=$(xdotool search --onlyvisible --name '^QL Vodadov$' | grep -vx "$main" | head -n 1)
     [ -n "$box" ] && break
     sleep 0.1
