@@ -1,7 +1,5 @@
 #include "run.h"
 
-#include <sys/stat.h>
-
 #include <set>
 #include <span>
 #include <string>
@@ -12,35 +10,13 @@
 #include "destinations.h"
 #include "document_output.h"
 #include "exit_status.h"
+#include "salvage/file_identity.h"
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
 #include "salvage/text_file.h"
 
 namespace qlv::cli {
 namespace {
-
-// Two paths name the same file when device and inode agree (links, "./x", "../dir/x").
-using FileIdentity = std::pair<dev_t, ino_t>;
-
-FileIdentity identityOf(const struct stat& status) {
-    return {status.st_dev, status.st_ino};
-}
-
-std::optional<FileIdentity> identityOfPath(const std::filesystem::path& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        return std::nullopt;
-    }
-    return identityOf(status);
-}
-
-std::optional<FileIdentity> identityOfDescriptor(int fd) {
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        return std::nullopt;
-    }
-    return identityOf(status);
-}
 
 bool isStandardInput(const std::string& file) {
     return file == kStandardInputArgument;
@@ -72,8 +48,9 @@ class Runner {
     // The documents being read, so that no output replaces one of them.
     void rememberInputs() {
         for (const std::string& file : options_.files) {
-            const auto identity =
-                isStandardInput(file) ? identityOfDescriptor(streams_.input) : identityOfPath(file);
+            const auto identity = isStandardInput(file)
+                                      ? kestLibrary::identityOfRegularDescriptor(streams_.input)
+                                      : kestLibrary::identityOfPath(file);
             if (identity) {
                 inputs_.insert(*identity);
             }
@@ -148,7 +125,7 @@ class Runner {
     }
 
     void writeFile(const std::filesystem::path& path, std::span<const std::string_view> pieces) {
-        const auto identity = identityOfPath(path);
+        const auto identity = kestLibrary::identityOfPath(path);
         if (identity && inputs_.contains(*identity)) {
             fail(path.string(), "not written: it is one of the documents being read");
             return;
@@ -170,7 +147,7 @@ class Runner {
     const Options& options_;
     const Streams& streams_;
     DescriptorWriter standardOutput_;
-    std::set<FileIdentity> inputs_;
+    std::set<kestLibrary::FileIdentity> inputs_;
     bool failed_ = false;
     bool standardOutputBroken_ = false;
 };
