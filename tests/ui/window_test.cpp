@@ -447,6 +447,41 @@ class WindowTest : public QObject {
         QVERIFY(!std::filesystem::exists(target));
     }
 
+    // The damaged document may hold more than this program recovers, so a save never
+    // replaces it, by whatever path the dialog names it.
+    void saveNeverReplacesTheDocument_data() {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("its own path") << "path";
+        QTest::newRow("a link to it") << "link";
+        QTest::newRow("through its folder's dot") << "dot";
+    }
+
+    void saveNeverReplacesTheDocument() {
+        QFETCH(QString, way);
+        WindowFixture f;
+        QVERIFY(f.dropDocument(kLetter).accepted);
+        const auto document = f.path("letter.qlx");
+        const std::string before = ui_test::readFile(document);
+        std::filesystem::path target = document;
+        if (way == "link") {
+            target = f.path("link.qlx");
+            std::filesystem::create_symlink(document, target);
+        } else if (way == "dot") {
+            target = document.parent_path() / "." / "letter.qlx";
+        }
+        f.select(0);
+        f.fakes.saveDialog.answer(target);
+        f.fakes.saveDialog.answer(target);
+        f.window->saveAllButton_Action();
+        f.window->saveOneButton_Action();
+        const QString expected = "The file was not saved.\n\n" +
+                                 QString::fromStdString(target.string()) +
+                                 ": not written: it is the document being salvaged, which is "
+                                 "kept as it is";
+        QCOMPARE(f.fakes.messageBox.shown(), QStringList({expected, expected}));
+        QCOMPARE(ui_test::readFile(document), before);
+    }
+
     void shortcutsDoNothingBeforeADocument() {
         WindowFixture f;
         f.text()->setPlainText("typed");

@@ -239,6 +239,7 @@ bool Window1::parseFile(const std::filesystem::path& file) {
     filename_ = std::move(result.document.filename);
     unreadableReason_.clear();
     report_ = std::move(result.document.report);
+    documentIdentity_ = kestLibrary::identityOfPath(file);
     return true;
 }
 
@@ -362,7 +363,16 @@ std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defau
 }
 
 void Window1::save(const std::filesystem::path& file, std::span<const std::string_view> pieces) {
-    if (auto error = kestLibrary::writeText(file, pieces)) {
+    std::optional<kestLibrary::IoError> error;
+    if (const auto identity = kestLibrary::identityOfPath(file);
+        identity && identity == documentIdentity_) {
+        error = kestLibrary::IoError{file.string(),
+                                     "not written: it is the document being salvaged, which is "
+                                     "kept as it is"};
+    } else {
+        error = kestLibrary::writeText(file, pieces);
+    }
+    if (error) {
         services_.messageBox.show(QStringLiteral("The file was not saved.\n\n") +
                                   fromBytes(error->message()));
     }

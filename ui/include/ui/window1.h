@@ -11,6 +11,7 @@
 
 #include "filetypes/registry.h"
 #include "platform/services.h"
+#include "salvage/file_identity.h"
 #include "salvage/report.h"
 #include "salvage/section_map.h"
 
@@ -110,6 +111,9 @@ class Window1 final : public QMainWindow {
     // The last accepted document's report; it also says why the document was read only in
     // part, when it was.
     std::optional<salvage::SalvageReport> report_;
+    // The file the shown document was read from, which a save must never replace: it may hold
+    // more than this program could recover.
+    std::optional<kestLibrary::FileIdentity> documentIdentity_;
     // The section whose text fills the text area, while one does.
     std::optional<std::size_t> shownSection_;
     std::vector<filetypes::RegisteredType> acceptedFileTypes_;
