@@ -13,18 +13,8 @@ drag_source=${2:?$usage}
 cli=${3:?$usage}
 document=${4:?$usage}
 
-if [ "${5:-}" != --inside ]; then
-    for tool in xvfb-run Xvfb xdotool; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "SKIPPED: $tool is not installed ('make test' installs it)."
-            exit 77
-        fi
-    done
-    exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" "$program" "$drag_source" "$cli" \
-        "$document" --inside
-fi
-
-export QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/x11_support.sh"
+run_inside_xvfb 1280x800x24 "$0" "$@"
 work=$(mktemp -d)
 pids=()
 

@@ -5,17 +5,8 @@ set -uo pipefail
 
 program=${1:?usage: x11_smoke.sh PROGRAM}
 
-if [ "${2:-}" != --inside ]; then
-    for tool in xvfb-run Xvfb xdotool; do
-        if ! command -v "$tool" >/dev/null; then
-            echo "SKIPPED: $tool is not installed ('make test' installs it)."
-            exit 77
-        fi
-    done
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$program" --inside
-fi
-
-export QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/x11_support.sh"
+run_inside_xvfb 1024x768x24 "$0" "$@"
 "$program" &
 pid=$!
 
