@@ -1,10 +1,37 @@
 #include <QTimer>
+#include <stdexcept>
 
 #include "filetypes/file_types.h"
 #include "salvage/reader.h"
 #include "startup.h"
 #include "ui/help_window.h"
 #include "window_fixture.h"
+
+namespace {
+
+// An object whose event handler fails, as a handler with a fault would.
+class FailingHandler final : public QObject {
+  public:
+    explicit FailingHandler(bool standardError) : standardError_(standardError) {}
+    int handled = 0;
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() != QEvent::User) {
+            return QObject::event(event);
+        }
+        ++handled;
+        if (standardError_) {
+            throw std::runtime_error("the disk went away");
+        }
+        throw 42;
+    }
+
+  private:
+    bool standardError_;
+};
+
+}  // namespace
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -48,6 +75,31 @@ class StartupTest : public QObject {
         });
         QCOMPARE(app::run(*app), 7);
         QVERIFY(FileTypes::Simpletext() == nullptr);
+    }
+
+    void anErrorEscapingAHandlerIsShownAndTheProgramGoesOn_data() {
+        QTest::addColumn<bool>("standardError");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("std::exception") << true << "the disk went away";
+        QTest::newRow("anything else") << false << "an unknown error";
+    }
+
+    void anErrorEscapingAHandlerIsShownAndTheProgramGoesOn() {
+        QFETCH(bool, standardError);
+        QFETCH(QString, what);
+        auto& shown = ui_test::appServices().messageBox;
+        shown.clear();
+        FailingHandler handler(standardError);
+        const QString message =
+            "Something went wrong, and the last command was not finished:\n\n" + what;
+        // Each failure is reported once, and the next event is still delivered.
+        for (int round = 1; round <= 2; ++round) {
+            QEvent event(QEvent::User);
+            QVERIFY(!QCoreApplication::sendEvent(&handler, &event));
+            QCOMPARE(handler.handled, round);
+            QCOMPARE(shown.shown().size(), round);
+            QCOMPARE(shown.shown().back(), message);
+        }
     }
 
     void aDocumentNamedAtStartUpOpensAsIfDropped_data() {
