@@ -52,32 +52,27 @@ Sequence::~Sequence() {
 }
 
 void Sequence::step() {
-    const int kind = pick(100);
+    // How often each kind of step comes, in hundredths.
+    struct Kind {
+        int weight;
+        void (Sequence::*run)();
+    };
+    static constexpr Kind kKinds[] = {
+        {15, &Sequence::drop},          {4, &Sequence::open},
+        {1, &Sequence::reportDetails},  {1, &Sequence::dropBesideTheList},
+        {13, &Sequence::clickRow},      {4, &Sequence::useListKeys},
+        {3, &Sequence::dragAcrossRows}, {10, &Sequence::movePointer},
+        {2, &Sequence::resizeWindow},   {19, &Sequence::edit},
+        {22, &Sequence::save},          {6, &Sequence::windows},
+    };
+    int roll = pick(100);
     selectionChanges_ = 0;
-    if (kind < 15) {
-        drop();
-    } else if (kind < 19) {
-        open();
-    } else if (kind < 20) {
-        reportDetails();
-    } else if (kind < 21) {
-        dropBesideTheList();
-    } else if (kind < 34) {
-        clickRow();
-    } else if (kind < 38) {
-        useListKeys();
-    } else if (kind < 41) {
-        dragAcrossRows();
-    } else if (kind < 51) {
-        movePointer();
-    } else if (kind < 53) {
-        resizeWindow();
-    } else if (kind < 72) {
-        edit();
-    } else if (kind < 94) {
-        save();
-    } else {
-        windows();
+    for (const Kind& kind : kKinds) {
+        if (roll < kind.weight) {
+            (this->*kind.run)();
+            return;
+        }
+        roll -= kind.weight;
     }
 }
 
