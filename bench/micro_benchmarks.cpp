@@ -9,27 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include "base64_encoder.h"
 #include "salvage/base64.h"
 #include "salvage/reader.h"
 
 namespace {
 
-std::string encode(std::string_view bytes) {
-    static constexpr char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve(bytes.size() / 3 * 4 + 4);
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const std::uint32_t v = static_cast<unsigned char>(bytes[i]) << 16 |
-                                static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                                static_cast<unsigned char>(bytes[i + 2]);
-        for (int shift = 18; shift >= 0; shift -= 6) {
-            out.push_back(alphabet[(v >> shift) & 63]);
-        }
-    }
-    return out;
-}
+using qlv_testing::encodeBase64;
 
 std::string prose(std::size_t size, unsigned seed = 7) {
     static constexpr std::string_view words[] = {"the ",    "letter ",  "café ", "Zürich ",
@@ -46,7 +32,7 @@ std::string prose(std::size_t size, unsigned seed = 7) {
 
 // Base64 of `size` bytes, with one junk byte every `junkEvery` characters (0: none).
 std::string base64Input(std::size_t size, std::size_t junkEvery) {
-    std::string clean = encode(prose(size / 4 * 3));
+    std::string clean = encodeBase64(prose(size / 4 * 3));
     if (junkEvery == 0) {
         return clean;
     }
@@ -122,7 +108,7 @@ std::string document(std::size_t sectionBytes, std::size_t totalBytes) {
     std::string doc = "<?xml version=\"1.0\"?>\n<QuilloraDocument>\n";
     const std::string body = base64Input(sectionBytes, 0);
     for (std::size_t index = 0; doc.size() < totalBytes; ++index) {
-        doc += "<Section name=\"" + encode("Section " + std::to_string(index) + "..") +
+        doc += "<Section name=\"" + encodeBase64("Section " + std::to_string(index) + "..") +
                "\" style=\"body\">" + body + "</Section>\n";
     }
     doc += "</QuilloraDocument>\n";

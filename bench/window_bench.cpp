@@ -18,26 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "base64_encoder.h"
 #include "platform/test_doubles.h"
 #include "ui/window1.h"
 
 namespace {
 
-std::string encode(std::string_view bytes) {
-    static constexpr char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve(bytes.size() / 3 * 4 + 4);
-    for (std::size_t i = 0; i + 3 <= bytes.size(); i += 3) {
-        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
-                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                           static_cast<unsigned char>(bytes[i + 2]);
-        for (int shift = 18; shift >= 0; shift -= 6) {
-            out.push_back(alphabet[(v >> shift) & 63]);
-        }
-    }
-    return out;
-}
+using qlv_testing::encodeBase64;
 
 std::string prose(std::size_t size) {
     static const std::string words[] = {"the ",    "letter ",  "café ", "Zürich ",
@@ -59,11 +46,11 @@ constexpr std::size_t kDocumentBytes = std::size_t{256} << 20;
 void writeDocument(const std::filesystem::path& path) {
     std::ofstream out(path, std::ios::binary);
     out << "<?xml version=\"1.0\"?>\n<QuilloraDocument>\n";
-    const std::string big = encode(prose(kBigText + 3));
+    const std::string big = encodeBase64(prose(kBigText + 3));
     const std::size_t each = (kDocumentBytes - big.size()) / kSections;
-    const std::string body = encode(prose(each / 4 * 3));
+    const std::string body = encodeBase64(prose(each / 4 * 3));
     for (int i = 0; i < kSections; ++i) {
-        out << "<Section name=\"" << encode("Section " + std::to_string(1000000 + i))
+        out << "<Section name=\"" << encodeBase64("Section " + std::to_string(1000000 + i))
             << "\" style=\"body\">" << (i == kBigSection ? big : body) << "</Section>\n";
     }
     out << "</QuilloraDocument>\n";

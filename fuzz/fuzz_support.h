@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base64_encoder.h"
+
 namespace qlv_fuzz {
 
 // Stops the run, so libFuzzer saves the input that broke an invariant.
@@ -20,33 +22,7 @@ inline void check(bool ok, const char* what) {
     }
 }
 
-inline std::string encodeBase64(std::string_view bytes) {
-    static constexpr char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const std::uint32_t v = std::uint32_t{static_cast<unsigned char>(bytes[i])} << 16 |
-                                std::uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8 |
-                                std::uint32_t{static_cast<unsigned char>(bytes[i + 2])};
-        for (int shift = 18; shift >= 0; shift -= 6) {
-            out.push_back(alphabet[(v >> shift) & 63]);
-        }
-    }
-    const std::size_t rest = bytes.size() - i;
-    if (rest != 0) {
-        std::uint32_t v = std::uint32_t{static_cast<unsigned char>(bytes[i])} << 16;
-        if (rest == 2) {
-            v |= std::uint32_t{static_cast<unsigned char>(bytes[i + 1])} << 8;
-        }
-        out.push_back(alphabet[(v >> 18) & 63]);
-        out.push_back(alphabet[(v >> 12) & 63]);
-        out.push_back(rest == 2 ? alphabet[(v >> 6) & 63] : '=');
-        out.push_back('=');
-    }
-    return out;
-}
+using qlv_testing::encodeBase64;
 
 // Piece sizes for feeding `data` in pieces, taken from the data itself so that every input
 // (a plain document from the corpus too) is also read cut at input-dependent places.

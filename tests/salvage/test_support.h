@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "base64_encoder.h"
+
 namespace salvage::testing {
 
 // A fresh folder, removed with everything in it at the end of the test.
@@ -43,37 +45,7 @@ inline std::string readFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A plain Base64 encoder written independently of the decoder under test.
-inline std::string encodeBase64(std::string_view bytes, bool pad = true) {
-    static constexpr char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const auto v = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]) << 16 |
-                                                  static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                                                  static_cast<unsigned char>(bytes[i + 2]));
-        for (int shift = 18; shift >= 0; shift -= 6) {
-            out.push_back(alphabet[(v >> shift) & 63]);
-        }
-    }
-    const std::size_t rest = bytes.size() - i;
-    if (rest != 0) {
-        std::uint32_t v = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]) << 16);
-        if (rest == 2) {
-            v |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1]) << 8);
-        }
-        out.push_back(alphabet[(v >> 18) & 63]);
-        out.push_back(alphabet[(v >> 12) & 63]);
-        if (rest == 2) {
-            out.push_back(alphabet[(v >> 6) & 63]);
-        }
-        if (pad) {
-            out.append(3 - rest, '=');
-        }
-    }
-    return out;
-}
+using qlv_testing::encodeBase64;
 
 inline std::string randomBytes(std::mt19937& rng, std::size_t size) {
     std::uniform_int_distribution<int> byte(0, 255);
