@@ -329,7 +329,10 @@ void DocumentReader::feed(std::string_view chunk) {
 ParseResult DocumentReader::finish(std::string_view fileName) {
     State& s = *state_;
     s.prefaulter.reset();
-    if (!s.refused) {
+    // A final line break ends the last line; it does not start another one.
+    const bool nothingAfterLastBreak =
+        s.lineIndex > 0 && s.mode == State::Mode::Prefix && s.prefix.empty();
+    if (!s.refused && !nothingAfterLastBreak) {
         s.endLine();
     }
     ParseResult result;

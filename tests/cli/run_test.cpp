@@ -150,9 +150,9 @@ TEST_F(RunTest, ReportGoesToStandardErrorAndLeavesTheOutputAlone) {
     EXPECT_EQ(outcome.out, "Section: A\nagain\n\n");
     EXPECT_EQ(outcome.err,
               errorLine("damaged.qlx",
-                        "1 section from 5 lines; 1 replaced by a later section, 1 section-like "
+                        "1 section from 4 lines; 1 replaced by a later section, 1 section-like "
                         "line skipped") +
-                  "  Lines read: 5\n"
+                  "  Lines read: 4\n"
                   "  Section lines found: 2\n"
                   "  Sections: 1\n"
                   "  Lines that look like sections but were skipped (indented, or \"<Section\" "

@@ -211,7 +211,7 @@ TEST(Reader, ReportTellsWhatWasSkippedDamagedAndReplaced) {
                             "\n<Section name=\"QQ==\">Zm*ly=c3=Q</Section>\n" +
                             sectionLine("Bad", "\xff\xfe") + "\n";
     const SalvageReport report = parseText(doc, "r").document.report;
-    EXPECT_EQ(report.linesRead, 7U);
+    EXPECT_EQ(report.linesRead, 6U);
     EXPECT_EQ(report.sectionLines, 3U);
     EXPECT_EQ(report.skippedLookalikes, 2U);
     ASSERT_EQ(report.damagedBase64.size(), 1U);
@@ -223,6 +223,28 @@ TEST(Reader, ReportTellsWhatWasSkippedDamagedAndReplaced) {
     EXPECT_EQ(report.replacements[0].sectionName, "A");
     EXPECT_EQ(report.replacements[0].replacedLength, 5U);
     EXPECT_EQ(report.invalidUtf8Sections, std::vector<std::string>{"Bad"});
+}
+
+// A line break ends a line; only text after the last one starts another. The count must not
+// depend on where the input was cut into pieces.
+TEST(Reader, LinesAreCountedByWhatTheyHoldNotByTheirBreaks) {
+    const struct {
+        std::string_view doc;
+        std::size_t lines;
+    } cases[] = {
+        {"<?xml ", 1},    {"<?xml \n", 1},    {"<?xml \r\n", 1},
+        {"<?xml \r", 1},  {"<?xml \n\n", 2},  {"<?xml \r\n\r\n", 2},
+        {"<?xml \nA", 2}, {"<?xml \nA\n", 2}, {"<?xml \n\nA\r", 3},
+    };
+    for (const auto& c : cases) {
+        for (std::size_t cut = 0; cut <= c.doc.size(); ++cut) {
+            DocumentReader reader;
+            reader.feed(c.doc.substr(0, cut));
+            reader.feed(c.doc.substr(cut));
+            EXPECT_EQ(reader.finish("x").document.report.linesRead, c.lines)
+                << ::testing::PrintToString(c.doc) << " cut at " << cut;
+        }
+    }
 }
 
 // Pathological lines must be read in one linear pass; a quadratic scan would not finish.

@@ -36,7 +36,7 @@ TEST(ReportText, DescribesKnownDamage) {
     ASSERT_TRUE(result.accepted());
     const SalvageReport& report = result.document.report;
     EXPECT_EQ(describeReport(report, result.document.contents.size()),
-              "Lines read: 6\n"
+              "Lines read: 5\n"
               "Section lines found: 3\n"
               "Sections: 2\n"
               "Lines that look like sections but were skipped (indented, or \"<Section\" not at "
@@ -45,7 +45,7 @@ TEST(ReportText, DescribesKnownDamage) {
               "Text that is not valid UTF-8 in section \"C\" (kept and saved byte for byte)\n"
               "Section \"A\" occurs again: its earlier text (5 bytes) was replaced\n");
     EXPECT_EQ(summarizeReport(report, result.document.contents.size()),
-              "2 sections from 6 lines; 1 with damaged Base64, 1 not valid UTF-8, 1 replaced by a "
+              "2 sections from 5 lines; 1 with damaged Base64, 1 not valid UTF-8, 1 replaced by a "
               "later section, 1 section-like line skipped");
 }
 
@@ -63,7 +63,7 @@ TEST(ReportText, RepeatsOfANameAreCountedInOneRecord) {
     ASSERT_EQ(report.damagedBase64.size(), 1U);
     ASSERT_EQ(report.replacements.size(), 1U);
     EXPECT_EQ(describeReport(report, result.document.contents.size()),
-              "Lines read: 1003\n"
+              "Lines read: 1002\n"
               "Section lines found: 1001\n"
               "Sections: 2\n"
               "Lines that look like sections but were skipped (indented, or \"<Section\" not at "
@@ -73,7 +73,7 @@ TEST(ReportText, RepeatsOfANameAreCountedInOneRecord) {
               "Section \"A\" occurs 999 more times: its earlier texts (4995 bytes in all) were "
               "replaced\n");
     EXPECT_EQ(summarizeReport(report, result.document.contents.size()),
-              "2 sections from 1003 lines; 1 with damaged Base64, 1 replaced by a later section");
+              "2 sections from 1002 lines; 1 with damaged Base64, 1 replaced by a later section");
 }
 
 TEST(ReportText, CleanDocumentHasAPlainSummary) {
