@@ -1,5 +1,7 @@
 #include "salvage/export.h"
 
+#include <algorithm>
+
 #include "huge_pages.h"
 #include "salvage/line_breaks.h"
 
@@ -46,12 +48,24 @@ std::string safeFileName(std::string_view name) {
     return safe;
 }
 
+std::string savedFileName(std::string_view stem) {
+    constexpr std::string_view kExtension = ".txt";
+    std::size_t keep = std::min(stem.size(), kMaxFileNameBytes - kExtension.size());
+    // Never keep half a character: back off over the continuation bytes of a cut one.
+    if (keep < stem.size()) {
+        while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xC0) == 0x80) {
+            --keep;
+        }
+    }
+    return safeFileName(stem.substr(0, keep)) + std::string(kExtension);
+}
+
 std::string defaultSaveAllName(std::string_view filename) {
-    return safeFileName(filename) + ".txt";
+    return savedFileName(filename);
 }
 
 std::string defaultSaveOneName(std::string_view sectionName) {
-    return safeFileName(sectionName) + ".txt";
+    return savedFileName(sectionName);
 }
 
 }  // namespace salvage

@@ -53,5 +53,26 @@ TEST(DefaultNames, ReplaceSeparatorsAndControlCharactersOnly) {
     }
 }
 
+// A name of megabytes from a damaged line must still make a name the file system takes.
+TEST(DefaultNames, LongNamesAreCutToFitWithoutSplittingACharacter) {
+    const std::string a251(251, 'a');
+    const std::string e = "\xc3\xa9";  // two bytes
+    struct Case {
+        std::string name;
+        std::string expected;
+    };
+    for (const Case& c : {
+             Case{a251, a251 + ".txt"},
+             Case{a251 + "b", a251 + ".txt"},
+             Case{std::string(250, 'a') + e, std::string(250, 'a') + ".txt"},
+             Case{std::string(249, 'a') + e + "b", std::string(249, 'a') + e + ".txt"},
+             Case{std::string(4'000'000, '/'), std::string(251, '_') + ".txt"},
+         }) {
+        EXPECT_LE(defaultSaveOneName(c.name).size(), kMaxFileNameBytes);
+        EXPECT_EQ(defaultSaveOneName(c.name), c.expected) << c.name;
+        EXPECT_EQ(defaultSaveAllName(c.name), c.expected) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace salvage

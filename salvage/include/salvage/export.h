@@ -20,8 +20,14 @@ std::vector<std::string_view> exportPieces(const SectionMap& contents);
 // from a damaged document cannot point a save at another folder. Everything else is kept.
 std::string safeFileName(std::string_view name);
 
-// Default file names offered when saving: the document's base name, or the section's name,
-// made safe and followed by ".txt".
+// The longest file name most file systems take, in bytes.
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
+// `stem` made safe and followed by ".txt", cut short (never inside a character) so that the
+// whole name fits in kMaxFileNameBytes: a name from a damaged line can run to megabytes.
+std::string savedFileName(std::string_view stem);
+
+// Default file names offered when saving: the document's base name, or the section's name.
 std::string defaultSaveAllName(std::string_view filename);
 std::string defaultSaveOneName(std::string_view sectionName);
 
