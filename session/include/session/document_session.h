@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "salvage/reader.h"
+#include "salvage/text_file.h"
+#include "session/save_guard.h"
+
+namespace session {
+
+// What reading a file came to.
+struct OpenOutcome {
+    salvage::ReadStatus status = salvage::ReadStatus::Refused;
+    std::string reason;  // why the file could not be read, when it was Unreadable
+
+    bool accepted() const { return status == salvage::ReadStatus::Accepted; }
+};
+
+// Which saves the document shown allows.
+struct SaveAvailability {
+    bool all = false;  // every section: there is at least one
+    bool one = false;  // the text shown: it is not empty
+
+    bool operator==(const SaveAvailability&) const = default;
+};
+
+// One document being salvaged, apart from any window: the document last accepted, the section
+// whose text is shown, whether that text was changed, which saves are allowed, what they write
+// and where they may write it.
+class DocumentSession {
+  public:
+    // Reads `file`. An accepted document replaces the one held: nothing of it is shown yet, and
+    // it becomes the file no save may replace. Anything else changes nothing.
+    OpenOutcome open(const std::filesystem::path& file);
+    // The same for a document read from an open descriptor (the command line's standard input).
+    OpenOutcome openDescriptor(int fd, std::string_view fileName);
+
+    // Lets go of the document, as if none had been read yet (the command line, between files).
+    void close();
+
+    // Absent until the first document is accepted.
+    const std::optional<salvage::Document>& document() const { return document_; }
+    // The file the document was read from (empty for a descriptor).
+    const std::filesystem::path& documentPath() const { return documentPath_; }
+
+    // The text area now shows section `index` of the document as read, or nothing.
+    void show(std::optional<std::size_t> index);
+    // The text shown changed: `empty` says whether it now holds nothing, `edited` whether the
+    // user has changed it from the section as read (an undo can take it back there).
+    void textChanged(bool empty, bool edited);
+    std::optional<std::size_t> shownSection() const { return shown_; }
+    // The shown section's own bytes, while the user has not changed them.
+    std::optional<std::string_view> unchangedText() const;
+
+    // Nothing before the first document: the save commands then keep their states.
+    std::optional<SaveAvailability> saveAvailability() const;
+
+    // The names the save dialogs offer.
+    std::string saveAllName() const;
+    std::string saveOneName() const;
+    // Every section, as "Save All Sections..." writes it; the pieces point into the document.
+    std::vector<std::string_view> allSections() const;
+
+    // Writes `pieces` to `destination`, which must not be a document being salvaged.
+    std::optional<kestLibrary::IoError> save(const std::filesystem::path& destination,
+                                             std::span<const std::string_view> pieces) const;
+    SaveGuard& guard() { return guard_; }
+
+  private:
+    OpenOutcome accept(salvage::ParseResult result, const std::filesystem::path& path,
+                       std::optional<kestLibrary::FileIdentity> identity);
+
+    std::optional<salvage::Document> document_;
+    std::filesystem::path documentPath_;
+    std::optional<std::size_t> shown_;
+    bool edited_ = false;
+    bool shownEmpty_ = true;
+    SaveGuard guard_;
+};
+
+}  // namespace session

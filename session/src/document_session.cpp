@@ -1,0 +1,85 @@
+#include "session/document_session.h"
+
+#include <utility>
+
+#include "salvage/export.h"
+
+namespace session {
+
+OpenOutcome DocumentSession::open(const std::filesystem::path& file) {
+    // Taken before reading: it is this file, as it was read, that no save may replace.
+    const auto identity = kestLibrary::identityOfPath(file);
+    return accept(salvage::parseFile(file), file, identity);
+}
+
+OpenOutcome DocumentSession::openDescriptor(int fd, std::string_view fileName) {
+    const auto identity = kestLibrary::identityOfRegularDescriptor(fd);
+    return accept(salvage::parseDescriptor(fd, fileName), {}, identity);
+}
+
+OpenOutcome DocumentSession::accept(salvage::ParseResult result, const std::filesystem::path& path,
+                                    std::optional<kestLibrary::FileIdentity> identity) {
+    if (!result.accepted()) {
+        return {result.status, std::move(result.reason)};
+    }
+    document_ = std::move(result.document);
+    documentPath_ = path;
+    guard_.protectDocument(identity);
+    show(std::nullopt);
+    return {salvage::ReadStatus::Accepted, {}};
+}
+
+void DocumentSession::close() {
+    document_.reset();
+    documentPath_.clear();
+    guard_.protectDocument(std::nullopt);
+    show(std::nullopt);
+}
+
+void DocumentSession::show(std::optional<std::size_t> index) {
+    if (!document_ || (index && *index >= document_->contents.size())) {
+        index.reset();
+    }
+    shown_ = index;
+    edited_ = false;
+    shownEmpty_ = !index || document_->contents[*index].text.empty();
+}
+
+void DocumentSession::textChanged(bool empty, bool edited) {
+    edited_ = edited;
+    shownEmpty_ = empty;
+}
+
+std::optional<std::string_view> DocumentSession::unchangedText() const {
+    if (!shown_ || edited_) {
+        return std::nullopt;
+    }
+    return document_->contents[*shown_].text;
+}
+
+std::optional<SaveAvailability> DocumentSession::saveAvailability() const {
+    if (!document_) {
+        return std::nullopt;
+    }
+    return SaveAvailability{!document_->contents.empty(), !shownEmpty_};
+}
+
+std::string DocumentSession::saveAllName() const {
+    return salvage::defaultSaveAllName(document_ ? std::string_view(document_->filename) : "");
+}
+
+std::string DocumentSession::saveOneName() const {
+    return salvage::defaultSaveOneName(shown_ ? std::string_view(document_->contents[*shown_].name)
+                                              : "");
+}
+
+std::vector<std::string_view> DocumentSession::allSections() const {
+    return document_ ? salvage::exportPieces(document_->contents) : std::vector<std::string_view>{};
+}
+
+std::optional<kestLibrary::IoError> DocumentSession::save(
+    const std::filesystem::path& destination, std::span<const std::string_view> pieces) const {
+    return guard_.save(destination, pieces);
+}
+
+}  // namespace session

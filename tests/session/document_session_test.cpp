@@ -1,0 +1,143 @@
+#include "session/document_session.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "test_support.h"
+
+namespace session {
+namespace {
+
+namespace fs = std::filesystem;
+using salvage::testing::encodeBase64;
+using salvage::testing::readFile;
+using salvage::testing::TempDir;
+using salvage::testing::writeFile;
+
+std::string sectionLine(std::string_view name, std::string_view text) {
+    return "<Section name=\"" + encodeBase64(name) + "\">" + encodeBase64(text) + "</Section>\n";
+}
+
+class DocumentSessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        writeFile(dir / "letter.qlx",
+                  "<?xml ?>\n" + sectionLine("Alpha", "alpha text") + sectionLine("Blank", ""));
+        writeFile(dir / "empty.qll", "<?xml ?>\n<Doc/>\n");
+        writeFile(dir / "notes.txt", "Shopping: milk\n");
+    }
+
+    // Steps, as the window takes them: "open FILE", "show N", "show none", "type" (text typed),
+    // "clear" (the text emptied by hand), "undo" (typing taken back), "close".
+    void run(DocumentSession& session, const std::string& steps) const {
+        std::istringstream words(steps);
+        std::string step;
+        while (words >> step) {
+            if (step == "open") {
+                std::string file;
+                words >> file;
+                session.open(dir / file);
+            } else if (step == "show") {
+                std::string which;
+                words >> which;
+                session.show(which == "none" ? std::nullopt
+                                             : std::optional<std::size_t>(std::stoul(which)));
+            } else if (step == "type") {
+                session.textChanged(false, true);
+            } else if (step == "clear") {
+                session.textChanged(true, true);
+            } else if (step == "undo") {
+                session.textChanged(false, false);
+            } else if (step == "close") {
+                session.close();
+            } else {
+                FAIL() << "unknown step " << step;
+            }
+        }
+    }
+
+    TempDir dir;
+};
+
+// Save All needs a document with a section; Save Just This needs text to save; before the
+// first document neither is decided, and the save commands keep their states.
+TEST_F(DocumentSessionTest, SavingFollowsTheDocumentAndTheTextShown) {
+    struct Case {
+        const char* steps;
+        std::optional<SaveAvailability> available;
+        std::optional<std::size_t> shown;
+        std::optional<std::string_view> unchanged;
+        const char* allName;
+        const char* oneName;
+    };
+    using A = SaveAvailability;
+    const Case cases[] = {
+        {"", std::nullopt, {}, {}, ".txt", ".txt"},
+        {"type", std::nullopt, {}, {}, ".txt", ".txt"},
+        {"open notes.txt", std::nullopt, {}, {}, ".txt", ".txt"},
+        {"open letter.qlx", A{true, false}, {}, {}, "letter.txt", ".txt"},
+        {"type open letter.qlx", A{true, false}, {}, {}, "letter.txt", ".txt"},
+        {"open letter.qlx show 0", A{true, true}, 0, "alpha text", "letter.txt", "Alpha.txt"},
+        {"open letter.qlx show 1", A{true, false}, 1, "", "letter.txt", "Blank.txt"},
+        {"open letter.qlx show 1 type", A{true, true}, 1, {}, "letter.txt", "Blank.txt"},
+        {"open letter.qlx show 0 clear", A{true, false}, 0, {}, "letter.txt", "Alpha.txt"},
+        {"open letter.qlx show 0 clear undo", A{true, true}, 0, "alpha text", "letter.txt",
+         "Alpha.txt"},
+        {"open letter.qlx type", A{true, true}, {}, {}, "letter.txt", ".txt"},
+        {"open letter.qlx show 0 show none", A{true, false}, {}, {}, "letter.txt", ".txt"},
+        {"open letter.qlx show 7", A{true, false}, {}, {}, "letter.txt", ".txt"},
+        {"open letter.qlx show 0 open notes.txt", A{true, true}, 0, "alpha text", "letter.txt",
+         "Alpha.txt"},
+        {"open letter.qlx show 0 open missing.qlx", A{true, true}, 0, "alpha text", "letter.txt",
+         "Alpha.txt"},
+        {"open letter.qlx show 0 open empty.qll", A{false, false}, {}, {}, "empty.txt", ".txt"},
+        {"open letter.qlx show 0 close", std::nullopt, {}, {}, ".txt", ".txt"},
+    };
+    for (const Case& c : cases) {
+        DocumentSession session;
+        run(session, c.steps);
+        EXPECT_EQ(session.saveAvailability(), c.available) << c.steps;
+        EXPECT_EQ(session.shownSection(), c.shown) << c.steps;
+        EXPECT_EQ(session.unchangedText(), c.unchanged) << c.steps;
+        EXPECT_EQ(session.saveAllName(), c.allName) << c.steps;
+        EXPECT_EQ(session.saveOneName(), c.oneName) << c.steps;
+    }
+}
+
+TEST_F(DocumentSessionTest, OpeningTellsWhatBecameOfTheFile) {
+    fs::create_directory(dir / "folder");
+    struct Case {
+        const char* file;
+        salvage::ReadStatus status;
+        bool reason;
+    };
+    for (const Case& c : {
+             Case{"letter.qlx", salvage::ReadStatus::Accepted, false},
+             Case{"notes.txt", salvage::ReadStatus::Refused, false},
+             Case{"missing.qlx", salvage::ReadStatus::Unreadable, true},
+             Case{"folder", salvage::ReadStatus::Unreadable, true},
+         }) {
+        DocumentSession session;
+        const OpenOutcome outcome = session.open(dir / c.file);
+        EXPECT_EQ(outcome.status, c.status) << c.file;
+        EXPECT_EQ(!outcome.reason.empty(), c.reason) << c.file << ": " << outcome.reason;
+        EXPECT_EQ(session.document().has_value(), outcome.accepted()) << c.file;
+        EXPECT_EQ(session.documentPath(), outcome.accepted() ? dir / c.file : fs::path());
+    }
+}
+
+// Save All writes every section; a save never replaces the document it came from.
+TEST_F(DocumentSessionTest, SavesWriteTheExportButNeverOverTheDocument) {
+    DocumentSession session;
+    ASSERT_TRUE(session.open(dir / "letter.qlx").accepted());
+    EXPECT_FALSE(session.save(dir / "out.txt", session.allSections()).has_value());
+    EXPECT_EQ(readFile(dir / "out.txt"), "Section: Alpha\nalpha text\n\nSection: Blank\n\n\n");
+    const std::string before = readFile(dir / "letter.qlx");
+    EXPECT_TRUE(session.save(dir / "letter.qlx", session.allSections()).has_value());
+    EXPECT_EQ(readFile(dir / "letter.qlx"), before);
+}
+
+}  // namespace
+}  // namespace session
