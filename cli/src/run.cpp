@@ -1,6 +1,5 @@
 #include "run.h"
 
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,10 +9,9 @@
 #include "destinations.h"
 #include "document_output.h"
 #include "exit_status.h"
-#include "salvage/file_identity.h"
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
-#include "salvage/text_file.h"
+#include "session/document_session.h"
 
 namespace qlv::cli {
 namespace {
@@ -45,42 +43,42 @@ class Runner {
     }
 
   private:
-    // The documents being read, so that no output replaces one of them.
+    // Every document named, before any is read, so that no output replaces one of them.
     void rememberInputs() {
         for (const std::string& file : options_.files) {
-            const auto identity = isStandardInput(file)
-                                      ? kestLibrary::identityOfRegularDescriptor(streams_.input)
-                                      : kestLibrary::identityOfPath(file);
-            if (identity) {
-                inputs_.insert(*identity);
+            if (isStandardInput(file)) {
+                session_.guard().protectDescriptor(streams_.input);
+            } else {
+                session_.guard().protectPath(file);
             }
         }
     }
 
-    salvage::ParseResult read(const std::string& file) const {
+    session::OpenOutcome read(const std::string& file) {
         if (isStandardInput(file)) {
-            return salvage::parseDescriptor(streams_.input, file);
+            return session_.openDescriptor(streams_.input, file);
         }
-        return salvage::parseFile(file);
+        return session_.open(file);
     }
 
     void process(const std::string& file, const std::optional<std::filesystem::path>& to) {
         const std::string subject = displayName(file);
-        const salvage::ParseResult result = read(file);
-        switch (result.status) {
+        const session::OpenOutcome outcome = read(file);
+        switch (outcome.status) {
             case salvage::ReadStatus::Refused:
                 fail(subject, salvage::kRefusedMessage);
                 return;
             case salvage::ReadStatus::Unreadable:
-                fail(subject, result.reason);
+                fail(subject, outcome.reason);
                 return;
             case salvage::ReadStatus::Accepted:
                 break;
         }
+        const salvage::Document& document = *session_.document();
         if (options_.report) {
-            describe(subject, result.document);
+            describe(subject, document);
         }
-        const DocumentOutput output = selectOutput(result.document, options_);
+        const DocumentOutput output = selectOutput(document, options_);
         if (output.error) {
             fail(subject, *output.error);
         } else if (to) {
@@ -90,9 +88,10 @@ class Runner {
         }
         // What was read before the error is written above: the text is kept, but the run
         // does not count as a success.
-        if (!result.document.report.readError.empty()) {
-            fail(subject, result.document.report.readError);
+        if (!document.report.readError.empty()) {
+            fail(subject, document.report.readError);
         }
+        session_.close();  // one document in memory at a time
     }
 
     // The summary as one line, then each fact of the report indented beneath it.
@@ -125,12 +124,7 @@ class Runner {
     }
 
     void writeFile(const std::filesystem::path& path, std::span<const std::string_view> pieces) {
-        const auto identity = kestLibrary::identityOfPath(path);
-        if (identity && inputs_.contains(*identity)) {
-            fail(path.string(), "not written: it is one of the documents being read");
-            return;
-        }
-        if (const auto error = kestLibrary::writeText(path, pieces)) {
+        if (const auto error = session_.save(path, pieces)) {
             fail(error->path, error->reason);
         }
     }
@@ -147,7 +141,7 @@ class Runner {
     const Options& options_;
     const Streams& streams_;
     DescriptorWriter standardOutput_;
-    std::set<kestLibrary::FileIdentity> inputs_;
+    session::DocumentSession session_;
     bool failed_ = false;
     bool standardOutputBroken_ = false;
 };

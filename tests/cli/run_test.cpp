@@ -231,7 +231,7 @@ TEST_F(RunTest, ADocumentBeingReadIsNeverReplacedByItsExport) {
     const Outcome outcome = run({.files = {"letter.qlx"}, .output = dir / "letter.qlx"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err,
-              errorLine("letter.qlx", "not written: it is one of the documents being read"));
+              errorLine("letter.qlx", "not written: it is a document being salvaged, which is kept as it is"));
     EXPECT_EQ(readFile(dir / "letter.qlx"), kLetter);
 
     // Also when it arrives on standard input.
