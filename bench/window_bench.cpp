@@ -2,17 +2,20 @@
 // to show a large section once it is selected. Prints the medians of a few rounds.
 //
 //   QT_QPA_PLATFORM=offscreen window_bench [rounds]
+//   QT_QPA_PLATFORM=offscreen window_bench --list FILE
 //
 // The document (256 MiB, 30,000 sections, one of them 4 MiB of text) is made in the temporary
-// folder and removed at the end.
+// folder and removed at the end. With --list, the window lists FILE once (e.g. a million tiny
+// sections from make_documents.py) and the time and the process's peak memory are printed.
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -56,6 +59,39 @@ void writeDocument(const std::filesystem::path& path) {
     out << "</QuilloraDocument>\n";
 }
 
+// The process's peak resident memory, in MiB (Linux).
+double peakMemoryMiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stod(line.substr(6)) / 1024;
+        }
+    }
+    return -1;
+}
+
+int listOnce(const std::filesystem::path& path) {
+    platform::FakeServices fakes;
+    Window1 window(fakes.services());
+    window.show();
+    QCoreApplication::processEvents();
+    const double before = peakMemoryMiB();
+    QElapsedTimer timer;
+    timer.start();
+    window.parseFile(path);
+    const double read = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    window.displayFile();
+    QCoreApplication::processEvents();  // the list laid out and painted
+    const double listed = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    auto* list = window.findChild<QTreeView*>(QStringLiteral("sectionList"));
+    std::printf(
+        "%s: %d rows listed %.3f s after the drop (reading: %.3f s); peak memory %.0f MiB "
+        "(%.0f MiB before the drop); goal 1 s and 256 MiB\n",
+        path.filename().c_str(), list->model()->rowCount(), listed, read, peakMemoryMiB(), before);
+    return 0;
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -65,6 +101,9 @@ double median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--list") == 0) {
+        return listOnce(argv[2]);
+    }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const auto path =
         std::filesystem::temp_directory_path() /
@@ -78,7 +117,7 @@ int main(int argc, char** argv) {
     Window1 window(fakes.services());
     window.show();
     QCoreApplication::processEvents();
-    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("sectionList"));
+    auto* list = window.findChild<QTreeView*>(QStringLiteral("sectionList"));
     auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("sectionText"));
 
     std::vector<double> listed, parsed, shown;
@@ -90,15 +129,15 @@ int main(int argc, char** argv) {
         window.displayFile();
         QCoreApplication::processEvents();  // the list laid out and painted
         listed.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-        if (!accepted || list->topLevelItemCount() != kSections) {
+        if (!accepted || list->model()->rowCount() != kSections) {
             std::fprintf(stderr, "window_bench: the document was not listed whole (%d, %d rows)\n",
-                         accepted ? 1 : 0, list->topLevelItemCount());
+                         accepted ? 1 : 0, list->model()->rowCount());
             std::filesystem::remove(path);
             return 1;
         }
 
         timer.restart();
-        list->setCurrentItem(list->topLevelItem(kBigSection));
+        list->setCurrentIndex(list->model()->index(kBigSection, 0));
         QCoreApplication::processEvents();  // the text laid out and painted
         shown.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e9);
         if (text->document()->characterCount() < 1000) {

@@ -18,8 +18,8 @@ QString Sequence::check() const {
     if (f_.rowTexts() != names) {
         return QStringLiteral("the rows are not the section names");
     }
-    const auto& held = window()->contents();
-    if (held.has_value() != want_.sections.has_value()) {
+    const salvage::SectionMap* held = window()->contents();
+    if ((held != nullptr) != want_.sections.has_value()) {
         return QStringLiteral("a section map where none should be, or none where one should be");
     }
     if (held) {
@@ -38,10 +38,8 @@ QString Sequence::check() const {
     if (window()->filename() != want_.filename) {
         return QStringLiteral("the file name is %1").arg(abuse::decoded(window()->filename()));
     }
-    const auto selected = f_.list()->selectedItems();
-    const int selectedRow =
-        selected.isEmpty() ? -1 : f_.list()->indexOfTopLevelItem(selected.front());
-    if (selected.size() > 1 || selectedRow != want_.selected.value_or(-1)) {
+    const int selectedRow = f_.selectedRow();
+    if (selectedRow != want_.selected.value_or(-1)) {
         return QStringLiteral("row %1 is selected, not %2")
             .arg(selectedRow)
             .arg(want_.selected.value_or(-1));
@@ -58,8 +56,13 @@ QString Sequence::check() const {
             .arg(want_.allButton)
             .arg(want_.oneButton);
     }
-    if (f_.item("FileSaveAllSections")->isEnabled() != want_.canSaveAll() ||
-        f_.item("FileSaveJustThisSection")->isEnabled() != want_.canSaveOne() ||
+    const auto available = window()->session().saveAvailability();
+    if (window()->session().shownSection() !=
+        (want_.selected ? std::optional<std::size_t>(*want_.selected) : std::nullopt)) {
+        return QStringLiteral("the session shows another section than the list");
+    }
+    if (f_.item("FileSaveAllSections")->isEnabled() != (available && available->all) ||
+        f_.item("FileSaveJustThisSection")->isEnabled() != (available && available->one) ||
         !f_.item("HelpTechnicalDetails")->isEnabled()) {
         return QStringLiteral("the menu items do not follow the rules");
     }

@@ -9,6 +9,7 @@
 
 #include "salvage/export.h"
 #include "salvage/section_map.h"
+#include "session/document_session.h"
 #include "ui_test_support.h"
 
 namespace abuse {
@@ -55,9 +56,6 @@ struct Expected {
     // Every regular file in the output folder, with what it holds.
     std::map<std::filesystem::path, std::string> files;
 
-    bool canSaveAll() const { return sections && !sections->empty(); }
-    bool canSaveOne() const { return sections && !text.isEmpty(); }
-
     void accept(const std::vector<SectionData>& kept, const std::string& name) {
         sections = kept;
         filename = name;
@@ -71,11 +69,11 @@ struct Expected {
         edited = false;
     }
 
-    // The buttons follow their rules only when the pointer moves in the window.
-    void pointerMoved() {
-        if (sections) {
-            allButton = canSaveAll();
-            oneButton = canSaveOne();
+    // The buttons follow the session's rules only when the pointer moves in the window.
+    void pointerMoved(const session::DocumentSession& rules) {
+        if (const auto available = rules.saveAvailability()) {
+            allButton = available->all;
+            oneButton = available->one;
         }
     }
 

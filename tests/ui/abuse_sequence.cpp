@@ -43,7 +43,7 @@ Sequence::Sequence(const Library& library, std::uint32_t seed, int number)
     f_.file("plain", want_.files[f_.path("plain")]);
     std::filesystem::create_directory(f_.path("folder"));
     length_ = 1 + pick(30);
-    QObject::connect(f_.list(), &QTreeWidget::itemSelectionChanged,
+    QObject::connect(f_.list()->selectionModel(), &QItemSelectionModel::selectionChanged,
                      [this] { ++selectionChanges_; });
 }
 
@@ -165,15 +165,15 @@ void Sequence::reportDetails() {
 }
 
 void Sequence::clickRow() {
-    QTreeWidget* list = f_.list();
-    const int rows = list->topLevelItemCount();
+    QTreeView* list = f_.list();
+    const int rows = f_.rowCount();
     const bool empty = rows == 0 || chance(15);
     const bool control = chance(25);
     QPoint at;
     std::optional<int> row;
     if (empty) {
         // Below the last row, where there is room.
-        const QRect last = rows > 0 ? list->visualItemRect(list->topLevelItem(rows - 1)) : QRect();
+        const QRect last = rows > 0 ? list->visualRect(rowIndex(rows - 1)) : QRect();
         at = QPoint(list->viewport()->width() / 2, rows > 0 ? last.bottom() + 5 : 10);
         if (!list->viewport()->rect().contains(at)) {
             log_ << QStringLiteral("no empty space to click");
@@ -182,15 +182,15 @@ void Sequence::clickRow() {
         log_ << QStringLiteral("click empty space");
     } else {
         row = pick(rows);
-        list->scrollToItem(list->topLevelItem(*row));
-        at = list->visualItemRect(list->topLevelItem(*row)).center();
+        list->scrollTo(rowIndex(*row));
+        at = list->visualRect(rowIndex(*row)).center();
         log_ << QStringLiteral("%1click row %2").arg(control ? "ctrl+" : "").arg(*row);
     }
     moveTo(list->viewport(), at);
     // A long list may finish laying out its rows only now, so the row aimed at may have moved
     // away from the pointer: what counts is the row under it when the button goes down.
-    if (QTreeWidgetItem* under = list->itemAt(at); under != nullptr) {
-        row = list->indexOfTopLevelItem(under);
+    if (const QModelIndex under = list->indexAt(at); under.isValid()) {
+        row = under.row();
     } else {
         row.reset();
     }
@@ -224,10 +224,8 @@ void Sequence::dropBesideTheList() {
 // Which row keys and drags select is the list's own business; what is checked is what the
 // window makes of the selection it ends with.
 void Sequence::followListSelection() {
-    const QList<QTreeWidgetItem*> selected = f_.list()->selectedItems();
-    const std::optional<int> row =
-        selected.isEmpty() ? std::nullopt
-                           : std::optional<int>(f_.list()->indexOfTopLevelItem(selected.front()));
+    const int selected = f_.selectedRow();
+    const std::optional<int> row = selected < 0 ? std::nullopt : std::optional<int>(selected);
     if (selectionChanges_ > 0) {
         want_.select(row);
     }
@@ -248,17 +246,17 @@ void Sequence::useListKeys() {
 }
 
 void Sequence::dragAcrossRows() {
-    QTreeWidget* list = f_.list();
-    const int rows = list->topLevelItemCount();
+    QTreeView* list = f_.list();
+    const int rows = f_.rowCount();
     if (rows == 0) {
         log_ << QStringLiteral("no rows to drag across");
         return;
     }
     const int from = pick(rows);
     const int to = std::clamp(from + pick(9) - 4, 0, rows - 1);
-    list->scrollToItem(list->topLevelItem(from));
-    const QPoint start = list->visualItemRect(list->topLevelItem(from)).center();
-    QPoint end = list->visualItemRect(list->topLevelItem(to)).center();
+    list->scrollTo(rowIndex(from));
+    const QPoint start = list->visualRect(rowIndex(from)).center();
+    QPoint end = list->visualRect(rowIndex(to)).center();
     if (!list->viewport()->rect().contains(end)) {
         end = start + QPoint(3, 0);
     }
@@ -268,7 +266,7 @@ void Sequence::dragAcrossRows() {
     followListSelection();
     // With the button held the move goes straight to the list, whose watcher sees it before
     // the list selects the row under it.
-    want_.pointerMoved();
+    want_.pointerMoved(window()->session());
     QTest::mouseMove(list->viewport(), end);
     followListSelection();
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, end);
@@ -439,13 +437,12 @@ void Sequence::save() {
         moveTo(button, button->rect().center());
         asked = all ? want_.allButton : want_.oneButton;
     } else if (way == 1) {
-        asked = all ? want_.canSaveAll() : want_.canSaveOne();
+        asked = mayNow(all);
     } else if (way == 2) {
         if (chance(80)) {
             activateMain();
         }
-        asked = (all ? want_.canSaveAll() : want_.canSaveOne()) &&
-                QApplication::activeWindow() == window();
+        asked = mayNow(all) && QApplication::activeWindow() == window();
     } else {
         // Reached from the keyboard, the button is pressed in whatever state the pointer
         // last left it.

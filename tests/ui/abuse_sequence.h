@@ -39,6 +39,12 @@ class Sequence {
     bool chance(int percent) { return pick(100) < percent; }
 
     Window1* window() const { return f_.window.get(); }
+    QModelIndex rowIndex(int row) const { return f_.list()->model()->index(row, 0); }
+    // Whether the session allows the save now, as the menu command must.
+    bool mayNow(bool all) const {
+        const auto available = window()->session().saveAvailability();
+        return available && (all ? available->all : available->one);
+    }
 
     void activateMain() {
         window()->activateWindow();
@@ -52,7 +58,7 @@ class Sequence {
         }
         QTest::mouseMove(widget, at);
         if (window()->rect().contains(window()->mapFromGlobal(widget->mapToGlobal(at)))) {
-            want_.pointerMoved();
+            want_.pointerMoved(window()->session());
         }
     }
 

@@ -126,7 +126,7 @@ class StartupTest : public QObject {
         QString summary;
         QTimer::singleShot(0, [&] {
             Window1* window = Window1::instance();
-            listed = window->findChild<QTreeWidget*>("sectionList")->topLevelItemCount();
+            listed = window->findChild<QTreeView*>("sectionList")->model()->rowCount();
             summary = window->findChild<ui::ReportStatus*>("reportStatus")->summary();
             QCoreApplication::exit(0);
         });

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QAbstractItemModel>
 #include <QAction>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <memory>
 
 #include "ui/menu_bar1.h"
@@ -19,7 +21,7 @@ namespace ui_test {
 struct WindowFixture {
     WindowFixture() : window(std::make_unique<Window1>(fakes.services())) {}
 
-    QTreeWidget* list() const { return window->findChild<QTreeWidget*>("sectionList"); }
+    QTreeView* list() const { return window->findChild<QTreeView*>("sectionList"); }
     QPlainTextEdit* text() const { return window->findChild<QPlainTextEdit*>("sectionText"); }
     QPushButton* saveAllButton() const { return window->findChild<QPushButton*>("saveAllButton"); }
     QPushButton* saveOneButton() const { return window->findChild<QPushButton*>("saveOneButton"); }
@@ -43,15 +45,22 @@ struct WindowFixture {
         return dropFiles(list()->viewport(), {file(name, documentText(sections))});
     }
 
-    void select(int row) const { list()->setCurrentItem(list()->topLevelItem(row)); }
+    void select(int row) const { list()->setCurrentIndex(list()->model()->index(row, 0)); }
+    int rowCount() const { return list()->model()->rowCount(); }
+    // The selected row, -1 for none; -2 when more than one row is selected.
+    int selectedRow() const {
+        const QModelIndexList rows = list()->selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.size() > 1 ? -2 : rows.front().row();
+    }
+    QString rowText(int row) const { return list()->model()->index(row, 0).data().toString(); }
     void moveOver(QWidget* widget) const { QTest::mouseMove(widget); }
     // What the File menu shows when it opens.
     void openFileMenu() const { emit bar()->fileMenu()->aboutToShow(); }
 
     QStringList rowTexts() const {
         QStringList texts;
-        for (int row = 0; row < list()->topLevelItemCount(); ++row) {
-            texts << list()->topLevelItem(row)->text(0);
+        for (int row = 0; row < rowCount(); ++row) {
+            texts << rowText(row);
         }
         return texts;
     }

@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextDocument>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <stdexcept>
 
 #include "filetypes/file_types.h"
@@ -20,6 +20,7 @@
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
 #include "salvage/text_file.h"
+#include "section_list_model.h"
 #include "ui/app.h"
 #include "ui/edge_lock_layout.h"
 #include "ui/file_drop_target.h"
@@ -31,8 +32,6 @@
 namespace {
 
 QPointer<Window1> openInstance;
-
-constexpr int kSectionRole = Qt::UserRole;  // a row's index into the section map
 
 const QString kIntroduction = QStringLiteral(
     "QL Vodadov is a simple program for extracting the basic text from corrupt .qlx "
@@ -66,7 +65,11 @@ Window1::Window1(platform::Services services, filetypes::Registry& registry)
     show();
 }
 
-Window1::~Window1() = default;
+// The list's rows point into the session's document, which goes before the window's children
+// do: the list must hold no rows by then.
+Window1::~Window1() {
+    sectionNames->setContents(nullptr);
+}
 
 Window1* Window1::instance() {
     if (openInstance.isNull()) {
@@ -117,13 +120,13 @@ void Window1::CreateControls() {
     layout->addWidget(sectionText, QRect(187, 75, 393, 305),
                       LockLeft | LockTop | LockRight | LockBottom);
 
-    sectionList = new QTreeWidget(content);
+    sectionList = new QTreeView(content);
     sectionList->setObjectName(QStringLiteral("sectionList"));
-    sectionList->setColumnCount(1);
-    sectionList->setHeaderLabels({QStringLiteral("Sections")});
+    sectionNames = new ui::SectionListModel(sectionList);
+    sectionList->setModel(sectionNames);
     sectionList->setRootIsDecorated(false);
     sectionList->setItemsExpandable(false);
-    sectionList->setUniformRowHeights(true);  // keeps tens of thousands of rows quick
+    sectionList->setUniformRowHeights(true);  // keeps a million rows quick
     sectionList->setSelectionMode(QAbstractItemView::SingleSelection);
     sectionList->setSortingEnabled(false);
     sectionList->setDragEnabled(false);
@@ -135,7 +138,8 @@ void Window1::CreateControls() {
     sectionList->header()->setSectionResizeMode(QHeaderView::Stretch);
     layout->addWidget(sectionList, QRect(20, 75, 155, 305), LockLeft | LockTop | LockBottom);
     sectionList_Open();
-    connect(sectionList, &QTreeWidget::itemSelectionChanged, this, &Window1::sectionList_Change);
+    connect(sectionList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Window1::sectionList_Change);
 
     saveAllButton = new QPushButton(QStringLiteral("Save All Sections..."), content);
     saveAllButton->setObjectName(QStringLiteral("saveAllButton"));
@@ -153,7 +157,7 @@ void Window1::CreateControls() {
 
     // The save commands are kept current as the text changes, so that their shortcuts act
     // exactly when the menu would show them enabled.
-    connect(sectionText, &QPlainTextEdit::textChanged, this, &Window1::Event_EnableMenuItems);
+    connect(sectionText, &QPlainTextEdit::textChanged, this, &Window1::sectionText_Change);
 
     // Below the controls, so that their area keeps the size it was laid out for; the window
     // grows by the status bar's height instead.
@@ -228,52 +232,40 @@ QAction* Window1::FileOpen() const {
 
 // --- the document -------------------------------------------------------------------------
 
+const salvage::SectionMap* Window1::contents() const {
+    return session_.document() ? &session_.document()->contents : nullptr;
+}
+
+const std::string& Window1::filename() const {
+    static const std::string none;
+    return session_.document() ? session_.document()->filename : none;
+}
+
+const salvage::SalvageReport* Window1::report() const {
+    return session_.document() ? &session_.document()->report : nullptr;
+}
+
 bool Window1::parseFile(const std::filesystem::path& file) {
-    salvage::ParseResult result = salvage::parseFile(file);
-    if (!result.accepted()) {
-        unreadableReason_ =
-            result.status == salvage::ReadStatus::Unreadable ? result.reason : std::string();
-        return false;
-    }
-    contents_ = std::move(result.document.contents);
-    filename_ = std::move(result.document.filename);
-    unreadableReason_.clear();
-    report_ = std::move(result.document.report);
-    documentIdentity_ = kestLibrary::identityOfPath(file);
-    return true;
+    const session::OpenOutcome outcome = session_.open(file);
+    unreadableReason_ =
+        outcome.status == salvage::ReadStatus::Unreadable ? outcome.reason : std::string();
+    return outcome.accepted();
 }
 
 void Window1::displayFile() {
-    sectionList->clear();
+    sectionNames->setContents(contents());
     sectionText->clear();
-    shownSection_.reset();
-    if (!contents_) {
-        return;
-    }
-    QList<QTreeWidgetItem*> rows;
-    try {
-        rows.reserve(static_cast<qsizetype>(contents_->size()));
-        for (std::size_t index = 0; index < contents_->size(); ++index) {
-            auto* row = new QTreeWidgetItem(QStringList{fromBytes((*contents_)[index].name)});
-            row->setData(0, kSectionRole, QVariant::fromValue<qulonglong>(index));
-            rows.append(row);
-        }
-    } catch (...) {
-        qDeleteAll(rows);
-        throw;
-    }
-    sectionList->addTopLevelItems(rows);  // one batch: no per-row relayout
+    session_.show(std::nullopt);
     Event_EnableMenuItems();
 }
 
 std::optional<std::size_t> Window1::selectedSection() const {
-    const QList<QTreeWidgetItem*> selected = sectionList->selectedItems();
-    if (selected.isEmpty() || !contents_) {
+    const QModelIndexList selected = sectionList->selectionModel()->selectedRows();
+    if (selected.isEmpty() || contents() == nullptr) {
         return std::nullopt;
     }
-    const auto index =
-        static_cast<std::size_t>(selected.front()->data(0, kSectionRole).toULongLong());
-    if (index >= contents_->size()) {
+    const auto index = static_cast<std::size_t>(selected.front().row());
+    if (index >= contents()->size()) {
         return std::nullopt;
     }
     return index;
@@ -303,22 +295,23 @@ void Window1::openDocument(const std::filesystem::path& file) {
         return;
     }
     displayFile();
-    reportStatus->setSummary(fromBytes(salvage::summarizeReport(*report_, contents_->size())));
-    if (!report_->readError.empty()) {
+    const salvage::SalvageReport& found = *report();
+    reportStatus->setSummary(fromBytes(salvage::summarizeReport(found, contents()->size())));
+    if (!found.readError.empty()) {
         // Accepted, but cut short: the user must not take the list for the whole document.
         services_.messageBox.show(
             QStringLiteral("Only part of %1 could be read: %2\nThe sections found before that "
                            "are shown.")
-                .arg(platform::toQString(file), fromBytes(report_->readError)));
+                .arg(platform::toQString(file), fromBytes(found.readError)));
     }
 }
 
 void Window1::showReportDetails() {
-    if (!report_ || !contents_) {
+    if (report() == nullptr) {
         return;
     }
-    services_.textViewer.show(QStringLiteral("Salvage report: ") + fromBytes(filename_),
-                              fromBytes(salvage::describeReport(*report_, contents_->size())));
+    services_.textViewer.show(QStringLiteral("Salvage report: ") + fromBytes(filename()),
+                              fromBytes(salvage::describeReport(*report(), contents()->size())));
 }
 
 void Window1::showRefusal(const std::filesystem::path& file) {
@@ -332,22 +325,30 @@ void Window1::showRefusal(const std::filesystem::path& file) {
 }
 
 void Window1::sectionList_Change() {
-    shownSection_ = selectedSection();
-    if (shownSection_) {
-        sectionText->setPlainText(fromBytes((*contents_)[*shownSection_].text));
+    const std::optional<std::size_t> selected = selectedSection();
+    if (selected) {
+        sectionText->setPlainText(fromBytes((*contents())[*selected].text));
     } else {
         sectionText->clear();
     }
     // From here on, a change is the user's edit.
     sectionText->document()->setModified(false);
+    session_.show(selected);
+    Event_EnableMenuItems();
+}
+
+// The save commands are kept current as the text changes, so that their shortcuts act exactly
+// when the menu would show them enabled.
+void Window1::sectionText_Change() {
+    session_.textChanged(sectionText->document()->isEmpty(), sectionText->document()->isModified());
+    Event_EnableMenuItems();
 }
 
 // What the text area holds, as bytes. Until the user edits it, that is the section's own
 // text, byte for byte, even where it is not valid UTF-8 and shows as U+FFFD.
 std::string Window1::sectionTextBytes() const {
-    if (shownSection_ && contents_ && *shownSection_ < contents_->size() &&
-        !sectionText->document()->isModified()) {
-        return (*contents_)[*shownSection_].text;
+    if (const auto unchanged = session_.unchangedText()) {
+        return std::string(*unchanged);
     }
     QString text = sectionText->document()->toRawText();  // keeps no-break spaces
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
@@ -363,37 +364,25 @@ std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defau
 }
 
 void Window1::save(const std::filesystem::path& file, std::span<const std::string_view> pieces) {
-    std::optional<kestLibrary::IoError> error;
-    if (const auto identity = kestLibrary::identityOfPath(file);
-        identity && identity == documentIdentity_) {
-        error = kestLibrary::IoError{file.string(),
-                                     "not written: it is the document being salvaged, which is "
-                                     "kept as it is"};
-    } else {
-        error = kestLibrary::writeText(file, pieces);
-    }
-    if (error) {
+    if (const auto error = session_.save(file, pieces)) {
         services_.messageBox.show(QStringLiteral("The file was not saved.\n\n") +
                                   fromBytes(error->message()));
     }
 }
 
 void Window1::saveAllButton_Action() {
-    if (!contents_) {
+    if (!session_.document()) {
         return;
     }
-    const auto file = askSavePath(salvage::defaultSaveAllName(filename_));
+    const auto file = askSavePath(session_.saveAllName());
     if (!file) {
         return;
     }
-    const std::vector<std::string_view> pieces = salvage::exportPieces(*contents_);
-    save(*file, pieces);
+    save(*file, session_.allSections());
 }
 
 void Window1::saveOneButton_Action() {
-    const auto selected = selectedSection();
-    const std::string_view name = selected ? std::string_view((*contents_)[*selected].name) : "";
-    const auto file = askSavePath(salvage::defaultSaveOneName(name));
+    const auto file = askSavePath(session_.saveOneName());
     if (!file) {
         return;
     }
@@ -402,15 +391,8 @@ void Window1::saveOneButton_Action() {
     save(*file, pieces);
 }
 
-std::optional<Window1::SaveAvailability> Window1::saveAvailability() const {
-    if (!contents_) {
-        return std::nullopt;
-    }
-    return SaveAvailability{!contents_->empty(), !sectionText->document()->isEmpty()};
-}
-
 void Window1::Event_MouseMove(int, int) {
-    if (const auto available = saveAvailability()) {
+    if (const auto available = session_.saveAvailability()) {
         saveAllButton->setEnabled(available->all);
         saveOneButton->setEnabled(available->one);
     }
@@ -418,7 +400,7 @@ void Window1::Event_MouseMove(int, int) {
 
 void Window1::Event_EnableMenuItems() {
     HelpTechnicalDetails()->setEnabled(true);
-    if (const auto available = saveAvailability()) {
+    if (const auto available = session_.saveAvailability()) {
         FileSaveAllSections()->setEnabled(available->all);
         FileSaveJustThisSection()->setEnabled(available->one);
     }

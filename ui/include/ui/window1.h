@@ -11,19 +11,20 @@
 
 #include "filetypes/registry.h"
 #include "platform/services.h"
-#include "salvage/file_identity.h"
 #include "salvage/report.h"
 #include "salvage/section_map.h"
+#include "session/document_session.h"
 
 class QAction;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace ui {
 class ReportStatus;
-}
+class SectionListModel;
+}  // namespace ui
 
 // The main window: drop a document on the list, read and edit its sections, save them.
 class Window1 final : public QMainWindow {
@@ -48,12 +49,14 @@ class Window1 final : public QMainWindow {
     void openDocument(const std::filesystem::path& file);
 
     // What was found in the last accepted document, and the whole of it in the text viewer.
-    const std::optional<salvage::SalvageReport>& report() const { return report_; }
+    const salvage::SalvageReport* report() const;
     void showReportDetails();
 
-    // The section map, absent until the first accepted document.
-    const std::optional<salvage::SectionMap>& contents() const { return contents_; }
-    const std::string& filename() const { return filename_; }
+    // The section map, null until the first accepted document.
+    const salvage::SectionMap* contents() const;
+    const std::string& filename() const;
+    // The document, the section shown and the rules for saving, which the window shows.
+    const session::DocumentSession& session() const { return session_; }
 
     // The file types the list takes drops of, resolved when the list was set up.
     const std::vector<filetypes::RegisteredType>& acceptedFileTypes() const {
@@ -83,19 +86,13 @@ class Window1 final : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    struct SaveAvailability {
-        bool all;
-        bool one;
-    };
-
     void Layout();
     void CreateControls();
     void AddMenuHandlers();
     void watchPointer();
 
-    // Absent before the first document: the save commands then keep their states.
-    std::optional<SaveAvailability> saveAvailability() const;
     std::optional<std::size_t> selectedSection() const;
+    void sectionText_Change();
     std::string sectionTextBytes() const;
     void showRefusal(const std::filesystem::path& file);
     std::optional<std::filesystem::path> askSavePath(std::string_view defaultName);
@@ -104,23 +101,15 @@ class Window1 final : public QMainWindow {
     platform::Services services_;
     filetypes::Registry& registry_;
 
-    std::optional<salvage::SectionMap> contents_;
-    std::string filename_;
+    session::DocumentSession session_;
     // Why the last refused document could not be read at all; empty when it was read.
     std::string unreadableReason_;
-    // The last accepted document's report; it also says why the document was read only in
-    // part, when it was.
-    std::optional<salvage::SalvageReport> report_;
-    // The file the shown document was read from, which a save must never replace: it may hold
-    // more than this program could recover.
-    std::optional<kestLibrary::FileIdentity> documentIdentity_;
-    // The section whose text fills the text area, while one does.
-    std::optional<std::size_t> shownSection_;
     std::vector<filetypes::RegisteredType> acceptedFileTypes_;
 
     QLabel* StaticText1 = nullptr;
     QPlainTextEdit* sectionText = nullptr;
-    QTreeWidget* sectionList = nullptr;
+    QTreeView* sectionList = nullptr;
+    ui::SectionListModel* sectionNames = nullptr;
     QPushButton* saveAllButton = nullptr;
     QPushButton* saveOneButton = nullptr;
     ui::ReportStatus* reportStatus = nullptr;
