@@ -10,6 +10,7 @@
 #include "destinations.h"
 #include "document_output.h"
 #include "exit_status.h"
+#include "json_output.h"
 #include "salvage/file_identity.h"
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
@@ -67,6 +68,10 @@ class Runner {
     void process(const std::string& file, const std::optional<std::filesystem::path>& to) {
         const std::string subject = displayName(file);
         const salvage::ParseResult result = read(file);
+        // Every FILE gets its JSON record, but a folder gets files only for documents read.
+        if (options_.json && (result.accepted() || !options_.outputDir)) {
+            write(subject, to, JsonRecord(file, result, options_).pieces());
+        }
         switch (result.status) {
             case salvage::ReadStatus::Refused:
                 fail(subject, salvage::kRefusedMessage);
@@ -83,10 +88,8 @@ class Runner {
         const DocumentOutput output = selectOutput(result.document, options_);
         if (output.error) {
             fail(subject, *output.error);
-        } else if (to) {
-            writeFile(*to, output.pieces);
-        } else {
-            writeStandardOutput(output.pieces);
+        } else if (!options_.json) {
+            write(subject, to, output.pieces);
         }
         // What was read before the error is written above: the text is kept, but the run
         // does not count as a success.
@@ -112,6 +115,15 @@ class Runner {
         streams_.errors << indented << std::flush;
     }
 
+    void write(std::string_view subject, const std::optional<std::filesystem::path>& to,
+               std::span<const std::string_view> pieces) {
+        if (to) {
+            writeFile(subject, *to, pieces);
+        } else {
+            writeStandardOutput(pieces);
+        }
+    }
+
     void writeStandardOutput(std::span<const std::string_view> pieces) {
         for (const std::string_view piece : pieces) {
             if (!standardOutput_.write(piece)) {
@@ -124,14 +136,23 @@ class Runner {
         }
     }
 
-    void writeFile(const std::filesystem::path& path, std::span<const std::string_view> pieces) {
+    // Failures name the FILE whose output it is; the reason names the destination.
+    void writeFile(std::string_view subject, const std::filesystem::path& path,
+                   std::span<const std::string_view> pieces) {
+        if (options_.outputDir) {
+            if (const auto error = makeOutputFolder(*options_.outputDir)) {
+                fail(subject, *error);
+                return;
+            }
+        }
+        const std::string notWritten = "not written to " + path.string() + ": ";
         const auto identity = kestLibrary::identityOfPath(path);
         if (identity && inputs_.contains(*identity)) {
-            fail(path.string(), "not written: it is one of the documents being read");
+            fail(subject, notWritten + "it is one of the documents being read");
             return;
         }
         if (const auto error = kestLibrary::writeText(path, pieces)) {
-            fail(error->path, error->reason);
+            fail(subject, notWritten + error->reason);
         }
     }
 
