@@ -31,31 +31,37 @@ Json nullOr(const std::string& text) {
     return text.empty() ? Json(nullptr) : Json(text);
 }
 
-Json reportFields(const salvage::SalvageReport& report, std::size_t sectionCount) {
-    Json damaged = Json::array();
-    for (const salvage::SalvageReport::Base64Damage& damage : report.damagedBase64) {
+// An array with one object for each record, its fields set by `describe`.
+template <typename Record, typename Describe>
+Json entriesFor(const std::vector<Record>& records, Describe describe) {
+    Json entries = Json::array();
+    for (const Record& record : records) {
         Json entry;
+        describe(entry, record);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+Json reportFields(const salvage::SalvageReport& report, std::size_t sectionCount) {
+    using Damage = salvage::SalvageReport::Base64Damage;
+    using Replacement = salvage::SalvageReport::Replacement;
+    Json damaged = entriesFor(report.damagedBase64, [](Json& entry, const Damage& damage) {
         putBytes(entry, "section", damage.sectionName);
         entry["in_name"] = damage.inName;
         entry["skipped_bytes"] = damage.skippedBytes;
         entry["incomplete_groups"] = damage.incompleteGroups;
         entry["lines"] = damage.lines;
-        damaged.push_back(std::move(entry));
-    }
-    Json invalid = Json::array();
-    for (const std::string& name : report.invalidUtf8Sections) {
-        Json entry;
+    });
+    Json invalid = entriesFor(report.invalidUtf8Sections, [](Json& entry, const std::string& name) {
         putBytes(entry, "section", name);
-        invalid.push_back(std::move(entry));
-    }
-    Json replacements = Json::array();
-    for (const salvage::SalvageReport::Replacement& replacement : report.replacements) {
-        Json entry;
-        putBytes(entry, "section", replacement.sectionName);
-        entry["times"] = replacement.times;
-        entry["replaced_bytes"] = replacement.replacedLength;
-        replacements.push_back(std::move(entry));
-    }
+    });
+    Json replacements =
+        entriesFor(report.replacements, [](Json& entry, const Replacement& replacement) {
+            putBytes(entry, "section", replacement.sectionName);
+            entry["times"] = replacement.times;
+            entry["replaced_bytes"] = replacement.replacedLength;
+        });
     Json fields;
     fields["lines_read"] = report.linesRead;
     fields["section_lines"] = report.sectionLines;
