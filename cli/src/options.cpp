@@ -23,6 +23,7 @@ Where it goes: standard output, or with --output PATH that file (one FILE only),
 --output-dir DIR the file DIR/NAME.txt for each FILE, NAME being the FILE's name without
 ".qlx" and ".qll" ("stdin.txt" for standard input). Files are replaced atomically: a failed
 write leaves the destination as it was. Two FILEs that would share one destination are refused.
+--output-dir makes DIR, and the folders above it, when they are missing.
 --list cannot be combined with --section, nor --output with --output-dir.
 
 --json writes one JSON object per FILE, one per line (JSON Lines), instead of the text:
@@ -35,13 +36,11 @@ write leaves the destination as it was. Two FILEs that would share one destinati
               "replacements": [{"section", "times", "replaced_bytes"}],
               "read_error": null or why reading stopped early},
    "sections": [{"name", "text"}]}
-  "report" and "sections" come only with "read". A name or text that is not valid UTF-8
-  comes with "name_base64" or "text_base64" too, the Base64 of its exact bytes; the string
-  then has U+FFFD for each invalid byte. With --list a section has no "text"; with --section
+  "report" and "sections" come only with "read". A "name", "text" or "section" that is not
+  valid UTF-8 comes with "name_base64", "text_base64" or "section_base64" too, the Base64 of
+  its exact bytes; the string then has U+FFFD for each invalid byte. With --list a section has no "text"; with --section
   only that section is listed. A refused or unreadable FILE still gets its object, except
   with --output-dir, which writes DIR/NAME.json for each document read.
-
---output-dir makes DIR, and the folders above it, when they are missing.
 
 --report adds, on standard error, a salvage report for each document read: lines read,
 section lines found, lines that look like sections but were skipped, sections whose Base64 was
@@ -85,7 +84,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         app.add_option("-o,--output", output, "Write to PATH instead of standard output")
             ->type_name("PATH");
     CLI::Option* outputDirOption =
-        app.add_option("-d,--output-dir", outputDir, "Write each FILE to DIR/NAME.txt")
+        app.add_option("-d,--output-dir", outputDir,
+                       "Write each FILE to DIR/NAME.txt (DIR is made if missing)")
             ->type_name("DIR");
     app.add_flag("-r,--report", options.report,
                  "Also tell on standard error what was found and what was damaged");
