@@ -5,7 +5,10 @@ PACKAGES := cmake ninja-build g++ make git python3 \
             qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
             clang libclang-rt-14-dev llvm \
             xvfb xauth xdotool x11-utils imagemagick \
-            desktop-file-utils appstream shared-mime-info dpkg-dev file
+            desktop-file-utils appstream shared-mime-info dpkg-dev file \
+            nlohmann-json3-dev help2man lintian bash-completion clang-format libxkbcommon-dev
+# What `make deps` installs; a target that needs less installs less (see format).
+NEEDED = $(PACKAGES)
 
 BUILD_DIR := build
 JOBS ?= $(shell nproc)
@@ -15,7 +18,7 @@ JOBS ?= $(shell nproc)
 all: build
 
 deps:
-	@missing=$$(for p in $(PACKAGES); do \
+	@missing=$$(for p in $(NEEDED); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
 	  done); \
 	if [ -n "$$missing" ]; then \
@@ -23,8 +26,8 @@ deps:
 	    echo "Installing missing packages:" $$missing; \
 	    apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
 	  else \
-	    echo "Missing Debian packages. Install them with:"; \
-	    echo "  sudo apt-get install -y" $$missing; \
+	    echo "Missing Debian packages. Install them as root with:"; \
+	    echo "  su -c 'apt-get update && apt-get install -y --no-install-recommends" $$missing"'"; \
 	    exit 1; \
 	  fi; \
 	fi
@@ -69,6 +72,7 @@ package: build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 format:
+	@$(MAKE) --no-print-directory deps NEEDED="clang-format git"
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:

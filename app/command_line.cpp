@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "platform/paths.h"
+#include "qlv/version.h"
 
 namespace app {
 namespace {

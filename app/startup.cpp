@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "filetypes/file_types.h"
+#include "qlv/version.h"
 #include "ui/app.h"
 #include "ui/help_window.h"
 #include "ui/menu_bar1.h"

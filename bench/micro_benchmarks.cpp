@@ -15,7 +15,7 @@
 
 namespace {
 
-using qlv_testing::encodeBase64;
+using qlv::encodeBase64;
 
 std::string prose(std::size_t size, unsigned seed = 7) {
     static constexpr std::string_view words[] = {"the ",    "letter ",  "café ", "Zürich ",

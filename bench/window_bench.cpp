@@ -27,7 +27,7 @@
 
 namespace {
 
-using qlv_testing::encodeBase64;
+using qlv::encodeBase64;
 
 std::string prose(std::size_t size) {
     static const std::string words[] = {"the ",    "letter ",  "café ", "Zürich ",

@@ -22,7 +22,7 @@ inline void check(bool ok, const char* what) {
     }
 }
 
-using qlv_testing::encodeBase64;
+using qlv::encodeBase64;
 
 // Piece sizes for feeding `data` in pieces, taken from the data itself so that every input
 // (a plain document from the corpus too) is also read cut at input-dependent places.

@@ -5,22 +5,57 @@
 #
 # The first run makes a minimal bookworm root with debootstrap (a few minutes) and keeps it as
 # a pristine base; every run copies that base to a new root, so each check starts clean.
-# apt inside the root resolves the package's dependencies from Debian's mirror.
+# apt inside the root resolves the package's dependencies from the mirror this machine's own
+# apt uses for bookworm (from /etc/apt/sources.list or /etc/apt/sources.list.d/), so no
+# mirror is named here.
 #
 # Environment:
 #   QLV_BASE_ROOT   the kept pristine root       (default /var/tmp/qlv-bookworm-base)
 #   QLV_ROOT        the root the check runs in   (default /tmp/qlv-deb-check-root)
 #   QLV_KEEP_ROOT   1 keeps QLV_ROOT afterwards for inspection
-#   QLV_MIRROR      the Debian mirror for debootstrap (default http://deb.debian.org/debian)
+#   QLV_MIRROR      the Debian mirror for debootstrap (default: the one apt uses here)
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
 base="${QLV_BASE_ROOT:-/var/tmp/qlv-bookworm-base}"
 root="${QLV_ROOT:-/tmp/qlv-deb-check-root}"
-mirror="${QLV_MIRROR:-http://deb.debian.org/debian}"
 
 say() { printf '\n== %s\n' "$*"; }
 fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
+
+# The first mirror this machine's apt has for bookworm itself (not -updates or -security).
+apt_mirror() {
+    local f
+    {
+        # One line a source: deb [OPTIONS] URI SUITE COMPONENT...
+        for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+            [ -r "$f" ] || continue
+            awk '$1 == "deb" {
+                     i = 2
+                     if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
+                     if ($(i + 1) == "bookworm") { print $i; exit }
+                 }' "$f"
+        done
+        # Stanzas of "Field: value" lines, apart by blank lines.
+        for f in /etc/apt/sources.list.d/*.sources; do
+            [ -r "$f" ] || continue
+            awk 'BEGIN { RS = ""; FS = "\n" }
+                 {
+                     types = uris = suites = ""; enabled = 1
+                     for (i = 1; i <= NF; i++) {
+                         if ($i ~ /^Types:/) types = $i
+                         else if ($i ~ /^URIs:/) uris = $i
+                         else if ($i ~ /^Suites:/) suites = $i
+                         else if ($i ~ /^Enabled:[ \t]*no/) enabled = 0
+                     }
+                     if (enabled && types ~ /[ \t]deb([ \t]|$)/ && suites ~ /[ \t]bookworm([ \t]|$)/) {
+                         split(uris, u, /[ \t]+/); print u[2]; exit
+                     }
+                 }' "$f"
+        done
+    } | head -n 1
+}
+mirror="${QLV_MIRROR:-$(apt_mirror)}"
 
 [ "$(id -u)" = 0 ] || fail "run as root (debootstrap, chroot and mount need it)"
 
@@ -50,7 +85,8 @@ if [ ! -x "$base/usr/bin/apt-get" ]; then
         apt-get update -q
         DEBIAN_FRONTEND=noninteractive apt-get install -y -q debootstrap
     fi
-    say "debootstrap --variant=minbase bookworm $base"
+    [ -n "$mirror" ] || fail "no bookworm mirror in this machine's apt sources: set QLV_MIRROR"
+    say "debootstrap --variant=minbase bookworm $base (from $mirror)"
     rm -rf "$base.partial"
     debootstrap --variant=minbase bookworm "$base.partial" "$mirror"
     mv "$base.partial" "$base"
@@ -82,6 +118,7 @@ mount -t proc proc "$root/proc"
 mount -t devpts devpts "$root/dev/pts" 2> /dev/null || true   # only quiets apt's log warning
 cp "$deb" "$root/tmp/"
 cp "$here/samples/damaged-letter.qlx" "$here/samples/damaged-letter.expected.txt" "$root/tmp/"
+cp "$here/tests/packaging/completion.sh" "$root/tmp/"
 in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"; }
 
 say "package: $(basename "$deb")"
@@ -129,6 +166,23 @@ if in_root test -x /usr/bin/qlvodadov; then
 else
     say "the package has no qlvodadov (built without the window program)"
 fi
+
+say "man pages and Bash completion (man-db and bash-completion installed for them)"
+in_root env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends man-db bash-completion > /dev/null
+for program in qlvodadov-cli qlvodadov; do
+    in_root test -x "/usr/bin/$program" || continue
+    page="$(in_root env MANWIDTH=80 man -P cat "$program" 2> /dev/null)" \
+        || fail "man $program finds no page"
+    grep -q "^NAME" <<< "$page" && grep -q -- "--help" <<< "$page" \
+        || fail "man $program shows no proper page"
+    echo "man $program: $(wc -l <<< "$page") lines, $(grep -m 1 -A 1 '^NAME' <<< "$page" | tail -n 1 | sed 's/^ *//')"
+done
+in_root bash -c 'source /usr/share/bash-completion/bash_completion &&
+                 __load_completion qlvodadov-cli && complete -p qlvodadov-cli' \
+    || fail "bash-completion does not find the completion of qlvodadov-cli"
+in_root bash /tmp/completion.sh /usr/share/bash-completion/completions/qlvodadov-cli \
+    || fail "the installed completion of qlvodadov-cli offers the wrong things"
 
 say "desktop integration"
 for f in /usr/share/applications/io.github.qlvodadov.QLVodadov.desktop \

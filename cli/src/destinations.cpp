@@ -7,12 +7,25 @@
 
 namespace qlv::cli {
 
-std::string outputDirName(const std::string& file) {
-    if (file == kStandardInputArgument) {
-        return std::string(kStandardInputSaveName);
+std::string outputDirName(const std::string& file, bool json) {
+    std::string name = std::string(kStandardInputSaveName);
+    if (file != kStandardInputArgument) {
+        const std::string fileName = std::filesystem::path(file).filename().string();
+        name = salvage::defaultSaveAllName(salvage::baseName(fileName));
     }
-    const std::string fileName = std::filesystem::path(file).filename().string();
-    return salvage::defaultSaveAllName(salvage::baseName(fileName));
+    if (json) {
+        name.replace(name.rfind('.'), std::string::npos, kJsonExtension);
+    }
+    return name;
+}
+
+std::optional<std::string> makeOutputFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        return "cannot make the folder " + folder.string() + ": " + error.message();
+    }
+    return std::nullopt;
 }
 
 DestinationPlan planDestinations(const Options& options) {
@@ -26,7 +39,7 @@ DestinationPlan planDestinations(const Options& options) {
     // that FILE's output within this very run.
     std::map<std::string, const std::string*> claimedBy;
     for (const std::string& file : options.files) {
-        const std::string name = outputDirName(file);
+        const std::string name = outputDirName(file, options.json);
         const auto [claim, isNew] = claimedBy.emplace(name, &file);
         const std::filesystem::path destination = *options.outputDir / name;
         if (!isNew && !plan.conflict) {

@@ -19,7 +19,12 @@ struct DestinationPlan {
 
 DestinationPlan planDestinations(const Options& options);
 
-// The name --output-dir gives to the output of `file`: the name "Save All Sections..." offers.
-std::string outputDirName(const std::string& file);
+// The name --output-dir gives to the output of `file`: the name "Save All Sections..." offers,
+// ending in ".json" instead of ".txt" with --json.
+std::string outputDirName(const std::string& file, bool json);
+
+// Makes the --output-dir folder and the folders above it, when they are missing. Returns why
+// it could not.
+std::optional<std::string> makeOutputFolder(const std::filesystem::path& folder);
 
 }  // namespace qlv::cli

@@ -4,10 +4,7 @@
 #include <sstream>
 
 #include "exit_status.h"
-
-#ifndef QLV_VERSION
-#error "QLV_VERSION must be defined by the build"
-#endif
+#include "qlv/version.h"
 
 namespace qlv::cli {
 namespace {
@@ -26,7 +23,24 @@ Where it goes: standard output, or with --output PATH that file (one FILE only),
 --output-dir DIR the file DIR/NAME.txt for each FILE, NAME being the FILE's name without
 ".qlx" and ".qll" ("stdin.txt" for standard input). Files are replaced atomically: a failed
 write leaves the destination as it was. Two FILEs that would share one destination are refused.
+--output-dir makes DIR, and the folders above it, when they are missing.
 --list cannot be combined with --section, nor --output with --output-dir.
+
+--json writes one JSON object per FILE, one per line (JSON Lines), instead of the text:
+  {"file": FILE as given, "status": "read" | "refused" | "unreadable",
+   "reason": why it was not read (null when read),
+   "report": {"lines_read", "section_lines", "sections", "skipped_lookalikes",
+              "damaged_base64": [{"section", "in_name", "skipped_bytes",
+                                  "incomplete_groups", "lines"}],
+              "invalid_utf8": [{"section"}],
+              "replacements": [{"section", "times", "replaced_bytes"}],
+              "read_error": null or why reading stopped early},
+   "sections": [{"name", "text"}]}
+  "report" and "sections" come only with "read". A "name", "text" or "section" that is not
+  valid UTF-8 comes with "name_base64", "text_base64" or "section_base64" too, the Base64 of
+  its exact bytes; the string then has U+FFFD for each invalid byte. With --list a section has no "text"; with --section
+  only that section is listed. A refused or unreadable FILE still gets its object, except
+  with --output-dir, which writes DIR/NAME.json for each document read.
 
 --report adds, on standard error, a salvage report for each document read: lines read,
 section lines found, lines that look like sections but were skipped, sections whose Base64 was
@@ -70,16 +84,23 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         app.add_option("-o,--output", output, "Write to PATH instead of standard output")
             ->type_name("PATH");
     CLI::Option* outputDirOption =
-        app.add_option("-d,--output-dir", outputDir, "Write each FILE to DIR/NAME.txt")
+        app.add_option("-d,--output-dir", outputDir,
+                       "Write each FILE to DIR/NAME.txt (DIR is made if missing)")
             ->type_name("DIR");
     app.add_flag("-r,--report", options.report,
                  "Also tell on standard error what was found and what was damaged");
+    app.add_flag("-j,--json", options.json,
+                 "Write each document as one line of JSON (format below)");
     listOption->excludes(sectionOption);
     outputOption->excludes(outputDirOption);
 
     CommandLine result;
     std::ostringstream out;
     std::ostringstream err;
+    const auto refuse = [&](const CLI::Error& error) {
+        app.exit(error, out, err);
+        result.exitStatus = exitStatusFor(error);
+    };
     try {
         app.parse(argc, argv);
         if (outputOption->count() != 0 && options.files.size() > 1) {
@@ -96,9 +117,17 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             options.outputDir = outputDir;
         }
         result.options = std::move(options);
+    } catch (const CLI::RequiredError& error) {
+        // An unknown option is not taken as a FILE, so "qlvodadov-cli -x" would otherwise be
+        // told only that FILE is missing: name the unknown option instead.
+        const std::vector<std::string> unknown = app.remaining();
+        if (unknown.empty()) {
+            refuse(error);
+        } else {
+            refuse(CLI::ExtrasError(unknown));
+        }
     } catch (const CLI::Error& error) {
-        app.exit(error, out, err);
-        result.exitStatus = exitStatusFor(error);
+        refuse(error);
     }
     result.standardOutput = out.str();
     result.standardError = err.str();

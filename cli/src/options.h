@@ -13,6 +13,8 @@ inline constexpr std::string_view kProgramName = "qlvodadov-cli";
 inline constexpr std::string_view kStandardInputArgument = "-";
 // What --output-dir names the text read from standard input.
 inline constexpr std::string_view kStandardInputSaveName = "stdin.txt";
+// What --output-dir puts in place of ".txt" with --json.
+inline constexpr std::string_view kJsonExtension = ".json";
 
 // What to write for each FILE (all sections, the list of names, or one section) and where.
 struct Options {
@@ -22,6 +24,7 @@ struct Options {
     std::optional<std::filesystem::path> output{};
     std::optional<std::filesystem::path> outputDir{};
     bool report = false;
+    bool json = false;
 
     bool operator==(const Options&) const = default;
 };

@@ -9,6 +9,7 @@
 #include "destinations.h"
 #include "document_output.h"
 #include "exit_status.h"
+#include "json_output.h"
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
 #include "session/document_session.h"
@@ -64,6 +65,11 @@ class Runner {
     void process(const std::string& file, const std::optional<std::filesystem::path>& to) {
         const std::string subject = displayName(file);
         const session::OpenOutcome outcome = read(file);
+        // Every FILE gets its JSON record, but a folder gets files only for documents read.
+        if (options_.json && (outcome.accepted() || !options_.outputDir)) {
+            const salvage::Document* read = outcome.accepted() ? &*session_.document() : nullptr;
+            write(subject, to, JsonRecord(file, outcome, read, options_).pieces());
+        }
         switch (outcome.status) {
             case salvage::ReadStatus::Refused:
                 fail(subject, salvage::kRefusedMessage);
@@ -81,10 +87,8 @@ class Runner {
         const DocumentOutput output = selectOutput(document, options_);
         if (output.error) {
             fail(subject, *output.error);
-        } else if (to) {
-            writeFile(*to, output.pieces);
-        } else {
-            writeStandardOutput(output.pieces);
+        } else if (!options_.json) {
+            write(subject, to, output.pieces);
         }
         // What was read before the error is written above: the text is kept, but the run
         // does not count as a success.
@@ -111,6 +115,15 @@ class Runner {
         streams_.errors << indented << std::flush;
     }
 
+    void write(std::string_view subject, const std::optional<std::filesystem::path>& to,
+               std::span<const std::string_view> pieces) {
+        if (to) {
+            writeFile(subject, *to, pieces);
+        } else {
+            writeStandardOutput(pieces);
+        }
+    }
+
     void writeStandardOutput(std::span<const std::string_view> pieces) {
         for (const std::string_view piece : pieces) {
             if (!standardOutput_.write(piece)) {
@@ -123,9 +136,17 @@ class Runner {
         }
     }
 
-    void writeFile(const std::filesystem::path& path, std::span<const std::string_view> pieces) {
+    // Failures name the FILE whose output it is; the reason names the destination.
+    void writeFile(std::string_view subject, const std::filesystem::path& path,
+                   std::span<const std::string_view> pieces) {
+        if (options_.outputDir) {
+            if (const auto error = makeOutputFolder(*options_.outputDir)) {
+                fail(subject, *error);
+                return;
+            }
+        }
         if (const auto error = session_.save(path, pieces)) {
-            fail(error->path, error->reason);
+            fail(subject, "not written to " + path.string() + ": " + error->reason);
         }
     }
 

@@ -1,5 +1,7 @@
 #include "utf8.h"
 
+#include "salvage/utf8.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -183,3 +185,11 @@ bool isValidUtf8(std::string_view text) {
 }
 
 }  // namespace salvage::detail
+
+namespace salvage {
+
+bool isValidUtf8(std::string_view text) {
+    return detail::isValidUtf8(text);
+}
+
+}  // namespace salvage

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "qlv/version.h"
+
 namespace app {
 namespace {
 

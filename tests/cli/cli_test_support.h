@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <string_view>
 
+#include "run.h"
 #include "test_support.h"
 
 namespace qlv::cli::testing {
@@ -34,6 +36,27 @@ class Descriptor {
   private:
     int fd_;
 };
+
+// What one run of the program gave.
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with `standardInput` and with its standard output in `dir` or, when given,
+// at `standardOutput` (then not read back).
+inline Outcome runProgram(const Options& options, const std::filesystem::path& dir,
+                          const std::string& standardInput = "",
+                          const std::filesystem::path& standardOutput = {}) {
+    writeFile(dir / "stdin", standardInput);
+    Descriptor in(dir / "stdin", O_RDONLY);
+    const std::filesystem::path outPath = standardOutput.empty() ? dir / "stdout" : standardOutput;
+    Descriptor out(outPath, O_WRONLY | O_CREAT | O_TRUNC);
+    std::ostringstream errors;
+    const int status = cli::run(options, {in.get(), out.get(), errors});
+    return {status, standardOutput.empty() ? readFile(outPath) : "", errors.str()};
+}
 
 inline std::string sectionLine(std::string_view name, std::string_view text) {
     return "<Section name=\"" + encodeBase64(name) + "\" style=\"body\">" + encodeBase64(text) +

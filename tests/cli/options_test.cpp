@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "qlv/version.h"
+
 namespace qlv::cli {
 namespace {
 
@@ -31,6 +33,9 @@ TEST(CommandLineTest, HelpVersionAndUsageErrorsEndTheRun) {
         {{"-o", "out.txt", "-d", "dir", "doc.qlx"}, 2, "", "--output excludes --output-dir"},
         {{"-o", "out.txt", "a.qlx", "b.qlx"}, 2, "", "--output: takes a single FILE"},
         {{"--bogus", "doc.qlx"}, 2, "", "qlvodadov-cli: The following argument was not expected"},
+        // An unknown option is named even when it leaves no FILE.
+        {{"-x"}, 2, "", "qlvodadov-cli: The following argument was not expected: -x\n"},
+        {{"--bogus", "-l"}, 2, "", "The following argument was not expected: --bogus\n"},
         {{"doc.qlx", "-s"}, 2, "", "qlvodadov-cli: "},
     };
     for (const ShownCase& c : cases) {
@@ -74,6 +79,9 @@ TEST(CommandLineTest, OptionsAreTakenAsGiven) {
         {{"-d", "dir", "a.qlx", "b.qlx"}, {.files = {"a.qlx", "b.qlx"}, .outputDir = "dir"}},
         // --list and --section choose what, --output-dir where: they combine.
         {{"-l", "-d", "dir", "a.qlx"}, {.files = {"a.qlx"}, .list = true, .outputDir = "dir"}},
+        {{"--json", "-s", "Intro", "a.qlx"},
+         {.files = {"a.qlx"}, .section = "Intro", .json = true}},
+        {{"-j", "-r", "a.qlx"}, {.files = {"a.qlx"}, .report = true, .json = true}},
         // After "--" a FILE may look like an option.
         {{"--", "-l", "--version"}, {.files = {"-l", "--version"}}},
     };

@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Descriptor;
+using testing::Outcome;
 using testing::readFile;
 using testing::sectionLine;
 using testing::TempDir;
@@ -33,12 +34,6 @@ const std::string kLetter = "<?xml version=\"1.0\"?>\r\n<Doc>\r\n" +
 const std::string kLetterExport = "Section: One\nHello\r\nworld\n\nSection: Two\nBye\n\n";
 const std::string kSecond = "<?xml ?>\n" + sectionLine("Only", "Text");
 const std::string kSecondExport = "Section: Only\nText\n\n";
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 class RunTest : public ::testing::Test {
   protected:
@@ -64,13 +59,7 @@ class RunTest : public ::testing::Test {
         for (std::string& file : options.files) {
             file = path(file);
         }
-        writeFile(dir / "stdin", standardInput);
-        Descriptor in(dir / "stdin", O_RDONLY);
-        const fs::path outPath = standardOutput.empty() ? dir / "stdout" : standardOutput;
-        Descriptor out(outPath, O_WRONLY | O_CREAT | O_TRUNC);
-        std::ostringstream errors;
-        const int status = cli::run(options, {in.get(), out.get(), errors});
-        return {status, standardOutput.empty() ? readFile(outPath) : "", errors.str()};
+        return testing::runProgram(options, dir.path(), standardInput, standardOutput);
     }
 
     TempDir dir;
@@ -207,7 +196,8 @@ TEST_F(RunTest, AFailedOutputFileLeavesNoTraceAndIsReported) {
         const Outcome outcome = run({.files = {"letter.qlx"}, .output = c.destination});
         EXPECT_EQ(outcome.status, 1);
         EXPECT_EQ(outcome.out, "");
-        EXPECT_EQ(outcome.err, "qlvodadov-cli: " + c.destination.string() + ": " + c.reason + "\n");
+        EXPECT_EQ(outcome.err, errorLine("letter.qlx", "not written to " + c.destination.string() +
+                                                           ": " + c.reason));
         EXPECT_EQ(readFile(dir / "letter.qlx"), kLetter);
         EXPECT_FALSE(fs::exists(dir / "nowhere"));
     }
@@ -231,7 +221,9 @@ TEST_F(RunTest, ADocumentBeingReadIsNeverReplacedByItsExport) {
     const Outcome outcome = run({.files = {"letter.qlx"}, .output = dir / "letter.qlx"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err,
-              errorLine("letter.qlx", "not written: it is a document being salvaged, which is kept as it is"));
+              errorLine("letter.qlx", "not written to " + path("letter.qlx") +
+                                          ": it is a document being salvaged, which is kept as "
+                                          "it is"));
     EXPECT_EQ(readFile(dir / "letter.qlx"), kLetter);
 
     // Also when it arrives on standard input.
@@ -243,7 +235,6 @@ TEST_F(RunTest, ADocumentBeingReadIsNeverReplacedByItsExport) {
 }
 
 TEST_F(RunTest, OutputDirGetsOneFileForEachDocumentUnderItsSaveAllName) {
-    fs::create_directory(dir / "out");
     writeFile(dir / "Draft.QLX.qll", kSecond);
     const Outcome outcome =
         run({.files = {"letter.qlx", "Draft.QLX.qll", "-", "notes.txt"}, .outputDir = dir / "out"},
@@ -259,6 +250,41 @@ TEST_F(RunTest, OutputDirGetsOneFileForEachDocumentUnderItsSaveAllName) {
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"Draft.txt", kSecondExport}, {"letter.txt", kLetterExport}, {"stdin.txt", kSecondExport}};
     EXPECT_EQ(written, expected);
+}
+
+TEST_F(RunTest, OutputDirIsMadeWhenMissingOnlyOnceADocumentIsRead) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> files;
+        std::string outputDir;
+        std::string madeFile;  // empty: no folder is made
+        std::string errors;
+    };
+    const std::vector<Case> cases = {
+        {"with its parents", {"letter.qlx"}, "a/b/c", "a/b/c/letter.txt", ""},
+        {"given with a final slash", {"letter.qlx"}, "d/", "d/letter.txt", ""},
+        {"not for a refused document", {"notes.txt"}, "e", "", errorLine("notes.txt", kRefused)},
+        {"not below a file",
+         {"letter.qlx", "second.qll"},
+         "letter.qlx/f",
+         "",
+         errorLine("letter.qlx",
+                   "cannot make the folder " + path("letter.qlx/f") + ": Not a directory") +
+             errorLine("second.qll",
+                       "cannot make the folder " + path("letter.qlx/f") + ": Not a directory")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome outcome = run({.files = c.files, .outputDir = dir / c.outputDir});
+        EXPECT_EQ(outcome.status, c.errors.empty() ? 0 : 1);
+        EXPECT_EQ(outcome.err, c.errors);
+        if (c.madeFile.empty()) {
+            EXPECT_FALSE(fs::exists(dir / c.outputDir));
+        } else {
+            EXPECT_EQ(readFile(dir / c.madeFile), kLetterExport);
+        }
+    }
+    EXPECT_EQ(readFile(dir / "letter.qlx"), kLetter);
 }
 
 TEST_F(RunTest, OutputDirNamesStayInsideTheFolder) {

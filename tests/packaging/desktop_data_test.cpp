@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "filetypes/definitions.h"
+#include "qlv/version.h"
 
 namespace {
 

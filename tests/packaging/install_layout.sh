@@ -24,6 +24,14 @@ done
 need "share/applications/$app_id.desktop"
 need "share/metainfo/$app_id.metainfo.xml"
 need "share/mime/packages/qlvodadov.xml"
+need "share/doc/qlvodadov/copyright"
+need "share/doc/qlvodadov/changelog.gz"
+for program in "$@"; do
+    need "share/man/man1/$program.1.gz"
+done
+if [ -x "$prefix/bin/qlvodadov-cli" ]; then
+    need "share/bash-completion/completions/qlvodadov-cli"
+fi
 
 # The launcher's icon must be one the icon theme can find.
 icon="$(sed -n 's/^Icon=//p' "$prefix/share/applications/$app_id.desktop" 2>/dev/null || true)"
@@ -36,7 +44,7 @@ fi
 unexpected="$(cd "$prefix" && find . -type f \
     ! -path './share/applications/*' ! -path './share/metainfo/*' \
     ! -path './share/mime/packages/*' ! -path './share/icons/hicolor/*' \
-    ! -path './share/doc/*' ! -path './share/man/*' \
+    ! -path './share/doc/*' ! -path './share/man/*' ! -path './share/bash-completion/*' \
     $(for p in "$@"; do printf -- "! -path ./bin/%s " "$p"; done))"
 if [ -n "$unexpected" ]; then
     echo "FAILED: unexpected files installed:"

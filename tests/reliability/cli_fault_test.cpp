@@ -157,7 +157,9 @@ TEST(CliFaults, AWriteThatFailsLeavesTheExistingFileAndIsReported) {
             dir, {(dir / "letter.qlx").string(), "-o", c.destination.string()}, c.limits);
         ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status;
         EXPECT_EQ(outcome.status, 1);
-        EXPECT_EQ(outcome.err, "qlvodadov-cli: " + c.destination.string() + ": " + c.reason + "\n");
+        EXPECT_EQ(outcome.err, "qlvodadov-cli: " + (dir / "letter.qlx").string() +
+                                   ": not written to " + c.destination.string() + ": " + c.reason +
+                                   "\n");
         EXPECT_EQ(readFile(dir / "saved.txt"), previous);
         EXPECT_EQ(readFile(dir / "letter.qlx"), kDocument);
         EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"blocker", "letter.qlx",
@@ -179,7 +181,8 @@ TEST(CliFaults, AFileSizeLimitSetByTheShellIsReportedAndLeavesNoTemporaryFile) {
                     .keepFileSizeSignal = true});
     ASSERT_TRUE(outcome.exited) << "ended by signal " << outcome.status;
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.err, "qlvodadov-cli: " + (dir / "saved.txt").string() + ": File too large\n");
+    EXPECT_EQ(outcome.err, "qlvodadov-cli: " + (dir / "letter.qlx").string() + ": not written to " +
+                               (dir / "saved.txt").string() + ": File too large\n");
     EXPECT_EQ(readFile(dir / "saved.txt"), "the export saved last week");
     EXPECT_EQ(entries(dir.path()),
               (std::vector<std::string>{"letter.qlx", "saved.txt", "stderr", "stdout"}));

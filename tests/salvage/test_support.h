@@ -45,7 +45,7 @@ inline std::string readFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-using qlv_testing::encodeBase64;
+using qlv::encodeBase64;
 
 inline std::string randomBytes(std::mt19937& rng, std::size_t size) {
     std::uniform_int_distribution<int> byte(0, 255);

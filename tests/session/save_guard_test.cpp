@@ -63,7 +63,7 @@ TEST(SaveGuard, AProtectedFileIsRefusedByEveryNameItHas) {
             EXPECT_EQ(error.has_value(), c.refused) << c.label;
             if (error) {
                 EXPECT_EQ(error->message(), to.string() +
-                                                ": not written: it is a document being "
+                                                ": it is a document being "
                                                 "salvaged, which is kept as it is");
             } else {
                 EXPECT_EQ(readFile(to), "recovered") << c.label;

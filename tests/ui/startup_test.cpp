@@ -2,6 +2,7 @@
 #include <stdexcept>
 
 #include "filetypes/file_types.h"
+#include "qlv/version.h"
 #include "salvage/reader.h"
 #include "startup.h"
 #include "ui/help_window.h"

@@ -463,7 +463,7 @@ class WindowTest : public QObject {
         f.window->saveOneButton_Action();
         const QString expected = "The file was not saved.\n\n" +
                                  QString::fromStdString(document.string()) +
-                                 ": not written: it is a document being salvaged, which is "
+                                 ": it is a document being salvaged, which is "
                                  "kept as it is";
         QCOMPARE(f.fakes.messageBox.shown(), QStringList({expected, expected}));
         QCOMPARE(ui_test::readFile(document), before);

@@ -37,6 +37,6 @@ class SaveGuard {
 
 // The reason a save to a protected file is refused.
 inline constexpr std::string_view kProtectedDocumentReason =
-    "not written: it is a document being salvaged, which is kept as it is";
+    "it is a document being salvaged, which is kept as it is";
 
 }  // namespace session

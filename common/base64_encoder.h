@@ -4,10 +4,11 @@
 #include <string>
 #include <string_view>
 
-namespace qlv_testing {
+namespace qlv {
 
-// A plain Base64 encoder, written apart from the decoder it helps to test, for making documents
-// in tests, fuzz targets and benchmarks. Without `pad`, a short last group has no "=".
+// A plain Base64 encoder, written apart from the decoder it helps to test: the command line
+// gives exact bytes in its JSON with it, and tests, fuzz targets and benchmarks make documents
+// with it. Without `pad`, a short last group has no "=".
 inline std::string encodeBase64(std::string_view bytes, bool pad = true) {
     static constexpr char alphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -38,4 +39,4 @@ inline std::string encodeBase64(std::string_view bytes, bool pad = true) {
     return out;
 }
 
-}  // namespace qlv_testing
+}  // namespace qlv

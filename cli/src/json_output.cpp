@@ -1,0 +1,147 @@
+#include "json_output.h"
+
+#include <nlohmann/json.hpp>
+
+#include "base64_encoder.h"
+#include "salvage/utf8.h"
+
+namespace qlv::cli {
+namespace {
+
+// Fields keep the order they are written in, so the record reads like the text report.
+using Json = nlohmann::ordered_json;
+
+// JSON strings are UTF-8, but names and texts are bytes. The string field holds them with
+// each invalid byte replaced (when serialised), and "<key>_base64" then gives the exact bytes,
+// so that nothing is lost.
+void putBytes(Json& object, const std::string& key, std::string_view bytes) {
+    object[key] = bytes;
+    if (!salvage::isValidUtf8(bytes)) {
+        object[key + "_base64"] = qlv::encodeBase64(bytes);
+    }
+}
+
+std::string serialise(const Json& value) {
+    constexpr int kOneLine = -1;
+    constexpr bool kAsciiOnly = false;
+    return value.dump(kOneLine, ' ', kAsciiOnly, Json::error_handler_t::replace);
+}
+
+Json nullOr(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
+// An array with one object for each record, its fields set by `describe`.
+template <typename Record, typename Describe>
+Json entriesFor(const std::vector<Record>& records, Describe describe) {
+    Json entries = Json::array();
+    for (const Record& record : records) {
+        Json entry;
+        describe(entry, record);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+Json reportFields(const salvage::SalvageReport& report, std::size_t sectionCount) {
+    using Damage = salvage::SalvageReport::Base64Damage;
+    using Replacement = salvage::SalvageReport::Replacement;
+    Json damaged = entriesFor(report.damagedBase64, [](Json& entry, const Damage& damage) {
+        putBytes(entry, "section", damage.sectionName);
+        entry["in_name"] = damage.inName;
+        entry["skipped_bytes"] = damage.skippedBytes;
+        entry["incomplete_groups"] = damage.incompleteGroups;
+        entry["lines"] = damage.lines;
+    });
+    Json invalid = entriesFor(report.invalidUtf8Sections, [](Json& entry, const std::string& name) {
+        putBytes(entry, "section", name);
+    });
+    Json replacements =
+        entriesFor(report.replacements, [](Json& entry, const Replacement& replacement) {
+            putBytes(entry, "section", replacement.sectionName);
+            entry["times"] = replacement.times;
+            entry["replaced_bytes"] = replacement.replacedLength;
+        });
+    Json fields;
+    fields["lines_read"] = report.linesRead;
+    fields["section_lines"] = report.sectionLines;
+    fields["sections"] = sectionCount;
+    fields["skipped_lookalikes"] = report.skippedLookalikes;
+    fields["damaged_base64"] = std::move(damaged);
+    fields["invalid_utf8"] = std::move(invalid);
+    fields["replacements"] = std::move(replacements);
+    fields["read_error"] = nullOr(report.readError);
+    return fields;
+}
+
+std::string statusName(salvage::ReadStatus status) {
+    switch (status) {
+        case salvage::ReadStatus::Accepted:
+            return "read";
+        case salvage::ReadStatus::Refused:
+            return "refused";
+        case salvage::ReadStatus::Unreadable:
+            break;
+    }
+    return "unreadable";
+}
+
+std::string reasonFor(const session::OpenOutcome& outcome) {
+    switch (outcome.status) {
+        case salvage::ReadStatus::Accepted:
+            return {};
+        case salvage::ReadStatus::Refused:
+            return std::string(salvage::kRefusedMessage);
+        case salvage::ReadStatus::Unreadable:
+            break;
+    }
+    return outcome.reason;
+}
+
+std::string sectionChunk(const salvage::Section& section, const Options& options) {
+    Json entry;
+    putBytes(entry, "name", section.name);
+    if (!options.list) {
+        putBytes(entry, "text", section.text);
+    }
+    return serialise(entry);
+}
+
+}  // namespace
+
+JsonRecord::JsonRecord(std::string_view file, const session::OpenOutcome& outcome,
+                       const salvage::Document* read, const Options& options) {
+    Json head;
+    putBytes(head, "file", file);
+    head["status"] = statusName(outcome.status);
+    head["reason"] = nullOr(reasonFor(outcome));
+    if (!outcome.accepted() || read == nullptr) {
+        chunks_.push_back(serialise(head) + "\n");
+        return;
+    }
+    const salvage::Document& document = *read;
+    head["report"] = reportFields(document.report, document.contents.size());
+    std::string opening = serialise(head);
+    opening.back() = ',';  // the closing brace gives way to the sections
+    opening += "\"sections\":[";
+    chunks_.push_back(std::move(opening));
+    const auto add = [&](const salvage::Section& section) {
+        chunks_.push_back((chunks_.size() > 1 ? "," : "") + sectionChunk(section, options));
+    };
+    if (options.section) {
+        if (const auto index = document.contents.indexOf(*options.section)) {
+            add(document.contents[*index]);
+        }
+    } else {
+        for (const salvage::Section& section : document.contents) {
+            add(section);
+        }
+    }
+    chunks_.push_back("]}\n");
+}
+
+std::vector<std::string_view> JsonRecord::pieces() const {
+    return {chunks_.begin(), chunks_.end()};
+}
+
+}  // namespace qlv::cli

@@ -1,0 +1,33 @@
+# Bash completion for qlvodadov-cli: its options, and for FILE the Quillora documents
+# (.qlx, .qll, also in capitals) and the folders that may hold them.
+
+_qlvodadov_cli() {
+    local cur prev words cword
+    _init_completion || return
+
+    case "$prev" in
+        -h | --help | -V | --version)
+            return
+            ;;
+        -s | --section)
+            # Section names are inside the documents; nothing to offer.
+            return
+            ;;
+        -o | --output)
+            _filedir
+            return
+            ;;
+        -d | --output-dir)
+            _filedir -d
+            return
+            ;;
+    esac
+
+    if [[ "$cur" == -* ]]; then
+        COMPREPLY=($(compgen -W '-h --help -V --version -l --list -s --section -o --output
+            -d --output-dir -r --report -j --json' -- "$cur"))
+        return
+    fi
+    _filedir 'qlx|qll'
+} &&
+    complete -F _qlvodadov_cli qlvodadov-cli
