@@ -1,5 +1,7 @@
 #include "ui/help_window.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
 
@@ -7,8 +9,20 @@
 #include "ui/text_area.h"
 
 namespace {
+
 QPointer<helpWindow> openInstance;
+
+// A plain top-level widget tells screen readers it is a "filler"; this one is a window, named
+// after its title.
+QAccessibleInterface* accessibleHelpWindow(const QString& className, QObject* object) {
+    if (className != QLatin1String("helpWindow") || !object->isWidgetType()) {
+        return nullptr;
+    }
+    auto* window = static_cast<QWidget*>(object);
+    return new QAccessibleWidget(window, QAccessible::Window, window->windowTitle());
 }
+
+}  // namespace
 
 helpWindow* helpWindow::instance() {
     if (openInstance.isNull()) {
@@ -22,6 +36,11 @@ void helpWindow::release() {
 }
 
 helpWindow::helpWindow() : QWidget(nullptr, Qt::Window) {
+    static const bool accessibleAsWindow = [] {
+        QAccessible::installFactory(accessibleHelpWindow);
+        return true;
+    }();
+    Q_UNUSED(accessibleAsWindow);
     Layout();
     CreateControls();
 }
@@ -30,6 +49,7 @@ void helpWindow::Layout() {
     setObjectName(QStringLiteral("helpWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Technical Details"));
+    setAccessibleName(windowTitle());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);

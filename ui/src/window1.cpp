@@ -18,6 +18,7 @@
 #include "platform/paths.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
+#include "salvage/report_status_line.h"
 #include "salvage/report_text.h"
 #include "salvage/text_file.h"
 #include "ui/app.h"
@@ -25,7 +26,9 @@
 #include "ui/file_drop_target.h"
 #include "ui/help_window.h"
 #include "ui/menu_bar1.h"
+#include "ui/refusal_detail.h"
 #include "ui/report_status.h"
+#include "ui/save_folder.h"
 #include "ui/text_area.h"
 
 namespace {
@@ -43,13 +46,20 @@ QString fromBytes(std::string_view bytes) {
     return platform::fromUtf8Bytes(bytes);
 }
 
-// The open dialog's choices: the two kinds of Quillora document, as registered, then any file.
+// The open dialog's choices: both kinds of Quillora document together, first, so that neither
+// kind is hidden at the start; then each kind as registered; then any file.
 QStringList documentFilters(const filetypes::Registry& registry) {
+    QStringList patterns;
     QStringList filters;
     for (const FileTypes::Definition& type : {FileTypes::kQuillora15, FileTypes::kQuilloraLight}) {
-        if (const std::string filter = registry.nameFilter(type.name); !filter.empty()) {
-            filters << QString::fromStdString(filter);
+        if (const filetypes::RegisteredType* registered = registry.find(type.name);
+            registered != nullptr && !registered->extension.empty()) {
+            patterns << QStringLiteral("*.") + QString::fromStdString(registered->extension);
+            filters << QString::fromStdString(registry.nameFilter(type.name));
         }
+    }
+    if (patterns.size() > 1) {
+        filters.prepend(QStringLiteral("Quillora documents (%1)").arg(patterns.join(u' ')));
     }
     filters << QStringLiteral("All files (*)");
     return filters;
@@ -201,10 +211,11 @@ bool Window1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Window1::closeEvent(QCloseEvent* event) {
-    // Without a close button the window still gets the window manager's close request; it
-    // stays open until the program quits.
+    // Many window managers draw a close button whatever the window asks for, and Alt+F4 asks
+    // to close too: the user means to leave, so the request quits as File > Quit does.
     if (event->spontaneous()) {
         event->ignore();
+        static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileQuit"))->trigger();
         return;
     }
     QMainWindow::closeEvent(event);
@@ -231,15 +242,15 @@ QAction* Window1::FileOpen() const {
 bool Window1::parseFile(const std::filesystem::path& file) {
     salvage::ParseResult result = salvage::parseFile(file);
     if (!result.accepted()) {
-        unreadableReason_ =
-            result.status == salvage::ReadStatus::Unreadable ? result.reason : std::string();
+        refusalReason_ = std::move(result.reason);
         return false;
     }
     contents_ = std::move(result.document.contents);
     filename_ = std::move(result.document.filename);
-    unreadableReason_.clear();
+    refusalReason_.clear();
     report_ = std::move(result.document.report);
     documentIdentity_ = kestLibrary::identityOfPath(file);
+    documentFolder_ = ui::folderOf(file);
     return true;
 }
 
@@ -303,7 +314,7 @@ void Window1::openDocument(const std::filesystem::path& file) {
         return;
     }
     displayFile();
-    reportStatus->setSummary(fromBytes(salvage::summarizeReport(*report_, contents_->size())));
+    reportStatus->setSummary(fromBytes(salvage::reportStatusLine(*report_, contents_->size())));
     if (!report_->readError.empty()) {
         // Accepted, but cut short: the user must not take the list for the whole document.
         services_.messageBox.show(
@@ -323,12 +334,8 @@ void Window1::showReportDetails() {
 
 void Window1::showRefusal(const std::filesystem::path& file) {
     services_.beeper.beep();
-    QString message = fromBytes(salvage::kRefusedMessage);
-    if (!unreadableReason_.empty()) {
-        message += QStringLiteral("\n\n") + platform::toQString(file) + QStringLiteral(": ") +
-                   fromBytes(unreadableReason_);
-    }
-    services_.messageBox.show(message);
+    services_.messageBox.warn(fromBytes(salvage::kRefusedMessage),
+                              ui::refusalDetail(file, refusalReason_));
 }
 
 void Window1::sectionList_Change() {
@@ -359,7 +366,8 @@ std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defau
     if (filetypes::FileType* simpletext = FileTypes::Simpletext()) {
         filter = registry_.nameFilter(static_cast<std::string>(*simpletext));
     }
-    return services_.saveDialog.askSavePath(QString::fromStdString(filter), fromBytes(defaultName));
+    return services_.saveDialog.askSavePath(QString::fromStdString(filter), fromBytes(defaultName),
+                                            ui::saveStartFolder(documentFolder_));
 }
 
 void Window1::save(const std::filesystem::path& file, std::span<const std::string_view> pieces) {

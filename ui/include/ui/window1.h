@@ -106,8 +106,10 @@ class Window1 final : public QMainWindow {
 
     std::optional<salvage::SectionMap> contents_;
     std::string filename_;
-    // Why the last refused document could not be read at all; empty when it was read.
-    std::string unreadableReason_;
+    // Why the last refused document was refused, where the reader could tell.
+    std::string refusalReason_;
+    // Where the last accepted document lies: the save dialogs start there.
+    std::filesystem::path documentFolder_;
     // The last accepted document's report; it also says why the document was read only in
     // part, when it was.
     std::optional<salvage::SalvageReport> report_;
