@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
@@ -349,6 +350,43 @@ class WindowTest : public QObject {
             QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
             QTest::keySequence(f.window.get(), shortcut);
         }
+    }
+
+    // Both save dialogs start in the folder of the document shown, with the usual default
+    // name; in the home folder when that folder has gone since.
+    void saveDialogsStartInTheDocumentsFolder_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("folderGone");
+        QTest::newRow("save all") << "FileSaveAllSections" << false;
+        QTest::newRow("save this") << "FileSaveJustThisSection" << false;
+        QTest::newRow("save all, folder gone") << "FileSaveAllSections" << true;
+        QTest::newRow("save this, folder gone") << "FileSaveJustThisSection" << true;
+    }
+
+    void saveDialogsStartInTheDocumentsFolder() {
+        QFETCH(QString, command);
+        QFETCH(bool, folderGone);
+        WindowFixture f;
+        const auto folder = f.path("letters");
+        std::filesystem::create_directory(folder);
+        QVERIFY(ui_test::dropFiles(f.list()->viewport(),
+                                   {ui_test::writeFile(f.dir, "letters/Letter.qlx",
+                                                       ui_test::documentText(kLetter))})
+                    .accepted);
+        f.select(1);
+        if (folderGone) {
+            std::filesystem::remove_all(folder);
+        }
+
+        f.item(command.toLatin1().constData())->trigger();
+
+        QCOMPARE(f.fakes.saveDialog.requests().size(), 1u);
+        const auto& request = f.fakes.saveDialog.requests()[0];
+        QCOMPARE(request.startFolder,
+                 folderGone ? std::filesystem::path(QDir::homePath().toStdString()) : folder);
+        QCOMPARE(request.defaultName, command == "FileSaveAllSections"
+                                          ? QStringLiteral("Letter.txt")
+                                          : QStringLiteral("Greeting.txt"));
     }
 
     void saveAllWritesEverySection_data() { addPaths(); }
