@@ -435,6 +435,38 @@ class WindowTest : public QObject {
         QCOMPARE(f.fakes.saveDialog.requests()[0].nameFilter, QStringLiteral("simpletext (*.txt)"));
     }
 
+    // A section with paragraphs of hundreds of kilobytes is shown in pieces; an edit saves the
+    // text with the edit and every other byte as before: line breaks as LF, no break added.
+    void editedLongParagraphsAreSavedWhole_data() {
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<QByteArray>("saved");
+        QByteArray paragraph;
+        for (int i = 0; paragraph.size() < 300000; ++i) {
+            paragraph += i % 5 == 0 ? "Zürich " : "river, ";
+        }
+        QTest::newRow("one paragraph") << paragraph << "X" + paragraph;
+        QTest::newRow("CR, CR LF, U+2028 and U+2029 around it")
+            << "a\r" + paragraph + "\r\nb\xE2\x80\xA8" + paragraph +
+                   "\xE2\x80\xA9"
+                   "c"
+            << "Xa\n" + paragraph + "\nb\xE2\x80\xA8" + paragraph + "\nc";
+    }
+
+    void editedLongParagraphsAreSavedWhole() {
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, saved);
+        WindowFixture f;
+        QVERIFY(f.dropDocument({{"Long", section.toStdString()}}).accepted);
+        f.select(0);
+        QTextCursor start = f.text()->textCursor();
+        start.movePosition(QTextCursor::Start);
+        start.insertText("X");
+        const auto target = f.path("long.txt");
+        f.fakes.saveDialog.answer(target);
+        f.window->FileSaveJustThisSection_Action();
+        QCOMPARE(QByteArray::fromStdString(ui_test::readFile(target)), saved);
+    }
+
     void saveOneWithoutASelectedRowOffersJustTheExtension() {
         WindowFixture f;
         QVERIFY(f.dropDocument(kLetter).accepted);

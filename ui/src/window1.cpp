@@ -30,6 +30,7 @@
 #include "ui/report_status.h"
 #include "ui/save_folder.h"
 #include "ui/text_area.h"
+#include "ui/text_area_content.h"
 
 namespace {
 
@@ -341,7 +342,7 @@ void Window1::showRefusal(const std::filesystem::path& file) {
 void Window1::sectionList_Change() {
     shownSection_ = selectedSection();
     if (shownSection_) {
-        sectionText->setPlainText(fromBytes((*contents_)[*shownSection_].text));
+        ui::setAreaText(sectionText, fromBytes((*contents_)[*shownSection_].text));
     } else {
         sectionText->clear();
     }
@@ -356,9 +357,7 @@ std::string Window1::sectionTextBytes() const {
         !sectionText->document()->isModified()) {
         return (*contents_)[*shownSection_].text;
     }
-    QString text = sectionText->document()->toRawText();  // keeps no-break spaces
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text.toUtf8().toStdString();
+    return ui::areaText(sectionText).toUtf8().toStdString();
 }
 
 std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defaultName) {
