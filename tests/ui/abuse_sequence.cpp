@@ -444,8 +444,9 @@ void Sequence::save() {
         if (chance(80)) {
             activateMain();
         }
+        // The File commands answer their shortcuts from any of the program's windows.
         asked = (all ? want_.canSaveAll() : want_.canSaveOne()) &&
-                QApplication::activeWindow() == window();
+                QApplication::activeWindow() != nullptr;
     } else {
         // Reached from the keyboard, the button is pressed in whatever state the pointer
         // last left it.
