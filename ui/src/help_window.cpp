@@ -1,7 +1,5 @@
 #include "ui/help_window.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
 
@@ -9,20 +7,8 @@
 #include "ui/text_area.h"
 
 namespace {
-
 QPointer<helpWindow> openInstance;
-
-// A plain top-level widget tells screen readers it is a "filler"; this one is a window, named
-// after its title.
-QAccessibleInterface* accessibleHelpWindow(const QString& className, QObject* object) {
-    if (className != QLatin1String("helpWindow") || !object->isWidgetType()) {
-        return nullptr;
-    }
-    auto* window = static_cast<QWidget*>(object);
-    return new QAccessibleWidget(window, QAccessible::Window, window->windowTitle());
 }
-
-}  // namespace
 
 helpWindow* helpWindow::instance() {
     if (openInstance.isNull()) {
@@ -35,12 +21,9 @@ void helpWindow::release() {
     delete openInstance.data();
 }
 
-helpWindow::helpWindow() : QWidget(nullptr, Qt::Window) {
-    static const bool accessibleAsWindow = [] {
-        QAccessible::installFactory(accessibleHelpWindow);
-        return true;
-    }();
-    Q_UNUSED(accessibleAsWindow);
+// A main window rather than a plain widget, which screen readers are told is a "filler": this
+// one is a window, named after its title. It has no bars; its one control fills the middle.
+helpWindow::helpWindow() : QMainWindow(nullptr) {
     Layout();
     CreateControls();
 }
@@ -57,8 +40,11 @@ void helpWindow::Layout() {
 }
 
 void helpWindow::CreateControls() {
-    auto* layout = new ui::EdgeLockLayout(this, QSize(300, 300), QSize(64, 64));
-    editField1_ = ui::makeTextArea(this, QStringLiteral("EditField1"));
+    auto* content = new QWidget(this);
+    content->setObjectName(QStringLiteral("content"));
+    setCentralWidget(content);
+    auto* layout = new ui::EdgeLockLayout(content, QSize(300, 300), QSize(64, 64));
+    editField1_ = ui::makeTextArea(content, QStringLiteral("EditField1"));
     editField1_->setReadOnly(true);
     editField1_->setPlainText(ui::technicalDetailsText());
     layout->addWidget(editField1_, QRect(20, 14, 260, 266),
