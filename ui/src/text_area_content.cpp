@@ -105,12 +105,11 @@ void setAreaText(QPlainTextEdit* area, const QString& original) {
     document->setModified(false);
 }
 
-QString areaText(const QPlainTextEdit* area) {
-    const QTextDocument* document = area->document();
-    const QString raw = document->toRawText();  // keeps no-break spaces, unlike toPlainText()
-    QString text;
-    text.reserve(raw.size());
-    qsizetype copied = 0;
+QString withoutOnScreenBreaks(const QTextDocument* document, QStringView text, int from) {
+    QString kept;
+    kept.reserve(text.size());
+    const qsizetype end = from + text.size();
+    qsizetype copied = from;
     QSet<int> seen;
     for (QTextBlock block = document->begin().next(); block.isValid(); block = block.next()) {
         const int piece = block.blockFormat().intProperty(kPieceProperty);
@@ -119,10 +118,22 @@ QString areaText(const QPlainTextEdit* area) {
         }
         seen.insert(piece);
         const qsizetype onScreenBreak = block.position() - 1;
-        text.append(QStringView(raw).sliced(copied, onScreenBreak - copied));
-        copied = onScreenBreak + 1;
+        if (onScreenBreak >= end) {
+            break;
+        }
+        if (onScreenBreak >= from) {
+            kept.append(text.sliced(copied - from, onScreenBreak - copied));
+            copied = onScreenBreak + 1;
+        }
     }
-    text.append(QStringView(raw).sliced(copied));
+    kept.append(text.sliced(copied - from));
+    return kept;
+}
+
+QString areaText(const QPlainTextEdit* area) {
+    const QTextDocument* document = area->document();
+    // The raw text keeps no-break spaces, which toPlainText() would make spaces.
+    QString text = withoutOnScreenBreaks(document, document->toRawText(), 0);
     text.replace(QChar::ParagraphSeparator, u'\n');
     return text;
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 class QPlainTextEdit;
+class QTextDocument;
 
 namespace ui {
 
@@ -15,5 +16,9 @@ void setAreaText(QPlainTextEdit* area, const QString& text);
 // The area's text with the user's edits, each line break as LF (the area keeps CR, CR LF and
 // U+2029 as breaks of its own kind) and without the on-screen-only breaks.
 QString areaText(const QPlainTextEdit* area);
+
+// `text` stands for the document's characters from position `from` on, one for one (as its raw
+// or plain text does): the same without the on-screen-only breaks among them.
+QString withoutOnScreenBreaks(const QTextDocument* document, QStringView text, int from);
 
 }  // namespace ui
