@@ -4,8 +4,19 @@
 #
 #   docs/make-screenshot.sh [PROGRAM]      (default: build/bin/qlvodadov)
 #
-# Needs xvfb-run, xdotool and ImageMagick's import.
+# Needs xvfb-run, xdotool and ImageMagick's import, and a colour emoji font for the section
+# names that hold emoji (installed here when missing, as root).
 set -euo pipefail
+
+emoji_font=fonts-noto-color-emoji
+if ! dpkg-query -W -f '${Status}' "$emoji_font" 2>/dev/null | grep -q 'ok installed'; then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Without an emoji font a section name's emoji shows as an empty box. Run:" >&2
+        echo "  sudo apt-get install $emoji_font" >&2
+        exit 1
+    fi
+    apt-get install -y "$emoji_font"
+fi
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 program=$(realpath "${1:-$root/build/bin/qlvodadov}")

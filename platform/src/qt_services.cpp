@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -12,10 +14,13 @@
 
 namespace platform {
 
-std::optional<std::filesystem::path> QtSaveDialog::askSavePath(const QString& nameFilter,
-                                                               const QString& defaultName) {
-    const QString chosen = QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(),
-                                                        defaultName, nameFilter);
+std::optional<std::filesystem::path> QtSaveDialog::askSavePath(
+    const QString& nameFilter, const QString& defaultName,
+    const std::filesystem::path& startFolder) {
+    // The dialog takes the folder and the name as one path; a name is never a path of its own.
+    const QString start = QDir(toQString(startFolder)).filePath(defaultName);
+    const QString chosen =
+        QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), start, nameFilter);
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
@@ -32,30 +37,55 @@ std::optional<std::filesystem::path> QtOpenDialog::askOpenPath(const QStringList
     return toPath(chosen);
 }
 
-void QtMessageBox::show(const QString& text) {
+namespace {
+
+void showBox(QMessageBox::Icon icon, const QString& text, const QString& detail) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QStringLiteral("QL Vodadov"));
+    box.setIcon(icon);
     box.setTextFormat(Qt::PlainText);  // names from a damaged document are never markup
     box.setText(text);
+    box.setInformativeText(detail);
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        label->setTextFormat(Qt::PlainText);  // it would otherwise guess, as the text's would
+    }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }
 
+}  // namespace
+
+void QtMessageBox::show(const QString& text) {
+    showBox(QMessageBox::NoIcon, text, QString());
+}
+
+void QtMessageBox::warn(const QString& text, const QString& detail) {
+    showBox(QMessageBox::Warning, text, detail);
+}
+
 // A message box would grow past the screen with a long text; this one scrolls.
-void QtTextViewer::show(const QString& title, const QString& text) {
-    QDialog dialog(QApplication::activeWindow());
-    dialog.setWindowTitle(title);
-    auto* view = new QPlainTextEdit(&dialog);
+std::unique_ptr<QDialog> makeTextViewerDialog(QWidget* parent, const QString& title,
+                                              const QString& text) {
+    auto dialog = std::make_unique<QDialog>(parent);
+    dialog->setWindowTitle(title);
+    auto* view = new QPlainTextEdit(dialog.get());
+    view->setObjectName(QStringLiteral("viewerText"));
     view->setReadOnly(true);
-    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    view->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->setPlainText(text);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dialog);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog.get());
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog.get(), &QDialog::reject);
+    auto* layout = new QVBoxLayout(dialog.get());
     layout->addWidget(view);
     layout->addWidget(buttons);
-    dialog.resize(560, 320);
-    dialog.exec();
+    dialog->resize(560, 320);
+    return dialog;
+}
+
+void QtTextViewer::show(const QString& title, const QString& text) {
+    makeTextViewerDialog(QApplication::activeWindow(), title, text)->exec();
 }
 
 void QtBeeper::beep() {

@@ -11,9 +11,10 @@ std::optional<std::filesystem::path> ScriptedPaths::next() {
     return path;
 }
 
-std::optional<std::filesystem::path> FakeSaveDialog::askSavePath(const QString& nameFilter,
-                                                                 const QString& defaultName) {
-    requests_.push_back({nameFilter, defaultName});
+std::optional<std::filesystem::path> FakeSaveDialog::askSavePath(
+    const QString& nameFilter, const QString& defaultName,
+    const std::filesystem::path& startFolder) {
+    requests_.push_back({nameFilter, defaultName, startFolder});
     return answers_.next();
 }
 

@@ -338,6 +338,8 @@ ParseResult DocumentReader::finish(std::string_view fileName) {
     ParseResult result;
     if (s.refused) {
         result.status = ReadStatus::Refused;
+        result.reason = s.fedSize == 0 ? "The file is empty"
+                                       : "Its first line is not a Quillora document header";
         return result;
     }
     result.status = ReadStatus::Accepted;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "summary_line.h"
 #include "utf8.h"
 
 namespace salvage {
@@ -55,30 +56,13 @@ std::string quotedName(std::string_view name) {
 }
 
 std::string summarizeReport(const SalvageReport& report, std::size_t sectionCount) {
-    std::string line = plural(sectionCount, "section", "sections") + " from " +
-                       plural(report.linesRead, "line", "lines");
-    std::string problems;
-    auto add = [&problems](const std::string& part) {
-        problems += problems.empty() ? "; " : ", ";
-        problems += part;
-    };
-    if (!report.damagedBase64.empty()) {
-        add(std::to_string(report.damagedBase64.size()) + " with damaged Base64");
-    }
-    if (!report.invalidUtf8Sections.empty()) {
-        add(std::to_string(report.invalidUtf8Sections.size()) + " not valid UTF-8");
-    }
-    if (!report.replacements.empty()) {
-        add(std::to_string(report.replacements.size()) + " replaced by a later section");
-    }
-    if (report.skippedLookalikes != 0) {
-        add(plural(report.skippedLookalikes, "section-like line", "section-like lines") +
-            " skipped");
-    }
-    if (!report.readError.empty()) {
-        add("reading stopped early");
-    }
-    return line + problems;
+    return detail::summaryLine(report, sectionCount,
+                               {.damaged = " with damaged Base64",
+                                .notUtf8 = " not valid UTF-8",
+                                .replaced = " replaced by a later section",
+                                .skippedOne = " section-like line skipped",
+                                .skippedMany = " section-like lines skipped",
+                                .stoppedEarly = "reading stopped early"});
 }
 
 std::string describeReport(const SalvageReport& report, std::size_t sectionCount) {

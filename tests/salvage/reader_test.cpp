@@ -300,11 +300,22 @@ TEST_F(ReaderFiles, ThingsThatAreNotRegularFilesAreRefusedWithoutReading) {
     }
 }
 
-TEST_F(ReaderFiles, EmptyAndForeignFilesAreRefused) {
-    testing::writeFile(dir / "empty.qlx", "");
-    testing::writeFile(dir / "notes.txt", "just some notes\n");
-    EXPECT_EQ(parseFile(dir / "empty.qlx").status, ReadStatus::Refused);
-    EXPECT_EQ(parseFile(dir / "notes.txt").status, ReadStatus::Refused);
+TEST_F(ReaderFiles, EmptyAndForeignFilesAreRefusedSayingWhy) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string reason;
+    };
+    const std::string notAHeader = "Its first line is not a Quillora document header";
+    for (const Case& c : {Case{"empty.qlx", "", "The file is empty"},
+                          Case{"notes.txt", "just some notes\n", notAHeader},
+                          Case{"blank-first-line.qlx", "\n<?xml version=\"1.0\"?>\n", notAHeader},
+                          Case{"short-header.qlx", "<?xm", notAHeader}}) {
+        testing::writeFile(dir / c.name, c.bytes);
+        const ParseResult result = parseFile(dir / c.name);
+        EXPECT_EQ(result.status, ReadStatus::Refused) << c.name;
+        EXPECT_EQ(result.reason, c.reason) << c.name;
+    }
 }
 
 }  // namespace

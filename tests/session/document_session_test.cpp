@@ -115,7 +115,7 @@ TEST_F(DocumentSessionTest, OpeningTellsWhatBecameOfTheFile) {
     };
     for (const Case& c : {
              Case{"letter.qlx", salvage::ReadStatus::Accepted, false},
-             Case{"notes.txt", salvage::ReadStatus::Refused, false},
+             Case{"notes.txt", salvage::ReadStatus::Refused, true},
              Case{"missing.qlx", salvage::ReadStatus::Unreadable, true},
              Case{"folder", salvage::ReadStatus::Unreadable, true},
          }) {

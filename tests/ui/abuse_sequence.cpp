@@ -442,7 +442,8 @@ void Sequence::save() {
         if (chance(80)) {
             activateMain();
         }
-        asked = mayNow(all) && QApplication::activeWindow() == window();
+        // The File commands answer their shortcuts from any of the program's windows.
+        asked = mayNow(all) && QApplication::activeWindow() != nullptr;
     } else {
         // Reached from the keyboard, the button is pressed in whatever state the pointer
         // last left it.

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
@@ -26,6 +27,16 @@ class HelpWindowTest : public QObject {
         QCOMPARE(field->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         QCOMPARE(field->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(field->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+
+    // Screen readers are told it is a window, by its title, not an unnamed "filler".
+    void screenReadersSeeANamedWindow() {
+        helpWindow* help = helpWindow::instance();
+        help->show();
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(help);
+        QVERIFY(accessible != nullptr);
+        QCOMPARE(accessible->role(), QAccessible::Window);
+        QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Technical Details"));
     }
 
     void textIsSixParagraphs() {

@@ -1,6 +1,10 @@
+#include <QClipboard>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
 
 #include "ui/text_area.h"
+#include "ui/text_area_content.h"
 #include "ui_test_support.h"
 
 class TextAreaTest : public QObject {
@@ -44,6 +48,46 @@ class TextAreaTest : public QObject {
             ui_test::dragAndDrop(area->viewport(), data, Qt::CopyAction, Qt::CopyAction);
         QCOMPARE(outcome.accepted, taken);
         QCOMPARE(area->toPlainText() != QStringLiteral("recovered"), taken);
+    }
+
+    // Copied text is the text: a long paragraph shown in pieces copies as one paragraph.
+    void copiesTheTextWithoutOnScreenBreaks_data() {
+        QTest::addColumn<QString>("selection");
+        QTest::newRow("all") << "all";
+        QTest::newRow("across the first piece's end") << "across";
+        QTest::newRow("within the second piece") << "within";
+    }
+
+    void copiesTheTextWithoutOnScreenBreaks() {
+        QFETCH(QString, selection);
+        QString text;
+        for (int i = 0; text.size() < 60000; ++i) {
+            text += i % 3 == 0 ? "Zürich " : "river, ";
+        }
+        text += "\nlast line";
+        QWidget parent;
+        QPlainTextEdit* area = ui::makeTextArea(&parent, QStringLiteral("area"));
+        ui::setAreaText(area, text);
+        const QTextBlock second = area->document()->begin().next();
+        QVERIFY(second.isValid() && second.position() < 8192);
+        const int firstPiece = second.position() - 1;  // its length, in the area and the text
+        QTextCursor cursor(area->document());
+        QString expected;
+        if (selection == "all") {
+            cursor.select(QTextCursor::Document);
+            expected = text;
+        } else if (selection == "across") {
+            cursor.setPosition(10);
+            cursor.setPosition(second.position() + 10, QTextCursor::KeepAnchor);
+            expected = text.mid(10, firstPiece);
+        } else {
+            cursor.setPosition(second.position() + 5);
+            cursor.setPosition(second.position() + 50, QTextCursor::KeepAnchor);
+            expected = text.mid(firstPiece + 5, 45);
+        }
+        area->setTextCursor(cursor);
+        area->copy();
+        QCOMPARE(QApplication::clipboard()->text(), expected);
     }
 };
 

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
@@ -198,20 +199,25 @@ class WindowTest : public QObject {
         QVERIFY(f.fakes.messageBox.shown().isEmpty());
     }
 
+    // The message is always the same; the smaller text under it names the file and says why.
     void refusedFileBeepsTellsAndChangesNothing_data() {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("namesReason");
-        QTest::newRow("empty file") << "empty" << false;
-        QTest::newRow("blank first line") << "blank" << false;
-        QTest::newRow("indented header") << "indented" << false;
-        QTest::newRow("not a document") << "other" << false;
-        QTest::newRow("a folder") << "folder" << true;
-        QTest::newRow("gone before it was read") << "missing" << true;
+        QTest::addColumn<QString>("reason");
+        const QString notAHeader = "Its first line is not a Quillora document header.";
+        QTest::newRow("empty file") << "empty"
+                                    << "The file is empty.";
+        QTest::newRow("blank first line") << "blank" << notAHeader;
+        QTest::newRow("indented header") << "indented" << notAHeader;
+        QTest::newRow("not a document") << "other" << notAHeader;
+        QTest::newRow("a folder") << "folder"
+                                  << "Is a directory.";
+        QTest::newRow("gone before it was read") << "missing"
+                                                 << "No such file or directory.";
     }
 
     void refusedFileBeepsTellsAndChangesNothing() {
         QFETCH(QString, kind);
-        QFETCH(bool, namesReason);
+        QFETCH(QString, reason);
         WindowFixture f;
         QVERIFY(f.dropDocument(kLetter).accepted);
         f.select(1);
@@ -233,14 +239,11 @@ class WindowTest : public QObject {
         f.window->sectionList_DropObject(refused);
 
         QCOMPARE(f.fakes.beeper.count(), 1);
-        QCOMPARE(f.fakes.messageBox.shown().size(), 1);
-        const QString message = f.fakes.messageBox.shown().front();
-        if (namesReason) {
-            QVERIFY(message.startsWith(kRefused + "\n\n" +
-                                       QString::fromStdString(refused.string()) + ": "));
-        } else {
-            QCOMPARE(message, kRefused);
-        }
+        QCOMPARE(f.fakes.messageBox.shown(), QStringList{kRefused});
+        QCOMPARE(f.fakes.messageBox.warnings(), 1);
+        QCOMPARE(f.fakes.messageBox.details(),
+                 QStringList{"File: " + QString::fromStdString(refused.string()) +
+                             "\nReason: " + reason});
         QCOMPARE(f.rowTexts(), (QStringList{"Heading", "Greeting", "Empty", "Closing"}));
         QCOMPARE(f.list()->currentIndex().row(), 1);
         QCOMPARE(f.selectedRow(), 1);
@@ -350,6 +353,43 @@ class WindowTest : public QObject {
         }
     }
 
+    // Both save dialogs start in the folder of the document shown, with the usual default
+    // name; in the home folder when that folder has gone since.
+    void saveDialogsStartInTheDocumentsFolder_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("folderGone");
+        QTest::newRow("save all") << "FileSaveAllSections" << false;
+        QTest::newRow("save this") << "FileSaveJustThisSection" << false;
+        QTest::newRow("save all, folder gone") << "FileSaveAllSections" << true;
+        QTest::newRow("save this, folder gone") << "FileSaveJustThisSection" << true;
+    }
+
+    void saveDialogsStartInTheDocumentsFolder() {
+        QFETCH(QString, command);
+        QFETCH(bool, folderGone);
+        WindowFixture f;
+        const auto folder = f.path("letters");
+        std::filesystem::create_directory(folder);
+        QVERIFY(ui_test::dropFiles(f.list()->viewport(),
+                                   {ui_test::writeFile(f.dir, "letters/Letter.qlx",
+                                                       ui_test::documentText(kLetter))})
+                    .accepted);
+        f.select(1);
+        if (folderGone) {
+            std::filesystem::remove_all(folder);
+        }
+
+        f.item(command.toLatin1().constData())->trigger();
+
+        QCOMPARE(f.fakes.saveDialog.requests().size(), 1u);
+        const auto& request = f.fakes.saveDialog.requests()[0];
+        QCOMPARE(request.startFolder,
+                 folderGone ? std::filesystem::path(QDir::homePath().toStdString()) : folder);
+        QCOMPARE(request.defaultName, command == "FileSaveAllSections"
+                                          ? QStringLiteral("Letter.txt")
+                                          : QStringLiteral("Greeting.txt"));
+    }
+
     void saveAllWritesEverySection_data() { addPaths(); }
     void saveAllWritesEverySection() {
         QFETCH(QString, path);
@@ -394,6 +434,38 @@ class WindowTest : public QObject {
         QCOMPARE(f.fakes.saveDialog.requests().size(), 2u);
         QCOMPARE(f.fakes.saveDialog.requests()[0].defaultName, QStringLiteral("a_b_.txt"));
         QCOMPARE(f.fakes.saveDialog.requests()[0].nameFilter, QStringLiteral("simpletext (*.txt)"));
+    }
+
+    // A section with paragraphs of hundreds of kilobytes is shown in pieces; an edit saves the
+    // text with the edit and every other byte as before: line breaks as LF, no break added.
+    void editedLongParagraphsAreSavedWhole_data() {
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<QByteArray>("saved");
+        QByteArray paragraph;
+        for (int i = 0; paragraph.size() < 300000; ++i) {
+            paragraph += i % 5 == 0 ? "Zürich " : "river, ";
+        }
+        QTest::newRow("one paragraph") << paragraph << "X" + paragraph;
+        QTest::newRow("CR, CR LF, U+2028 and U+2029 around it")
+            << "a\r" + paragraph + "\r\nb\xE2\x80\xA8" + paragraph +
+                   "\xE2\x80\xA9"
+                   "c"
+            << "Xa\n" + paragraph + "\nb\xE2\x80\xA8" + paragraph + "\nc";
+    }
+
+    void editedLongParagraphsAreSavedWhole() {
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, saved);
+        WindowFixture f;
+        QVERIFY(f.dropDocument({{"Long", section.toStdString()}}).accepted);
+        f.select(0);
+        QTextCursor start = f.text()->textCursor();
+        start.movePosition(QTextCursor::Start);
+        start.insertText("X");
+        const auto target = f.path("long.txt");
+        f.fakes.saveDialog.answer(target);
+        f.window->FileSaveJustThisSection_Action();
+        QCOMPARE(QByteArray::fromStdString(ui_test::readFile(target)), saved);
     }
 
     void saveOneWithoutASelectedRowOffersJustTheExtension() {

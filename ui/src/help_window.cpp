@@ -21,7 +21,9 @@ void helpWindow::release() {
     delete openInstance.data();
 }
 
-helpWindow::helpWindow() : QWidget(nullptr, Qt::Window) {
+// A main window rather than a plain widget, which screen readers are told is a "filler": this
+// one is a window, named after its title. It has no bars; its one control fills the middle.
+helpWindow::helpWindow() : QMainWindow(nullptr) {
     Layout();
     CreateControls();
 }
@@ -30,6 +32,7 @@ void helpWindow::Layout() {
     setObjectName(QStringLiteral("helpWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Technical Details"));
+    setAccessibleName(windowTitle());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -37,8 +40,11 @@ void helpWindow::Layout() {
 }
 
 void helpWindow::CreateControls() {
-    auto* layout = new ui::EdgeLockLayout(this, QSize(300, 300), QSize(64, 64));
-    editField1_ = ui::makeTextArea(this, QStringLiteral("EditField1"));
+    auto* content = new QWidget(this);
+    content->setObjectName(QStringLiteral("content"));
+    setCentralWidget(content);
+    auto* layout = new ui::EdgeLockLayout(content, QSize(300, 300), QSize(64, 64));
+    editField1_ = ui::makeTextArea(content, QStringLiteral("EditField1"));
     editField1_->setReadOnly(true);
     editField1_->setPlainText(ui::technicalDetailsText());
     layout->addWidget(editField1_, QRect(20, 14, 260, 266),

@@ -76,6 +76,12 @@ void MenuBar1::Untitled0() {
                       {"FileQuit", "&Quit", "Ctrl+Q", true, QAction::QuitRole},
                       {"FileAboutQLVodadov", "About QL Vodadov...", "", true, QAction::AboutRole},
                   });
+    // The program's commands answer their shortcuts from any of its windows (Technical Details
+    // included), not only from the window that shows the menu bar. The Edit commands stay with
+    // the window they act in.
+    for (QAction* action : fileMenu_->actions()) {
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    }
     // Leaves the event loop without asking windows to close: the main window cannot be
     // closed, only quit.
     connect(item(QStringLiteral("FileQuit")), &QAction::triggered, this,

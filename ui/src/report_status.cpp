@@ -44,6 +44,16 @@ ReportStatus::ReportStatus(QWidget* parent) : QWidget(parent) {
     details_->setObjectName(QStringLiteral("reportDetails"));
     details_->setText(QStringLiteral("Details..."));
     details_->setAutoRaise(true);
+    // A flat button reads as plain text until it is hovered: this one looks like a link from
+    // the start, and is still reached with Tab and pressed with Space.
+    QFont underlined = details_->font();
+    underlined.setUnderline(true);
+    details_->setFont(underlined);
+    QPalette link = details_->palette();
+    link.setColor(QPalette::ButtonText, link.color(QPalette::Link));
+    details_->setPalette(link);
+    details_->setCursor(Qt::PointingHandCursor);
+    details_->setFocusPolicy(Qt::StrongFocus);
     // Hidden, the button still keeps its room, so that the status bar, and with it the
     // controls above, keep their height when the first report arrives.
     QSizePolicy keepRoom = details_->sizePolicy();

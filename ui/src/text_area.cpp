@@ -1,10 +1,12 @@
 #include "ui/text_area.h"
 
 #include <QDropEvent>
+#include <QMimeData>
 #include <QPalette>
 #include <QPlainTextEdit>
 
 #include "ui/file_drop_target.h"
+#include "ui/text_area_content.h"
 
 namespace ui {
 namespace {
@@ -28,10 +30,30 @@ class FileDropRefusal final : public QObject {
     }
 };
 
+// What is copied or dragged out of the text is the text itself, without the breaks that only
+// split a long paragraph on screen.
+class TextArea final : public QPlainTextEdit {
+  public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+  protected:
+    QMimeData* createMimeDataFromSelection() const override {
+        QMimeData* selected = QPlainTextEdit::createMimeDataFromSelection();
+        if (selected == nullptr || !selected->hasText()) {
+            return selected;
+        }
+        auto* kept = new QMimeData;
+        kept->setText(
+            withoutOnScreenBreaks(document(), selected->text(), textCursor().selectionStart()));
+        delete selected;
+        return kept;
+    }
+};
+
 }  // namespace
 
 QPlainTextEdit* makeTextArea(QWidget* parent, const QString& objectName) {
-    auto* area = new QPlainTextEdit(parent);
+    auto* area = new TextArea(parent);
     area->setObjectName(objectName);
     area->setFrameShape(QFrame::StyledPanel);
     area->setLineWrapMode(QPlainTextEdit::WidgetWidth);

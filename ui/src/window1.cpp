@@ -18,6 +18,7 @@
 #include "platform/paths.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
+#include "salvage/report_status_line.h"
 #include "salvage/report_text.h"
 #include "salvage/text_file.h"
 #include "section_list_model.h"
@@ -26,8 +27,11 @@
 #include "ui/file_drop_target.h"
 #include "ui/help_window.h"
 #include "ui/menu_bar1.h"
+#include "ui/refusal_detail.h"
 #include "ui/report_status.h"
+#include "ui/save_folder.h"
 #include "ui/text_area.h"
+#include "ui/text_area_content.h"
 
 namespace {
 
@@ -42,13 +46,20 @@ QString fromBytes(std::string_view bytes) {
     return platform::fromUtf8Bytes(bytes);
 }
 
-// The open dialog's choices: the two kinds of Quillora document, as registered, then any file.
+// The open dialog's choices: both kinds of Quillora document together, first, so that neither
+// kind is hidden at the start; then each kind as registered; then any file.
 QStringList documentFilters(const filetypes::Registry& registry) {
+    QStringList patterns;
     QStringList filters;
     for (const FileTypes::Definition& type : {FileTypes::kQuillora15, FileTypes::kQuilloraLight}) {
-        if (const std::string filter = registry.nameFilter(type.name); !filter.empty()) {
-            filters << QString::fromStdString(filter);
+        if (const filetypes::RegisteredType* registered = registry.find(type.name);
+            registered != nullptr && !registered->extension.empty()) {
+            patterns << QStringLiteral("*.") + QString::fromStdString(registered->extension);
+            filters << QString::fromStdString(registry.nameFilter(type.name));
         }
+    }
+    if (patterns.size() > 1) {
+        filters.prepend(QStringLiteral("Quillora documents (%1)").arg(patterns.join(u' ')));
     }
     filters << QStringLiteral("All files (*)");
     return filters;
@@ -205,10 +216,11 @@ bool Window1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Window1::closeEvent(QCloseEvent* event) {
-    // Without a close button the window still gets the window manager's close request; it
-    // stays open until the program quits.
+    // Many window managers draw a close button whatever the window asks for, and Alt+F4 asks
+    // to close too: the user means to leave, so the request quits as File > Quit does.
     if (event->spontaneous()) {
         event->ignore();
+        static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileQuit"))->trigger();
         return;
     }
     QMainWindow::closeEvent(event);
@@ -247,8 +259,10 @@ const salvage::SalvageReport* Window1::report() const {
 
 bool Window1::parseFile(const std::filesystem::path& file) {
     const session::OpenOutcome outcome = session_.open(file);
-    unreadableReason_ =
-        outcome.status == salvage::ReadStatus::Unreadable ? outcome.reason : std::string();
+    refusalReason_ = outcome.accepted() ? std::string() : outcome.reason;
+    if (outcome.accepted()) {
+        documentFolder_ = ui::folderOf(file);
+    }
     return outcome.accepted();
 }
 
@@ -296,7 +310,7 @@ void Window1::openDocument(const std::filesystem::path& file) {
     }
     displayFile();
     const salvage::SalvageReport& found = *report();
-    reportStatus->setSummary(fromBytes(salvage::summarizeReport(found, contents()->size())));
+    reportStatus->setSummary(fromBytes(salvage::reportStatusLine(found, contents()->size())));
     if (!found.readError.empty()) {
         // Accepted, but cut short: the user must not take the list for the whole document.
         services_.messageBox.show(
@@ -316,18 +330,14 @@ void Window1::showReportDetails() {
 
 void Window1::showRefusal(const std::filesystem::path& file) {
     services_.beeper.beep();
-    QString message = fromBytes(salvage::kRefusedMessage);
-    if (!unreadableReason_.empty()) {
-        message += QStringLiteral("\n\n") + platform::toQString(file) + QStringLiteral(": ") +
-                   fromBytes(unreadableReason_);
-    }
-    services_.messageBox.show(message);
+    services_.messageBox.warn(fromBytes(salvage::kRefusedMessage),
+                              ui::refusalDetail(file, refusalReason_));
 }
 
 void Window1::sectionList_Change() {
     const std::optional<std::size_t> selected = selectedSection();
     if (selected) {
-        sectionText->setPlainText(fromBytes((*contents())[*selected].text));
+        ui::setAreaText(sectionText, fromBytes((*contents())[*selected].text));
     } else {
         sectionText->clear();
     }
@@ -350,9 +360,7 @@ std::string Window1::sectionTextBytes() const {
     if (const auto unchanged = session_.unchangedText()) {
         return std::string(*unchanged);
     }
-    QString text = sectionText->document()->toRawText();  // keeps no-break spaces
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text.toUtf8().toStdString();
+    return ui::areaText(sectionText).toUtf8().toStdString();
 }
 
 std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defaultName) {
@@ -360,7 +368,8 @@ std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defau
     if (filetypes::FileType* simpletext = FileTypes::Simpletext()) {
         filter = registry_.nameFilter(static_cast<std::string>(*simpletext));
     }
-    return services_.saveDialog.askSavePath(QString::fromStdString(filter), fromBytes(defaultName));
+    return services_.saveDialog.askSavePath(QString::fromStdString(filter), fromBytes(defaultName),
+                                            ui::saveStartFolder(documentFolder_));
 }
 
 void Window1::save(const std::filesystem::path& file, std::span<const std::string_view> pieces) {

@@ -1,14 +1,20 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/services.h"
+
+class QDialog;
+class QWidget;
 
 namespace platform {
 
 // The real dialogs and sound, in front of the active window.
 class QtSaveDialog final : public SaveDialog {
   public:
-    std::optional<std::filesystem::path> askSavePath(const QString& nameFilter,
-                                                     const QString& defaultName) override;
+    std::optional<std::filesystem::path> askSavePath(
+        const QString& nameFilter, const QString& defaultName,
+        const std::filesystem::path& startFolder) override;
 };
 
 class QtOpenDialog final : public OpenDialog {
@@ -19,12 +25,18 @@ class QtOpenDialog final : public OpenDialog {
 class QtMessageBox final : public MessageBox {
   public:
     void show(const QString& text) override;
+    void warn(const QString& text, const QString& detail) override;
 };
 
 class QtTextViewer final : public TextViewer {
   public:
     void show(const QString& title, const QString& text) override;
 };
+
+// The viewer's dialog, not yet shown: long lines wrap at its width, so that nothing at the end
+// of one is out of sight.
+std::unique_ptr<QDialog> makeTextViewerDialog(QWidget* parent, const QString& title,
+                                              const QString& text);
 
 class QtBeeper final : public Beeper {
   public:

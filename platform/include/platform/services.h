@@ -12,9 +12,11 @@ class SaveDialog {
   public:
     virtual ~SaveDialog() = default;
     // The chosen file, or nothing when the user cancelled. `nameFilter` is a file dialog
-    // filter such as "simpletext (*.txt)"; empty for none.
-    virtual std::optional<std::filesystem::path> askSavePath(const QString& nameFilter,
-                                                             const QString& defaultName) = 0;
+    // filter such as "simpletext (*.txt)"; empty for none. The dialog starts in `startFolder`
+    // with `defaultName` filled in.
+    virtual std::optional<std::filesystem::path> askSavePath(
+        const QString& nameFilter, const QString& defaultName,
+        const std::filesystem::path& startFolder) = 0;
 };
 
 // Asks the user which document to open.
@@ -31,6 +33,8 @@ class MessageBox {
   public:
     virtual ~MessageBox() = default;
     virtual void show(const QString& text) = 0;
+    // A failure: `text` says what failed, `detail` (shown smaller, below it) which file and why.
+    virtual void warn(const QString& text, const QString& detail) = 0;
 };
 
 // Shows a text that may run to many lines, read-only and scrollable, until the user

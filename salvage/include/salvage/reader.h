@@ -46,7 +46,7 @@ enum class ReadStatus {
 struct ParseResult {
     ReadStatus status = ReadStatus::Refused;
     Document document;   // meaningful when Accepted
-    std::string reason;  // meaningful when Unreadable
+    std::string reason;  // why it was refused or unreadable; empty when Accepted
 
     bool accepted() const { return status == ReadStatus::Accepted; }
 };

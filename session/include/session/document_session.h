@@ -17,7 +17,7 @@ namespace session {
 // What reading a file came to.
 struct OpenOutcome {
     salvage::ReadStatus status = salvage::ReadStatus::Refused;
-    std::string reason;  // why the file could not be read, when it was Unreadable
+    std::string reason;  // why the file was refused or could not be read, where that is known
 
     bool accepted() const { return status == salvage::ReadStatus::Accepted; }
 };

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include <QMainWindow>
 
 class QPlainTextEdit;
 
 // "Technical Details": why damaged documents need this program, and where it stops. At most
 // one is open; closing it destroys it.
-class helpWindow final : public QWidget {
+class helpWindow final : public QMainWindow {
     Q_OBJECT
   public:
     // The open window, or a new one.

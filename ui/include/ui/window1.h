@@ -102,8 +102,10 @@ class Window1 final : public QMainWindow {
     filetypes::Registry& registry_;
 
     session::DocumentSession session_;
-    // Why the last refused document could not be read at all; empty when it was read.
-    std::string unreadableReason_;
+    // Why the last refused document was refused, where the reader could tell.
+    std::string refusalReason_;
+    // Where the last accepted document lies: the save dialogs start there.
+    std::filesystem::path documentFolder_;
     std::vector<filetypes::RegisteredType> acceptedFileTypes_;
 
     QLabel* StaticText1 = nullptr;

@@ -27,12 +27,14 @@ class FakeSaveDialog final : public SaveDialog {
     struct Request {
         QString nameFilter;
         QString defaultName;
+        std::filesystem::path startFolder;
     };
 
     void answer(std::optional<std::filesystem::path> path) { answers_.push(std::move(path)); }
 
-    std::optional<std::filesystem::path> askSavePath(const QString& nameFilter,
-                                                     const QString& defaultName) override;
+    std::optional<std::filesystem::path> askSavePath(
+        const QString& nameFilter, const QString& defaultName,
+        const std::filesystem::path& startFolder) override;
 
     const std::vector<Request>& requests() const { return requests_; }
 
@@ -55,14 +57,32 @@ class FakeOpenDialog final : public OpenDialog {
     std::vector<QStringList> requests_;
 };
 
+// Plain messages and warnings alike land in shown(); details() holds each one's detail, empty
+// for a plain message.
 class FakeMessageBox final : public MessageBox {
   public:
-    void show(const QString& text) override { shown_.append(text); }
+    void show(const QString& text) override {
+        shown_.append(text);
+        details_.append(QString());
+    }
+    void warn(const QString& text, const QString& detail) override {
+        shown_.append(text);
+        details_.append(detail);
+        ++warnings_;
+    }
     const QStringList& shown() const { return shown_; }
-    void clear() { shown_.clear(); }
+    const QStringList& details() const { return details_; }
+    int warnings() const { return warnings_; }
+    void clear() {
+        shown_.clear();
+        details_.clear();
+        warnings_ = 0;
+    }
 
   private:
     QStringList shown_;
+    QStringList details_;
+    int warnings_ = 0;
 };
 
 class FakeTextViewer final : public TextViewer {

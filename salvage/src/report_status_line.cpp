@@ -1,0 +1,17 @@
+#include "salvage/report_status_line.h"
+
+#include "summary_line.h"
+
+namespace salvage {
+
+std::string reportStatusLine(const SalvageReport& report, std::size_t sectionCount) {
+    return detail::summaryLine(report, sectionCount,
+                               {.damaged = " damaged",
+                                .notUtf8 = " not UTF-8",
+                                .replaced = " replaced",
+                                .skippedOne = " line skipped",
+                                .skippedMany = " lines skipped",
+                                .stoppedEarly = "stopped early"});
+}
+
+}  // namespace salvage

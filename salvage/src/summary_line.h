@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "salvage/report.h"
+
+namespace salvage::detail {
+
+// How a one-line summary words each kind of damage, after its count.
+struct SummaryWording {
+    std::string_view damaged;       // e.g. " with damaged Base64"
+    std::string_view notUtf8;       // e.g. " not valid UTF-8"
+    std::string_view replaced;      // e.g. " replaced by a later section"
+    std::string_view skippedOne;    // e.g. " section-like line skipped"
+    std::string_view skippedMany;   // e.g. " section-like lines skipped"
+    std::string_view stoppedEarly;  // e.g. "reading stopped early", without a count
+};
+
+// "N sections from M lines", then "; " and each kind of damage found, separated by ", ".
+std::string summaryLine(const SalvageReport& report, std::size_t sectionCount,
+                        const SummaryWording& wording);
+
+}  // namespace salvage::detail
