@@ -22,6 +22,7 @@ struct Options {
     std::optional<std::filesystem::path> output{};
     std::optional<std::filesystem::path> outputDir{};
     bool report = false;
+    bool thorough = false;
 
     bool operator==(const Options&) const = default;
 };

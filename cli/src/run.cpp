@@ -58,10 +58,12 @@ class Runner {
     }
 
     salvage::ParseResult read(const std::string& file) const {
+        const auto reading =
+            options_.thorough ? salvage::Reading::Thorough : salvage::Reading::Plain;
         if (isStandardInput(file)) {
-            return salvage::parseDescriptor(streams_.input, file);
+            return salvage::parseDescriptor(streams_.input, file, reading);
         }
-        return salvage::parseFile(file);
+        return salvage::parseFile(file, reading);
     }
 
     void process(const std::string& file, const std::optional<std::filesystem::path>& to) {

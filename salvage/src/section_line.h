@@ -71,6 +71,9 @@ class NameScanner {
         }
     }
 
+    // Whether the name has begun and not yet ended.
+    bool collecting() const { return state_ == State::SkipOne || state_ == State::Collecting; }
+
   private:
     enum class State { Searching, SkipOne, Collecting, Done };
 
