@@ -3,7 +3,7 @@
 // must be text (well-formed UTF-8 without control characters other than tab and line breaks)
 // under names that are all different, and it accepts exactly the inputs that begin with the
 // header or hold a section tag. Then the sections the plain reading finds, written back as a
-// clean document, must read the same both ways.
+// clean document, must read the same both ways. Slow inputs are left to libFuzzer's -timeout.
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -24,17 +24,55 @@ char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool containsIgnoringCase(std::string_view text, std::string_view lowerPattern, bool atStart) {
-    for (std::size_t at = 0; at + lowerPattern.size() <= text.size(); ++at) {
-        std::size_t k = 0;
-        while (k < lowerPattern.size() && lower(text[at + k]) == lowerPattern[k]) {
-            ++k;
-        }
-        if (k == lowerPattern.size()) {
-            return true;
-        }
-        if (atStart) {
+bool startsWithHeader(std::string_view data) {
+    constexpr std::string_view header = "<?xml ";
+    if (data.size() < header.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < header.size(); ++k) {
+        if (lower(data[k]) != header[k]) {
             return false;
+        }
+    }
+    return true;
+}
+
+bool isBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// Line breaks, each perhaps followed by blanks: damage may put them inside a tag's name.
+std::size_t skipBreaks(std::string_view data, std::size_t at) {
+    while (at < data.size() && isBreak(data[at])) {
+        while (at < data.size() && isBreak(data[at])) {
+            ++at;
+        }
+        while (at < data.size() && (data[at] == ' ' || data[at] == '\t')) {
+            ++at;
+        }
+    }
+    return at;
+}
+
+// A section start tag: "<section" in any letter case, line breaks allowed between its letters,
+// then a space or a line break.
+bool holdsSectionTag(std::string_view data) {
+    constexpr std::string_view name = "section";
+    for (std::size_t open = 0; open < data.size(); ++open) {
+        if (data[open] != '<') {
+            continue;
+        }
+        std::size_t at = open + 1;
+        std::size_t k = 0;
+        for (; k < name.size(); ++k) {
+            at = skipBreaks(data, at);
+            if (at == data.size() || lower(data[at]) != name[k]) {
+                break;
+            }
+            ++at;
+        }
+        if (k == name.size() && at < data.size() && (data[at] == ' ' || isBreak(data[at]))) {
+            return true;
         }
     }
     return false;
@@ -150,8 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     salvage::setBase64FastPathEnabled(true);
     checkSame(whole, careful, "the fast path gives what the careful way gives");
 
-    const bool expected = containsIgnoringCase(data, "<?xml ", true) ||
-                          containsIgnoringCase(data, "<section ", false);
+    const bool expected = startsWithHeader(data) || holdsSectionTag(data);
     check(whole.accepted() == expected, "accepted exactly with a header or a section tag");
     if (whole.accepted()) {
         std::set<std::string_view> names;

@@ -51,8 +51,9 @@ std::string describeThorough(const SalvageReport::ThoroughFindings& found) {
     }
     out += "Sections whose text runs on past the line of their tag: " +
            std::to_string(found.bodiesAcrossLines) + "\n";
-    out += "Section tags not at the start of their line: " +
-           std::to_string(found.tagsOffLineStart) + "\n";
+    out +=
+        "Section tags not at the start of their line: " + std::to_string(found.tagsOffLineStart) +
+        "\n";
     out += "Base64 groups dropped (a character outside the alphabet): " +
            std::to_string(found.groupsDropped) + "\n";
     out += "Decoded bytes left out (not valid text): " + std::to_string(found.bytesDropped) + "\n";

@@ -12,6 +12,9 @@ namespace {
 // damaged character inside Base64, not a tag.
 constexpr std::size_t kLongestTagName = 32;
 
+constexpr std::string_view kSectionTagName = "section";
+constexpr std::string_view kEndTagName = "/section";
+
 constexpr bool isTagNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_' || c == ':' || c == '.';
@@ -67,6 +70,7 @@ void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput) {
                 tagOffLineStart_ =
                     lineBytes_ + static_cast<std::uint64_t>(open - piece.data()) != 0;
                 tagName_.clear();
+                tagNameBroken_ = false;
                 scan_ = Scan::TagName;
                 p = open + 1;
                 break;
@@ -95,6 +99,10 @@ void ThoroughReader::feedText(const char* begin, const char* end, std::uint64_t 
 }
 
 bool ThoroughReader::scanTagName(char c) {
+    if (tagNameBroken_ && (c == ' ' || c == '\t')) {
+        return true;  // the indentation after a line break that damage put inside the name
+    }
+    tagNameBroken_ = false;
     const bool leading = tagName_.empty() && (c == '/' || c == '?' || c == '!');
     if (leading || isTagNameCharacter(c)) {
         if (tagName_.size() == kLongestTagName) {
@@ -123,16 +131,23 @@ void ThoroughReader::notATag() {
     tagName_.clear();
 }
 
-void ThoroughReader::decideTag(char terminator, bool offLineStart) {
+std::string ThoroughReader::lowerTagName() const {
     std::string lower = tagName_;
     std::transform(lower.begin(), lower.end(), lower.begin(), toLowerAscii);
+    return lower;
+}
+
+// `terminator` is the character after the name, '\n' for a line break.
+void ThoroughReader::decideTag(char terminator, bool offLineStart) {
+    const std::string lower = lowerTagName();
     tagName_.clear();
     endContext();
-    if (terminator == ' ' && lower == kSectionPrefix.substr(1, kSectionPrefix.size() - 2)) {
+    if ((terminator == ' ' || terminator == '\n') && lower == kSectionTagName) {
         ++sectionTags_;
         findings_.tagsOffLineStart += offLineStart ? 1 : 0;
         tagLine_ = lineIndex_;
         nameScanner_ = NameScanner<NameSink>();
+        tagBreaks_ = 0;
         nameText_.clear();
         nameDecoder_.start(AligningDecoder::kAligned, &nameText_);
         scan_ = Scan::SectionTag;
@@ -247,13 +262,29 @@ std::string ThoroughReader::uniqueName(std::string name) {
 
 void ThoroughReader::endLine() {
     switch (scan_) {
-        case Scan::TagName:
-            notATag();
+        case Scan::TagName: {
+            // A line break inside a section tag's name may be damage: the name may go on.
+            const std::string lower = lowerTagName();
+            if (lower == kSectionTagName) {
+                decideTag('\n', tagOffLineStart_);
+            } else if (kSectionTagName.starts_with(lower) || kEndTagName.starts_with(lower)) {
+                tagNameBroken_ = true;
+            } else {
+                notATag();
+            }
             break;
+        }
         case Scan::SectionTag:
-            // A start tag whose ">" was lost ends with its line, unless its name goes on.
-            if (!nameScanner_.collecting()) {
+            // A start tag whose ">" was lost ends with its line, unless its name goes on or
+            // has not begun yet (a line break may stand between the tag's name and its
+            // attributes, but not two).
+            if (nameScanner_.collecting()) {
+                break;
+            }
+            if (!nameScanner_.searching() || tagBreaks_ != 0) {
                 finishSectionTag();
+            } else {
+                ++tagBreaks_;
             }
             break;
         case Scan::OtherTag:

@@ -57,6 +57,7 @@ class ThoroughReader final : private AligningDecoder::Listener {
     bool scanTagName(char c);
     const char* scanTag(const char* p, const char* end);
     void notATag();
+    std::string lowerTagName() const;
     void decideTag(char terminator, bool offLineStart);
     void finishSectionTag();
     void startOrphan();
@@ -77,6 +78,8 @@ class ThoroughReader final : private AligningDecoder::Listener {
     Scan scan_ = Scan::Text;
     std::string tagName_;  // after "<", while it may still turn out not to be a tag
     bool tagOffLineStart_ = false;
+    bool tagNameBroken_ = false;  // a line break came inside the tag name
+    std::size_t tagBreaks_ = 0;   // line breaks inside the section tag
     std::size_t sectionTags_ = 0;
     std::size_t tagLine_ = 0;
     NameScanner<NameSink> nameScanner_;
