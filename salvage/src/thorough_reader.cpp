@@ -20,6 +20,10 @@ constexpr bool isTagNameCharacter(char c) {
            c == '_' || c == ':' || c == '.';
 }
 
+constexpr bool beginsTagName(char c) {
+    return isTagNameCharacter(c) || c == '/' || c == '?' || c == '!';
+}
+
 bool hasLetter(std::string_view text) {
     return std::any_of(text.begin(), text.end(),
                        [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
@@ -61,7 +65,11 @@ void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput) {
     while (p != end) {
         switch (scan_) {
             case Scan::Text: {
+                // A "<" that no tag name can follow is text; it goes with the text around it.
                 const char* open = findByte(p, end, '<');
+                while (open != nullptr && open + 1 != end && !beginsTagName(open[1])) {
+                    open = findByte(open + 1, end, '<');
+                }
                 feedText(p, open == nullptr ? end : open, restAt(p));
                 if (open == nullptr) {
                     p = end;
@@ -103,8 +111,7 @@ bool ThoroughReader::scanTagName(char c) {
         return true;  // the indentation after a line break that damage put inside the name
     }
     tagNameBroken_ = false;
-    const bool leading = tagName_.empty() && (c == '/' || c == '?' || c == '!');
-    if (leading || isTagNameCharacter(c)) {
+    if (tagName_.empty() ? beginsTagName(c) : isTagNameCharacter(c)) {
         if (tagName_.size() == kLongestTagName) {
             notATag();
             return false;
@@ -207,7 +214,7 @@ void ThoroughReader::textResumes(std::size_t line, bool afterLongDamage) {
     const std::string where = "line " + std::to_string(line + 1) + "]";
     if (context_ == Context::Section) {
         piece_ = PieceKind::AfterDamage;
-        pieceName_ = sectionName_ + " [after damage, " + where;
+        pieceName_ = (sectionName_.empty() ? "" : sectionName_ + " ") + "[after damage, " + where;
     } else {
         piece_ = PieceKind::Orphan;
         pieceName_ = "[text without a section, " + where;
