@@ -55,7 +55,7 @@ std::size_t skipBreaks(std::string_view data, std::size_t at) {
 }
 
 // A section start tag: "<section" in any letter case, line breaks allowed between its letters,
-// then a space or a line break.
+// then a space, a line break or the end of the input.
 bool holdsSectionTag(std::string_view data) {
     constexpr std::string_view name = "section";
     for (std::size_t open = 0; open < data.size(); ++open) {
@@ -71,7 +71,8 @@ bool holdsSectionTag(std::string_view data) {
             }
             ++at;
         }
-        if (k == name.size() && at < data.size() && (data[at] == ' ' || isBreak(data[at]))) {
+        // The end of the input ends the last line as a line break does.
+        if (k == name.size() && (at == data.size() || data[at] == ' ' || isBreak(data[at]))) {
             return true;
         }
     }

@@ -59,6 +59,7 @@ void AligningDecoder::Candidate::restart(std::size_t at) {
     run.clear();
     runSlots = 0;
     runStart = at;
+    suspectBytes = 0;
 }
 
 void AligningDecoder::start(bool aligned, std::string* out) {
@@ -278,12 +279,17 @@ void AligningDecoder::beginRealigning(bool afterFailure) {
         candidates_[k].restart(k);
     }
     if (!afterFailure) {
-        rollbackTo_ = out_->size();
+        replayGroups_ = 0;
+        oldBoundary_[0] = out_->size();
         replayed_ = 0;
         return;
     }
     dropPending();
-    rollbackTo_ = recentCount_ > 0 ? std::min(recentStart_[0], out_->size()) : out_->size();
+    replayGroups_ = recentCount_;
+    for (unsigned g = 0; g < recentCount_; ++g) {
+        oldBoundary_[g] = recentStart_[g];
+    }
+    oldBoundary_[recentCount_] = out_->size();
     // The groups just before the failure are tried again cut the other ways: the characters
     // were probably lost or inserted there, and what follows the damage in them is text.
     const auto failed = group_;
@@ -329,6 +335,8 @@ void AligningDecoder::feedRealigning(std::uint8_t slot) {
         Candidate& candidate = candidates_[k];
         if (!feedCandidate(candidate, slot)) {
             candidate.restart(index + 1);
+        } else if (candidate.filled == 0 && index < replayed_ + 3) {
+            candidate.suspectBytes = candidate.run.size();
         }
     }
     for (Candidate& candidate : candidates_) {
@@ -340,26 +348,47 @@ void AligningDecoder::feedRealigning(std::uint8_t slot) {
 }
 
 void AligningDecoder::adopt(Candidate& candidate) {
-    // The groups as they were cut before the failure go on right after the failed group: what
-    // was decoded before it stands. Otherwise the replayed groups were decoded out of step.
+    // The groups as cut before the failure go on right after the failed group: what was
+    // decoded before it stands.
     const bool continues = afterFailure_ && candidate.runStart == replayed_;
+    std::size_t from = 0;
     if (afterFailure_ && !continues) {
         if (candidate.runStart % 4 != 0) {
             ++counts_.realignments;
         }
-        const std::size_t end = std::min(rollbackTo_, out_->size());
+        // The damage lies after the new run began (before it, cutting the new way gave no
+        // text) and before the failed group ended (up to it, cutting the old way did): the
+        // old text is kept up to the first, the new from the second, and what lies between,
+        // right one way or the other, is dropped both ways rather than guessed.
+        const unsigned keptGroups =
+            static_cast<unsigned>(std::min<std::size_t>(candidate.runStart / 4, replayGroups_));
+        const std::size_t end = std::min(oldBoundary_[keptGroups], out_->size());
         const std::size_t whole = wholeCharactersEnd(std::string_view(*out_).substr(0, end));
         if (counting_) {
             counts_.bytesDropped += out_->size() - whole;
         }
         out_->resize(whole);
+        from = candidate.suspectBytes;
     }
     const std::size_t lost = candidate.runStart > replayed_ ? candidate.runStart - replayed_ : 0;
     if (counting_ && afterFailure_ && lost >= 4) {
         ++counts_.stretchesLost;
     }
     quietSlots_ += lost;
-    if (!candidate.run.empty()) {
+    const std::string& run = candidate.run;
+    const std::size_t wholeEnd = run.size() - candidate.checker.pending();
+    if (from > wholeEnd) {
+        from = run.size();  // the cut falls inside the last, unfinished character
+        candidate.checker.reset();
+        candidate.skipContinuations = true;
+    }
+    while (from < wholeEnd && isContinuation(static_cast<unsigned char>(run[from]))) {
+        ++from;
+    }
+    if (counting_) {
+        counts_.bytesDropped += from;
+    }
+    if (from < run.size()) {
         if (!afterFailure_) {
             listener_->textResumes(candidate.runLine, false);
             recentCount_ = 0;
@@ -368,7 +397,7 @@ void AligningDecoder::adopt(Candidate& candidate) {
         }
         quietSlots_ = 0;
     }
-    out_->append(candidate.run);
+    out_->append(run, from);
     checkedEnd_ = out_->size() - candidate.checker.pending();
     checker_ = candidate.checker;
     skipContinuations_ = candidate.skipContinuations;

@@ -81,6 +81,9 @@ class AligningDecoder {
         std::string run;           // text decoded since the run began
         std::size_t runSlots = 0;  // characters since the run began
         std::size_t runStart = 0;  // index of its first character since realigning began
+        // Bytes of the run decoded from groups that began before the failed group ended: cut
+        // this new way, they may have been damaged then.
+        std::size_t suspectBytes = 0;
         std::size_t runLine = 0;
         void restart(std::size_t at);
     };
@@ -128,8 +131,11 @@ class AligningDecoder {
     std::array<Candidate, 4> candidates_;
     std::size_t realignIndex_ = 0;  // characters since realigning began
     std::size_t replayed_ = 0;      // of which replayed from before the failure
-    std::size_t rollbackTo_ = 0;    // where the text ends without the replayed groups
-    bool afterFailure_ = false;     // realigning because aligned groups stopped giving text
+    // Where the text decoded before the failure ends after each replayed group (0 to
+    // replayGroups_): the groups as cut before were right up to where the damage was.
+    std::array<std::size_t, 3> oldBoundary_{};
+    unsigned replayGroups_ = 0;
+    bool afterFailure_ = false;  // realigning because aligned groups stopped giving text
 };
 
 }  // namespace salvage::detail

@@ -131,10 +131,8 @@ bool ThoroughReader::scanTagName(char c) {
 // characters after it.
 void ThoroughReader::notATag() {
     scan_ = Scan::Text;
-    const char open = '<';
-    storage_.prepare(tagName_.size() + 1, tagName_.size() + 1, true);
-    decoder_.feed(&open, &open + 1);
-    decoder_.feed(tagName_.data(), tagName_.data() + tagName_.size());
+    tagName_.insert(tagName_.begin(), '<');
+    feedText(tagName_.data(), tagName_.data() + tagName_.size(), tagName_.size());
     tagName_.clear();
 }
 
