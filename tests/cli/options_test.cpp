@@ -74,6 +74,10 @@ TEST(CommandLineTest, OptionsAreTakenAsGiven) {
         {{"-d", "dir", "a.qlx", "b.qlx"}, {.files = {"a.qlx", "b.qlx"}, .outputDir = "dir"}},
         // --list and --section choose what, --output-dir where: they combine.
         {{"-l", "-d", "dir", "a.qlx"}, {.files = {"a.qlx"}, .list = true, .outputDir = "dir"}},
+        // The reading goes with every other option.
+        {{"-t", "a.qlx"}, {.files = {"a.qlx"}, .thorough = true}},
+        {{"--thorough", "-r", "-l", "-d", "dir", "a.qlx"},
+         {.files = {"a.qlx"}, .list = true, .outputDir = "dir", .report = true, .thorough = true}},
         // After "--" a FILE may look like an option.
         {{"--", "-l", "--version"}, {.files = {"-l", "--version"}}},
     };
