@@ -13,6 +13,27 @@
 namespace salvage::detail {
 namespace {
 
+// What a lead byte says of its sequence: its length (0 when the byte cannot begin one) and the
+// range its second byte must fall in.
+struct Lead {
+    std::size_t length = 0;
+    unsigned low = 0x80;
+    unsigned high = 0xBF;
+};
+
+Lead leadForm(unsigned lead) {
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return {2, 0x80, 0xBF};
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        return {3, lead == 0xE0 ? 0xA0u : 0x80u, lead == 0xED ? 0x9Fu : 0xBFu};
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        return {4, lead == 0xF0 ? 0x90u : 0x80u, lead == 0xF4 ? 0x8Fu : 0xBFu};
+    }
+    return {};
+}
+
 #if QLV_HAVE_X86_SIMD
 // Classifies each byte with its predecessor by three nibble lookups (the error kinds of a byte
 // pair share a bit only when the pair is malformed), then checks that the bytes two and three
@@ -135,29 +156,12 @@ bool isValidUtf8Scalar(std::string_view text) {
             ++s;
             continue;
         }
-        std::size_t length = 0;
-        unsigned low = 0x80;
-        unsigned high = 0xBF;  // allowed range of the second byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) {
-                low = 0xA0;
-            } else if (lead == 0xED) {
-                high = 0x9F;
-            }
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) {
-                low = 0x90;
-            } else if (lead == 0xF4) {
-                high = 0x8F;
-            }
-        } else {
+        const Lead form = leadForm(lead);
+        const std::size_t length = form.length;
+        if (length == 0) {
             return false;
         }
-        if (static_cast<std::size_t>(end - s) < length || s[1] < low || s[1] > high) {
+        if (static_cast<std::size_t>(end - s) < length || s[1] < form.low || s[1] > form.high) {
             return false;
         }
         for (std::size_t k = 2; k < length; ++k) {
@@ -259,30 +263,14 @@ TextChecker::Step TextChecker::step(unsigned char byte) {
         if (byte < 0x80) {
             return isControl(byte) ? Step::Invalid : Step::Complete;
         }
-        low_ = 0x80;
-        high_ = 0xBF;
-        if (byte >= 0xC2 && byte <= 0xDF) {
-            need_ = 1;
-            if (byte == 0xC2) {
-                low_ = 0xA0;  // U+0080 to U+009F are control characters
-            }
-        } else if (byte >= 0xE0 && byte <= 0xEF) {
-            need_ = 2;
-            if (byte == 0xE0) {
-                low_ = 0xA0;
-            } else if (byte == 0xED) {
-                high_ = 0x9F;
-            }
-        } else if (byte >= 0xF0 && byte <= 0xF4) {
-            need_ = 3;
-            if (byte == 0xF0) {
-                low_ = 0x90;
-            } else if (byte == 0xF4) {
-                high_ = 0x8F;
-            }
-        } else {
+        const Lead form = leadForm(byte);
+        if (form.length == 0) {
             return Step::Invalid;
         }
+        need_ = static_cast<unsigned>(form.length) - 1;
+        // U+0080 to U+009F, 0xC2 0x80 to 0xC2 0x9F, are control characters.
+        low_ = static_cast<unsigned char>(byte == 0xC2 ? 0xA0 : form.low);
+        high_ = static_cast<unsigned char>(form.high);
         pending_ = 1;
         return Step::Partial;
     }
