@@ -13,7 +13,7 @@ NEEDED = $(PACKAGES)
 BUILD_DIR := build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-release test-asan asan fuzz bench package format clean
+.PHONY: all deps configure build run test test-release test-asan asan fuzz bench recall package format clean
 
 all: build
 
@@ -67,6 +67,16 @@ fuzz: deps
 
 bench: build
 	bash bench/compare.sh
+
+# How much of a known text each reading gets back from damaged documents (docs/RECOVERY.md).
+RECALL_DOCUMENTS ?= 320
+RECALL_SEED ?= 1
+recall: configure
+	cmake --build --preset release -j $(JOBS) -t qlvodadov-cli
+	rm -rf $(BUILD_DIR)/recall
+	python3 bench/recall/generate.py $(BUILD_DIR)/recall/corpus --count $(RECALL_DOCUMENTS) --seed $(RECALL_SEED)
+	python3 bench/recall/score.py $(BUILD_DIR)/recall/corpus --cli $(BUILD_DIR)/bin/qlvodadov-cli \
+	    --markdown $(BUILD_DIR)/recall/table.md
 
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Times qlvodadov-cli side by side with `wc -l` and the Python peer on generated documents and
-prints a Markdown table of medians, ratios and peak memory. Run through bench/compare.sh.
+"""Times qlvodadov-cli (plain and thorough reading) side by side with `wc -l` and the Python peer
+on generated documents and prints a Markdown table of medians, ratios and peak memory. Run
+through bench/compare.sh.
 
     compare.py --cli PATH --work DIR [--runs N] [--sizes 100M,1G] [--quick]
 
-The three programs take turns within each round, so a load change on the machine touches all
+The programs take turns within each round, so a load change on the machine touches all
 of them alike; the ratios are taken between medians of the same rounds.
 """
 
@@ -80,6 +81,20 @@ def check_same(cli, doc, work, with_peer):
     return size
 
 
+def check_readings_agree(cli, doc, work):
+    """On a well-formed document the thorough reading writes what the plain one writes."""
+    outputs = []
+    for flags in ([], ["--thorough"]):
+        path = os.path.join(work, "out-cli%s.txt" % "".join(flags))
+        with open(path, "wb") as out:
+            subprocess.run([cli, *flags, doc], stdout=out, check=True)
+        outputs.append(path)
+    if not filecmp.cmp(outputs[0], outputs[1], shallow=False):
+        raise SystemExit("the plain and the thorough reading disagree on %s" % doc)
+    for path in outputs:
+        os.remove(path)
+
+
 def machine():
     model = "unknown"
     try:
@@ -109,55 +124,66 @@ def main():
     print("Machine: %s" % machine())
     print("Runs per figure: %d (medians); peak memory is the largest of the runs.\n" % args.runs)
 
-    # 1. Ordinary documents: the three programs side by side.
-    print("| Document | wc -l | qlvodadov-cli | Python peer | cli / wc | peer / cli "
-          "| cli peak RSS | export size | RSS - export |")
-    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
+    # 1. Ordinary documents: the programs side by side.
+    print("| Document | wc -l | qlvodadov-cli | cli -t | Python peer | cli / wc | cli -t / cli "
+          "| peer / cli | cli peak RSS | cli -t peak RSS | export size | RSS - export |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     for size in sizes:
         for section in ["8K", "2M"]:
             name = "sections-%s-%s.qlx" % (size, section)
             doc = make(args.work, name, "sections", size, ["--section-bytes", section])
             export = check_same(cli, doc, args.work, with_peer=True)
+            check_readings_agree(cli, doc, args.work)
             peer_runs = args.runs if size_bytes(size) <= 256 * MIB else max(1, args.runs // 2)
-            figures = median_runs({"wc": ["wc", "-l", doc], "cli": [cli, doc]}, args.runs)
+            figures = median_runs({"wc": ["wc", "-l", doc], "cli": [cli, doc],
+                                   "thorough": [cli, "--thorough", doc]}, args.runs)
             figures.update(median_runs({"peer": [python, PEER, doc]}, peer_runs))
             wc_s, _ = figures["wc"]
             cli_s, cli_peak = figures["cli"]
             peer_s, _ = figures["peer"]
-            print("| %s, %s sections | %.3f s | %.3f s | %.2f s | %.1f x | %.0f x | %.0f MiB "
-                  "| %.0f MiB | %+.0f MiB |" % (
-                      size, section, wc_s, cli_s, peer_s, cli_s / wc_s, peer_s / cli_s,
-                      cli_peak / 1024, export / MIB, cli_peak / 1024 - export / MIB), flush=True)
+            thorough_s, thorough_peak = figures["thorough"]
+            print("| %s, %s sections | %.3f s | %.3f s | %.3f s | %.2f s | %.1f x | %.2f x "
+                  "| %.0f x | %.0f MiB | %.0f MiB | %.0f MiB | %+.0f MiB |" % (
+                      size, section, wc_s, cli_s, thorough_s, peer_s, cli_s / wc_s,
+                      thorough_s / cli_s, peer_s / cli_s, cli_peak / 1024, thorough_peak / 1024,
+                      export / MIB, cli_peak / 1024 - export / MIB), flush=True)
             if not args.quick:
                 os.remove(doc)
 
     # 2. Documents that try to make the reader slower than linear: each at two sizes.
     print("\n| Hostile document | smaller | larger (4 x) | time ratio | cli peak RSS (larger) "
+          "| cli -t smaller | cli -t larger | cli -t time ratio | cli -t peak RSS (larger) "
           "| wc -l (larger) |")
-    print("|---|---:|---:|---:|---:|---:|")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     if args.quick:
         hostile = [("one line of Base64", "oneline", "4M", "16M"),
                    ('a line of "<"', "lt", "1M", "4M"),
                    ('a line of "<>"', "ltgt", "1M", "4M"),
-                   ("one-character sections", "tiny", "100000", "400000")]
+                   ("one-character sections", "tiny", "100000", "400000"),
+                   ("damaged document", "damaged", "4M", "16M")]
     else:
         hostile = [("one line of Base64", "oneline", "256M", "1G"),
                    ('a line of "<"', "lt", "10000000", "40000000"),
                    ('a line of "<>"', "ltgt", "10000000", "40000000"),
-                   ("one-character sections", "tiny", "1000000", "4000000")]
+                   ("one-character sections", "tiny", "1000000", "4000000"),
+                   ("damaged document", "damaged", "64M", "256M")]
     for label, kind, small, large in hostile:
         results = []
         for size in (small, large):
             doc = make(args.work, "%s-%s.qlx" % (kind, size), kind, size)
             # The peer is quadratic on a line of "<" and is left out here.
             check_same(cli, doc, args.work, with_peer=kind != "lt" and size_bytes(size) < 64 * MIB)
-            results.append(median_runs({"wc": ["wc", "-l", doc], "cli": [cli, doc]}, args.runs))
+            results.append(median_runs({"wc": ["wc", "-l", doc], "cli": [cli, doc],
+                                        "thorough": [cli, "--thorough", doc]}, args.runs))
             if not args.quick:
                 os.remove(doc)
         (small_cli, _), (large_cli, large_peak) = results[0]["cli"], results[1]["cli"]
-        print("| %s (%s and %s) | %.3f s | %.3f s | %.2f | %.0f MiB | %.3f s |" % (
-            label, small, large, small_cli, large_cli, large_cli / small_cli, large_peak / 1024,
-            results[1]["wc"][0]), flush=True)
+        (small_t, _), (large_t, large_t_peak) = results[0]["thorough"], results[1]["thorough"]
+        print("| %s (%s and %s) | %.3f s | %.3f s | %.2f | %.0f MiB | %.3f s | %.3f s | %.2f "
+              "| %.0f MiB | %.3f s |" % (
+                  label, small, large, small_cli, large_cli, large_cli / small_cli,
+                  large_peak / 1024, small_t, large_t, large_t / small_t, large_t_peak / 1024,
+                  results[1]["wc"][0]), flush=True)
     print("\nMachine after the runs: load average %.2f %.2f %.2f" % os.getloadavg())
     return 0
 

@@ -118,8 +118,9 @@ std::string document(std::size_t sectionBytes, std::size_t totalBytes) {
 void BM_Reader(benchmark::State& state) {
     const std::string doc = document(static_cast<std::size_t>(state.range(0)), 32 << 20);
     const auto pieceSize = static_cast<std::size_t>(state.range(1));
+    const auto reading = state.range(2) != 0 ? salvage::Reading::Thorough : salvage::Reading::Plain;
     for (auto _ : state) {
-        salvage::DocumentReader reader;
+        salvage::DocumentReader reader(reading);
         reader.expectSize(doc.size());
         for (std::size_t at = 0; at < doc.size(); at += pieceSize) {
             reader.feed(std::string_view(doc).substr(at, pieceSize));
@@ -129,12 +130,16 @@ void BM_Reader(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(doc.size()));
 }
-// Args: section line bytes, bytes fed at a time. 32 MiB documents.
+// Args: section line bytes, bytes fed at a time, thorough reading (0 or 1). 32 MiB documents.
 BENCHMARK(BM_Reader)
-    ->Args({8 << 10, 4 << 20})
-    ->Args({2 << 20, 4 << 20})
-    ->Args({64, 4 << 20})
-    ->Args({8 << 10, 4 << 10})
+    ->Args({8 << 10, 4 << 20, 0})
+    ->Args({2 << 20, 4 << 20, 0})
+    ->Args({64, 4 << 20, 0})
+    ->Args({8 << 10, 4 << 10, 0})
+    ->Args({8 << 10, 4 << 20, 1})
+    ->Args({2 << 20, 4 << 20, 1})
+    ->Args({64, 4 << 20, 1})
+    ->Args({8 << 10, 4 << 10, 1})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -46,6 +46,14 @@ write leaves the destination as it was. Two FILEs that would share one destinati
 section lines found, lines that look like sections but were skipped, sections whose Base64 was
 damaged or whose text is not valid UTF-8, and names that occurred more than once.
 
+--thorough reads each FILE thoroughly: a section's text may run over several lines and its tag
+may stand anywhere on a line; a damaged first line is read when section tags follow; Base64 is
+decoded in fixed groups of four and realigned after lost or inserted characters, keeping only
+what decodes to text; Base64 outside any section, and the text after a long damaged stretch,
+are kept under names in square brackets that say where they were found; a repeated name keeps
+every text, the later ones numbered: NAME (2), NAME (3). With --report it also tells what it
+found beyond the line-by-line reading.
+
 Exit status: 0 when every FILE was read and written, 1 when any FILE was refused, unreadable
 or could not be written (the remaining FILEs are still processed), 2 for a usage error.)";
 
@@ -91,6 +99,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                  "Also tell on standard error what was found and what was damaged");
     app.add_flag("-j,--json", options.json,
                  "Write each document as one line of JSON (format below)");
+    app.add_flag("-t,--thorough", options.thorough,
+                 "Read thoroughly: also get back texts that line-by-line reading loses");
     listOption->excludes(sectionOption);
     outputOption->excludes(outputDirOption);
 

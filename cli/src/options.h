@@ -25,6 +25,7 @@ struct Options {
     std::optional<std::filesystem::path> outputDir{};
     bool report = false;
     bool json = false;
+    bool thorough = false;
 
     bool operator==(const Options&) const = default;
 };

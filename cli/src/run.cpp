@@ -36,6 +36,8 @@ class Runner {
             report(*plan.conflict);
             return kExitUsage;
         }
+        session_.setReading(options_.thorough ? salvage::Reading::Thorough
+                                              : salvage::Reading::Plain);
         rememberInputs();
         for (std::size_t i = 0; i < options_.files.size() && !standardOutputBroken_; ++i) {
             process(options_.files[i], plan.destinations[i]);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "base64_groups.h"
 #include "simd.h"
 
 #if QLV_HAVE_X86_SIMD
@@ -14,29 +15,13 @@
 namespace salvage {
 namespace {
 
-constexpr std::uint8_t kInvalid = 0x80;
-constexpr std::uint8_t kPadding = 0x81;
-
-constexpr std::array<std::uint8_t, 256> makeTable() {
-    std::array<std::uint8_t, 256> table{};
-    for (auto& entry : table) {
-        entry = kInvalid;
-    }
-    constexpr std::string_view alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (std::size_t i = 0; i < alphabet.size(); ++i) {
-        table[static_cast<unsigned char>(alphabet[i])] = static_cast<std::uint8_t>(i);
-    }
-    table[static_cast<unsigned char>('=')] = kPadding;
-    return table;
-}
-
-constexpr auto kTable = makeTable();
+using detail::kBase64Slack;
+constexpr std::uint8_t kInvalid = detail::kBase64Invalid;
+constexpr std::uint8_t kPadding = detail::kBase64Padding;
+constexpr const auto& kTable = detail::kBase64Table;
 
 std::atomic<bool> fastPathEnabled{true};
 
-// Output room the vector path may write past the bytes it produces.
-constexpr std::size_t kSlack = 32;
 // Input decoded per step: the output it needs is made room for (and zero-filled by the string)
 // one cache-sized step at a time, not for a whole huge piece at once.
 constexpr std::size_t kStep = std::size_t{64} << 10;
@@ -94,8 +79,10 @@ __attribute__((target("avx2"))) std::size_t decodeCleanBlocksAvx2(const unsigned
 }
 #endif
 
-// Decodes whole groups of four alphabet characters from `in` while they last. Returns how many
-// input characters were consumed; `written` receives the bytes produced.
+}  // namespace
+
+namespace detail {
+
 std::size_t decodeCleanGroups(const unsigned char* in, std::size_t size, char* out,
                               std::size_t& written) {
     std::size_t consumed = 0;
@@ -126,7 +113,7 @@ std::size_t decodeCleanGroups(const unsigned char* in, std::size_t size, char* o
     return consumed;
 }
 
-}  // namespace
+}  // namespace detail
 
 void Base64Decoder::flushGroup(std::string& out) {
     if (count_ == 2) {
@@ -155,7 +142,7 @@ void Base64Decoder::feedStep(std::string_view in, std::string& out) {
     const std::size_t start = out.size();
     // At most 3 bytes for every 4 characters, plus what the pending group can still give, plus
     // room for the vector path's wide stores.
-    out.resize(start + (size + count_) / 4 * 3 + 3 + kSlack);
+    out.resize(start + (size + count_) / 4 * 3 + 3 + kBase64Slack);
     char* const base = out.data();
     std::size_t length = start;
     std::size_t i = 0;
@@ -168,7 +155,7 @@ void Base64Decoder::feedStep(std::string_view in, std::string& out) {
         if (fast && count_ == 0 && i >= nextFastTry) {
             std::size_t written = 0;
             const std::size_t consumed =
-                decodeCleanGroups(data + i, size - i, base + length, written);
+                detail::decodeCleanGroups(data + i, size - i, base + length, written);
             i += consumed;
             length += written;
             if (i >= size) {
@@ -225,7 +212,7 @@ void Base64Decoder::rollback(const Checkpoint& mark, std::string& out) {
 
 std::string decodeBase64(std::string_view in) {
     std::string out;
-    out.reserve(in.size() / 4 * 3 + 3 + kSlack);
+    out.reserve(in.size() / 4 * 3 + 3 + kBase64Slack);
     Base64Decoder decoder;
     decoder.feed(in, out);
     decoder.finish(out);

@@ -15,9 +15,10 @@ ParseResult unreadable(std::string reason) {
     return result;
 }
 
-ParseResult readAll(int fd, std::uint64_t expectedSize, std::string_view fileName) {
+ParseResult readAll(int fd, std::uint64_t expectedSize, std::string_view fileName,
+                    Reading reading) {
     try {
-        DocumentReader reader;
+        DocumentReader reader(reading);
         reader.expectSize(expectedSize);
         const auto error =
             detail::readBlocks(fd, [&](std::string_view block) { reader.feed(block); });
@@ -37,16 +38,16 @@ ParseResult readAll(int fd, std::uint64_t expectedSize, std::string_view fileNam
 
 }  // namespace
 
-ParseResult parseFile(const std::filesystem::path& file) {
+ParseResult parseFile(const std::filesystem::path& file, Reading reading) {
     detail::OpenedFile opened;
     if (auto error = detail::openRegularFile(file, opened)) {
         return unreadable(std::move(*error));
     }
-    return readAll(opened.fd.get(), opened.size, file.filename().string());
+    return readAll(opened.fd.get(), opened.size, file.filename().string(), reading);
 }
 
-ParseResult parseDescriptor(int fd, std::string_view fileName) {
-    return readAll(fd, 0, fileName);
+ParseResult parseDescriptor(int fd, std::string_view fileName, Reading reading) {
+    return readAll(fd, 0, fileName, reading);
 }
 
 }  // namespace salvage

@@ -13,6 +13,8 @@
 #include "report_builder.h"
 #include "salvage/base64.h"
 #include "section_line.h"
+#include "text_storage.h"
+#include "thorough_reader.h"
 #include "utf8.h"
 
 namespace salvage {
@@ -25,49 +27,26 @@ class DecoderSink {
 
     void append(const char* begin, const char* end) {
         if (begin != end) {
-            decoder_.feed(std::string_view(begin, static_cast<std::size_t>(end - begin)), out_);
+            decoder_.feed(std::string_view(begin, static_cast<std::size_t>(end - begin)),
+                          storage_.text());
         }
     }
-    Mark mark() const { return decoder_.checkpoint(out_); }
-    void rollback(const Mark& mark) { decoder_.rollback(mark, out_); }
+    Mark mark() const { return decoder_.checkpoint(storage_.text()); }
+    void rollback(const Mark& mark) { decoder_.rollback(mark, storage_.text()); }
 
-    // Makes room for decoding `base64Bytes` more characters, so that decoding never has to
-    // move what it wrote.
-    bool fits(std::size_t base64Bytes) const {
-        return out_.size() + base64Bytes / 4 * 3 + kDecoderRoom <= out_.capacity();
-    }
-    void prepare(std::size_t base64Bytes) {
-        if (fits(base64Bytes)) {
-            return;
-        }
-        try {
-            out_.reserve(out_.size() + base64Bytes / 4 * 3 + kDecoderRoom);
-        } catch (const std::bad_alloc&) {
-            // The room is only a bound: the line may hold far less Base64 than its length
-            // (junk, a run of zero bytes). Without it, the text grows as it is decoded.
-            return;
-        } catch (const std::length_error&) {
-            return;
-        }
-        if (out_.capacity() >= kAdviseFrom) {
-            detail::adviseHugePages(out_.data(), out_.capacity());
-        }
-        detail::adviseHeapGrowth();
+    void prepare(std::size_t knownBytes, std::uint64_t rest, bool endsHere) {
+        storage_.prepare(knownBytes, rest, endsHere);
     }
     std::string finish() {
-        decoder_.finish(out_);
-        return std::move(out_);
+        decoder_.finish(storage_.text());
+        return storage_.take();
     }
     const Base64Decoder& decoder() const { return decoder_; }
-    const char* storageEnd() const { return out_.data() + out_.capacity(); }
+    const char* storageEnd() const { return storage_.storageEnd(); }
 
   private:
-    // The decoder writes a little past its output (vector stores); no reallocation for that.
-    static constexpr std::size_t kDecoderRoom = 64;
-    static constexpr std::size_t kAdviseFrom = std::size_t{4} << 20;
-
     Base64Decoder decoder_;
-    std::string out_;
+    detail::TextStorage storage_;
 };
 
 // One section line, taken apart as it streams past.
@@ -77,17 +56,7 @@ class SectionLine {
     // rest of the line, from them on, can be at most; `lineEndsHere`: whether the line is known
     // to end with them.
     void prepare(std::size_t knownBytes, std::uint64_t restOfLine, bool lineEndsHere) {
-        std::uint64_t room = knownBytes;
-        if (!lineEndsHere) {
-            // A line that runs past the input at hand: guess it ends soon; when it does not,
-            // make room for the longest it can be, once, instead of growing step by step.
-            room = guessed_ ? restOfLine : std::min(restOfLine, room + kFirstGuess);
-        }
-        const auto bytes = static_cast<std::size_t>(std::min<std::uint64_t>(room, SIZE_MAX / 2));
-        if (!body_.fits(bytes)) {
-            guessed_ = guessed_ || !lineEndsHere;
-            body_.prepare(bytes);
-        }
+        body_.prepare(knownBytes, restOfLine, lineEndsHere);
     }
 
     const char* storageEnd() const { return body_.storageEnd(); }
@@ -101,8 +70,6 @@ class SectionLine {
     std::size_t finishInto(Document& document, detail::ReportBuilder& report) {
         std::string name = nameSink_.finish();
         std::string text = body_.finish();
-        fitStorage(name);
-        fitStorage(text);
         // Checked here, while the text is still in the cache.
         const bool valid = detail::isValidUtf8(text);
         const std::size_t stored = text.size();
@@ -116,24 +83,10 @@ class SectionLine {
     }
 
   private:
-    // Room made for a line longer than its text, or for the decoder's wide stores, would stay
-    // allocated in the map for as long as the document is shown: give back what is worth it.
-    static void fitStorage(std::string& text) {
-        static const std::size_t inPlace = std::string().capacity();
-        const std::size_t spare = text.capacity() - text.size();
-        if (text.capacity() > inPlace &&
-            (text.size() <= inPlace || spare > std::max<std::size_t>(64, text.size() / 8))) {
-            text.shrink_to_fit();
-        }
-    }
-
     static detail::ReportBuilder::Damage damageOf(const DecoderSink& sink) {
         return {sink.decoder().skippedBytes(), sink.decoder().incompleteGroups()};
     }
 
-    static constexpr std::uint64_t kFirstGuess = std::uint64_t{64} << 10;
-
-    bool guessed_ = false;
     DecoderSink nameSink_;
     DecoderSink body_;
     detail::NameScanner<DecoderSink> name_;
@@ -190,6 +143,7 @@ struct DocumentReader::State {
     std::optional<SectionLine> section;
     LookalikeScanner lookalike;
     std::optional<detail::HeapPrefaulter> prefaulter;
+    std::optional<detail::ThoroughReader> thorough;
     const char* storageEnd = nullptr;  // of the latest section's text
     std::uint64_t storedBytes = 0;     // text stored so far
 
@@ -200,6 +154,12 @@ struct DocumentReader::State {
     // `piece` is part of the current line; `restOfInput` bounds how long the line can still be,
     // and equals the piece's size when the line is known to end with it.
     void feedLine(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere) {
+        if (thorough) {
+            thorough->feed(piece, restOfInput);
+            storageEnd = thorough->storageEnd();
+            storedBytes = thorough->storedBytes();
+            return;
+        }
         if (mode == Mode::Prefix) {
             const std::string_view wanted = wantedPrefix();
             std::size_t taken = 0;
@@ -242,6 +202,12 @@ struct DocumentReader::State {
     }
 
     void endLine() {
+        if (thorough) {
+            ++document.report.linesRead;
+            ++lineIndex;
+            thorough->endLine();
+            return;
+        }
         if (mode == Mode::Prefix && lineIndex == 0) {
             refused = true;  // the first line is shorter than the header
             return;
@@ -261,7 +227,10 @@ struct DocumentReader::State {
     }
 };
 
-DocumentReader::DocumentReader() : state_(std::make_unique<State>()) {
+DocumentReader::DocumentReader(Reading reading) : state_(std::make_unique<State>()) {
+    if (reading == Reading::Thorough) {
+        state_->thorough.emplace(state_->document);
+    }
     detail::adviseHeapGrowth();
 }
 DocumentReader::~DocumentReader() = default;
@@ -330,10 +299,13 @@ ParseResult DocumentReader::finish(std::string_view fileName) {
     State& s = *state_;
     s.prefaulter.reset();
     // A final line break ends the last line; it does not start another one.
-    const bool nothingAfterLastBreak =
-        s.lineIndex > 0 && s.mode == State::Mode::Prefix && s.prefix.empty();
-    if (!s.refused && !nothingAfterLastBreak) {
+    const bool lineStarted =
+        s.thorough ? s.thorough->lineStarted() : s.mode != State::Mode::Prefix || !s.prefix.empty();
+    if (!s.refused && (s.lineIndex == 0 || lineStarted)) {
         s.endLine();
+    }
+    if (s.thorough && !s.thorough->finish()) {
+        s.refused = true;
     }
     ParseResult result;
     if (s.refused) {
@@ -349,8 +321,8 @@ ParseResult DocumentReader::finish(std::string_view fileName) {
     return result;
 }
 
-ParseResult parseText(std::string_view text, std::string_view fileName) {
-    DocumentReader reader;
+ParseResult parseText(std::string_view text, std::string_view fileName, Reading reading) {
+    DocumentReader reader(reading);
     reader.expectSize(text.size());
     reader.feed(text);
     return reader.finish(fileName);

@@ -11,7 +11,14 @@ std::string reportStatusLine(const SalvageReport& report, std::size_t sectionCou
                                 .replaced = " replaced",
                                 .skippedOne = " line skipped",
                                 .skippedMany = " lines skipped",
-                                .stoppedEarly = "stopped early"});
+                                .stoppedEarly = "stopped early",
+                                .headerDamaged = "header damaged",
+                                .realignedOne = " realigned",
+                                .realignedMany = " realigned",
+                                .pieceOne = " unnamed piece",
+                                .pieceMany = " unnamed pieces",
+                                .repeatedOne = " name repeated",
+                                .repeatedMany = " names repeated"});
 }
 
 }  // namespace salvage

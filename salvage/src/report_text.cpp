@@ -28,6 +28,37 @@ std::size_t validSequenceLength(std::string_view text) {
     return 0;
 }
 
+std::string describeThorough(const SalvageReport::ThoroughFindings& found) {
+    std::string out = "Read thoroughly\n";
+    if (found.headerDamaged) {
+        out += "The first line is not an \"<?xml \" header: read for the section tags found\n";
+    }
+    out += "Sections whose text runs on past the line of their tag: " +
+           std::to_string(found.bodiesAcrossLines) + "\n";
+    out +=
+        "Section tags not at the start of their line: " + std::to_string(found.tagsOffLineStart) +
+        "\n";
+    out += "Base64 groups dropped (a character outside the alphabet): " +
+           std::to_string(found.groupsDropped) + "\n";
+    out += "Decoded bytes left out (not valid text): " + std::to_string(found.bytesDropped) + "\n";
+    out += "Realignments after characters were lost or inserted: " +
+           std::to_string(found.realignments) + "\n";
+    out += "Damaged stretches that gave no text: " + std::to_string(found.stretchesLost) + "\n";
+    for (const auto& piece : found.pieces) {
+        out += "Piece kept under a name of its own: " + quotedName(piece.name) +
+               (piece.afterDamage ? " (the text after a long damaged stretch)"
+                                  : " (Base64 outside any section)") +
+               "\n";
+    }
+    for (const auto& repeated : found.repeatedNames) {
+        out += "Section " + quotedName(repeated.sectionName) + " occurs " +
+               (repeated.times == 1 ? std::string("again")
+                                    : std::to_string(repeated.times) + " more times") +
+               ": every text kept, the first repeat as " + quotedName(repeated.firstRenamed) + "\n";
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string quotedName(std::string_view name) {
@@ -62,7 +93,14 @@ std::string summarizeReport(const SalvageReport& report, std::size_t sectionCoun
                                 .replaced = " replaced by a later section",
                                 .skippedOne = " section-like line skipped",
                                 .skippedMany = " section-like lines skipped",
-                                .stoppedEarly = "reading stopped early"});
+                                .stoppedEarly = "reading stopped early",
+                                .headerDamaged = "first line damaged",
+                                .realignedOne = " realignment",
+                                .realignedMany = " realignments",
+                                .pieceOne = " piece kept without a section name",
+                                .pieceMany = " pieces kept without a section name",
+                                .repeatedOne = " repeated name kept under numbers",
+                                .repeatedMany = " repeated names kept under numbers"});
 }
 
 std::string describeReport(const SalvageReport& report, std::size_t sectionCount) {
@@ -100,6 +138,9 @@ std::string describeReport(const SalvageReport& report, std::size_t sectionCount
     }
     if (!report.readError.empty()) {
         out += "Reading stopped early: " + report.readError + " (what was read before is kept)\n";
+    }
+    if (report.thorough) {
+        out += describeThorough(*report.thorough);
     }
     return out;
 }

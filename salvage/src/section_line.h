@@ -71,6 +71,11 @@ class NameScanner {
         }
     }
 
+    // Whether the name has begun and not yet ended.
+    bool collecting() const { return state_ == State::SkipOne || state_ == State::Collecting; }
+    // Whether "name=" has not been found yet.
+    bool searching() const { return state_ == State::Searching; }
+
   private:
     enum class State { Searching, SkipOne, Collecting, Done };
 

@@ -30,6 +30,20 @@ std::string summaryLine(const SalvageReport& report, std::size_t sectionCount,
     if (!report.readError.empty()) {
         add(std::string(wording.stoppedEarly));
     }
+    if (const auto& found = report.thorough) {
+        if (found->headerDamaged) {
+            add(std::string(wording.headerDamaged));
+        }
+        if (found->realignments != 0) {
+            add(count(found->realignments, wording.realignedOne, wording.realignedMany));
+        }
+        if (!found->pieces.empty()) {
+            add(count(found->pieces.size(), wording.pieceOne, wording.pieceMany));
+        }
+        if (!found->repeatedNames.empty()) {
+            add(count(found->repeatedNames.size(), wording.repeatedOne, wording.repeatedMany));
+        }
+    }
     return line;
 }
 

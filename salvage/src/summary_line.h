@@ -16,6 +16,14 @@ struct SummaryWording {
     std::string_view skippedOne;    // e.g. " section-like line skipped"
     std::string_view skippedMany;   // e.g. " section-like lines skipped"
     std::string_view stoppedEarly;  // e.g. "reading stopped early", without a count
+    // What only a thorough reading finds.
+    std::string_view headerDamaged;  // e.g. "first line damaged", without a count
+    std::string_view realignedOne;   // e.g. " realignment"
+    std::string_view realignedMany;  // e.g. " realignments"
+    std::string_view pieceOne;       // e.g. " piece kept without a section name"
+    std::string_view pieceMany;      // e.g. " pieces kept without a section name"
+    std::string_view repeatedOne;    // e.g. " repeated name kept under numbers"
+    std::string_view repeatedMany;   // e.g. " repeated names kept under numbers"
 };
 
 // "N sections from M lines", then "; " and each kind of damage found, separated by ", ".

@@ -1,9 +1,10 @@
 #include "utf8.h"
 
-#include "salvage/utf8.h"
-
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#include "salvage/utf8.h"
 
 #include "simd.h"
 
@@ -13,6 +14,27 @@
 
 namespace salvage::detail {
 namespace {
+
+// What a lead byte says of its sequence: its length (0 when the byte cannot begin one) and the
+// range its second byte must fall in.
+struct Lead {
+    std::size_t length = 0;
+    unsigned low = 0x80;
+    unsigned high = 0xBF;
+};
+
+Lead leadForm(unsigned lead) {
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return {2, 0x80, 0xBF};
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        return {3, lead == 0xE0 ? 0xA0u : 0x80u, lead == 0xED ? 0x9Fu : 0xBFu};
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        return {4, lead == 0xF0 ? 0x90u : 0x80u, lead == 0xF4 ? 0x8Fu : 0xBFu};
+    }
+    return {};
+}
 
 #if QLV_HAVE_X86_SIMD
 // Classifies each byte with its predecessor by three nibble lookups (the error kinds of a byte
@@ -136,29 +158,12 @@ bool isValidUtf8Scalar(std::string_view text) {
             ++s;
             continue;
         }
-        std::size_t length = 0;
-        unsigned low = 0x80;
-        unsigned high = 0xBF;  // allowed range of the second byte
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) {
-                low = 0xA0;
-            } else if (lead == 0xED) {
-                high = 0x9F;
-            }
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) {
-                low = 0x90;
-            } else if (lead == 0xF4) {
-                high = 0x8F;
-            }
-        } else {
+        const Lead form = leadForm(lead);
+        const std::size_t length = form.length;
+        if (length == 0) {
             return false;
         }
-        if (static_cast<std::size_t>(end - s) < length || s[1] < low || s[1] > high) {
+        if (static_cast<std::size_t>(end - s) < length || s[1] < form.low || s[1] > form.high) {
             return false;
         }
         for (std::size_t k = 2; k < length; ++k) {
@@ -169,6 +174,60 @@ bool isValidUtf8Scalar(std::string_view text) {
         s += length;
     }
     return true;
+}
+
+bool isControl(unsigned char byte) {
+    return (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7F;
+}
+
+bool hasControlsScalar(const unsigned char* s, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        // U+0080 to U+009F are 0xC2 followed by 0x80 to 0x9F.
+        if (isControl(s[i]) || (s[i] == 0xC2 && i + 1 < size && s[i + 1] < 0xA0)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+#if QLV_HAVE_X86_SIMD
+__attribute__((target("avx2"))) bool hasControlsAvx2(const unsigned char* s, std::size_t size) {
+    const __m256i space = _mm256_set1_epi8(0x20);
+    const __m256i minusOne = _mm256_set1_epi8(-1);
+    const __m256i c1End = _mm256_set1_epi8(static_cast<char>(0xA0));
+    __m256i found = _mm256_setzero_si256();
+    std::size_t at = 0;
+    // Each block also looks at the byte after it (the second byte of a U+0080..U+009F).
+    for (; size - at >= 33; at += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + at));
+        const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + at + 1));
+        // Signed compares: bytes from 0 to 0x1F are the ones below the space and not negative;
+        // bytes from 0x80 to 0x9F are the ones below 0xA0.
+        const __m256i low =
+            _mm256_and_si256(_mm256_cmpgt_epi8(space, v), _mm256_cmpgt_epi8(v, minusOne));
+        const __m256i allowed =
+            _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\t')),
+                                            _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\n'))),
+                            _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\r')));
+        const __m256i c1 =
+            _mm256_and_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(0xC2))),
+                             _mm256_cmpgt_epi8(c1End, next));
+        found = _mm256_or_si256(
+            found, _mm256_or_si256(_mm256_or_si256(_mm256_andnot_si256(allowed, low), c1),
+                                   _mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x7F))));
+    }
+    return !_mm256_testz_si256(found, found) || hasControlsScalar(s + at, size - at);
+}
+#endif
+
+bool hasControls(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+#if QLV_HAVE_X86_SIMD
+    if (text.size() >= 64 && cpuHasAvx2() && utf8FastPathEnabled) {
+        return hasControlsAvx2(s, text.size());
+    }
+#endif
+    return hasControlsScalar(s, text.size());
 }
 
 }  // namespace
@@ -182,6 +241,53 @@ bool isValidUtf8(std::string_view text) {
     }
 #endif
     return isValidUtf8Scalar(text);
+}
+
+bool isCleanText(std::string_view text) {
+    return isValidUtf8(text) && !hasControls(text);
+}
+
+std::size_t wholeCharactersEnd(std::string_view text) {
+    const std::size_t size = text.size();
+    for (std::size_t back = 1; back <= 4 && back <= size; ++back) {
+        const auto byte = static_cast<unsigned char>(text[size - back]);
+        if ((byte & 0xC0) == 0x80) {
+            continue;  // a continuation byte: its lead stands further back
+        }
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        return length > back ? size - back : size;
+    }
+    return size;
+}
+
+TextChecker::Step TextChecker::step(unsigned char byte) {
+    if (need_ == 0) {
+        if (byte < 0x80) {
+            return isControl(byte) ? Step::Invalid : Step::Complete;
+        }
+        const Lead form = leadForm(byte);
+        if (form.length == 0) {
+            return Step::Invalid;
+        }
+        need_ = static_cast<unsigned>(form.length) - 1;
+        // U+0080 to U+009F, 0xC2 0x80 to 0xC2 0x9F, are control characters.
+        low_ = static_cast<unsigned char>(byte == 0xC2 ? 0xA0 : form.low);
+        high_ = static_cast<unsigned char>(form.high);
+        pending_ = 1;
+        return Step::Partial;
+    }
+    if (byte < low_ || byte > high_) {
+        reset();
+        return Step::Invalid;
+    }
+    low_ = 0x80;
+    high_ = 0xBF;
+    ++pending_;
+    if (--need_ == 0) {
+        pending_ = 0;
+        return Step::Complete;
+    }
+    return Step::Partial;
 }
 
 }  // namespace salvage::detail

@@ -9,12 +9,20 @@ namespace session {
 OpenOutcome DocumentSession::open(const std::filesystem::path& file) {
     // Taken before reading: it is this file, as it was read, that no save may replace.
     const auto identity = kestLibrary::identityOfPath(file);
-    return accept(salvage::parseFile(file), file, identity);
+    return accept(salvage::parseFile(file, reading_), file, identity);
 }
 
 OpenOutcome DocumentSession::openDescriptor(int fd, std::string_view fileName) {
     const auto identity = kestLibrary::identityOfRegularDescriptor(fd);
-    return accept(salvage::parseDescriptor(fd, fileName), {}, identity);
+    return accept(salvage::parseDescriptor(fd, fileName, reading_), {}, identity);
+}
+
+OpenOutcome DocumentSession::reread() {
+    if (!document_ || documentPath_.empty()) {
+        return {salvage::ReadStatus::Refused, "there is no document file to read again"};
+    }
+    const std::filesystem::path path = documentPath_;
+    return open(path);
 }
 
 OpenOutcome DocumentSession::accept(salvage::ParseResult result, const std::filesystem::path& path,

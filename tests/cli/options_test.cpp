@@ -82,6 +82,11 @@ TEST(CommandLineTest, OptionsAreTakenAsGiven) {
         {{"--json", "-s", "Intro", "a.qlx"},
          {.files = {"a.qlx"}, .section = "Intro", .json = true}},
         {{"-j", "-r", "a.qlx"}, {.files = {"a.qlx"}, .report = true, .json = true}},
+        // The reading goes with every other option.
+        {{"-t", "a.qlx"}, {.files = {"a.qlx"}, .thorough = true}},
+        {{"--thorough", "-r", "-l", "-d", "dir", "a.qlx"},
+         {.files = {"a.qlx"}, .list = true, .outputDir = "dir", .report = true, .thorough = true}},
+        {{"-t", "-j", "a.qlx"}, {.files = {"a.qlx"}, .json = true, .thorough = true}},
         // After "--" a FILE may look like an option.
         {{"--", "-l", "--version"}, {.files = {"-l", "--version"}}},
     };

@@ -19,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Descriptor;
+using testing::encodeBase64;
 using testing::Outcome;
 using testing::readFile;
 using testing::sectionLine;
@@ -319,6 +320,89 @@ TEST_F(RunTest, TwoDocumentsWithOneOutputNameAreRefusedBeforeAnythingIsWritten) 
                                path("copy/letter.qll") + " would both be written to " +
                                (dir / "out" / "letter.txt").string() + "\n");
     EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// A section wrapped over two lines after a damaged first line: the thorough reading gets it
+// whole, the plain one refuses the file.
+const std::string kWrapped = "\x01\x02\n<Section name=\"" + encodeBase64("Wrapped") + "\">\n" +
+                             encodeBase64("Hello, ") + "\n" + encodeBase64("world") +
+                             "\n</Section>\n" + sectionLine("Wrapped", "Again");
+
+TEST_F(RunTest, ThoroughReadingGoesWithEveryOtherOption) {
+    writeFile(dir / "wrapped.qlx", kWrapped);
+    fs::create_directory(dir / "out");
+    struct Case {
+        const char* what;
+        Options options;
+        std::string standardInput;
+        int status;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {"plain reading refuses it", {.files = {"wrapped.qlx"}}, "", 1, ""},
+        {"every section",
+         {.files = {"wrapped.qlx"}, .thorough = true},
+         "",
+         0,
+         "Section: Wrapped\nHello, world\n\nSection: Wrapped (2)\nAgain\n\n"},
+        {"the list",
+         {.files = {"wrapped.qlx"}, .list = true, .thorough = true},
+         "",
+         0,
+         "Wrapped\nWrapped (2)\n"},
+        {"one section under its numbered name",
+         {.files = {"wrapped.qlx"}, .section = "Wrapped (2)", .thorough = true},
+         "",
+         0,
+         "Again"},
+        {"standard input",
+         {.files = {"-"}, .list = true, .thorough = true},
+         kWrapped,
+         0,
+         "Wrapped\nWrapped (2)\n"},
+        {"to a folder",
+         {.files = {"wrapped.qlx"},
+          .section = "Wrapped",
+          .outputDir = dir / "out",
+          .thorough = true},
+         "",
+         0,
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome outcome = run(c.options, c.standardInput);
+        EXPECT_EQ(outcome.status, c.status) << outcome.err;
+        EXPECT_EQ(outcome.out, c.out);
+    }
+    EXPECT_EQ(readFile(dir / "out" / "wrapped.txt"), "Hello, world");
+}
+
+TEST_F(RunTest, ThoroughReportTellsWhatTheThoroughReadingFound) {
+    writeFile(dir / "wrapped.qlx", kWrapped);
+    const Outcome outcome =
+        run({.files = {"wrapped.qlx"}, .list = true, .report = true, .thorough = true});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err,
+              errorLine("wrapped.qlx",
+                        "2 sections from 6 lines; first line damaged, 1 repeated name kept "
+                        "under numbers") +
+                  "  Lines read: 6\n"
+                  "  Section lines found: 2\n"
+                  "  Sections: 2\n"
+                  "  Lines that look like sections but were skipped (indented, or \"<Section\" "
+                  "not at the start): 0\n"
+                  "  Read thoroughly\n"
+                  "  The first line is not an \"<?xml \" header: read for the section tags "
+                  "found\n"
+                  "  Sections whose text runs on past the line of their tag: 1\n"
+                  "  Section tags not at the start of their line: 0\n"
+                  "  Base64 groups dropped (a character outside the alphabet): 0\n"
+                  "  Decoded bytes left out (not valid text): 0\n"
+                  "  Realignments after characters were lost or inserted: 0\n"
+                  "  Damaged stretches that gave no text: 0\n"
+                  "  Section \"Wrapped\" occurs again: every text kept, the first repeat as "
+                  "\"Wrapped (2)\"\n");
 }
 
 }  // namespace

@@ -30,6 +30,12 @@ std::string stripTags(std::string_view line);
 // ignoring letter case.
 std::string baseName(std::string_view fileName);
 
+// How a document is read. Plain: line by line, as described above. Thorough: also gets back
+// what line-by-line reading loses (texts wrapped over several lines, tags that do not start a
+// line, a damaged first line, Base64 out of step after lost or inserted characters, repeated
+// names), keeping only what decodes to text; see the README.
+enum class Reading { Plain, Thorough };
+
 // What a read document yields.
 struct Document {
     SectionMap contents;
@@ -38,7 +44,8 @@ struct Document {
 };
 
 enum class ReadStatus {
-    Accepted,    // the first line begins with "<?xml "; `document` holds what was found
+    Accepted,    // the first line begins with "<?xml " (thoroughly read: or a section tag
+                 // stands anywhere); `document` holds what was found
     Refused,     // anything else: not a document, empty, or too damaged to tell
     Unreadable,  // the file could not be read at all; `reason` says why
 };
@@ -55,7 +62,7 @@ struct ParseResult {
 // Line breaks may be CR, LF or CR LF, and may be split across pieces.
 class DocumentReader {
   public:
-    DocumentReader();
+    explicit DocumentReader(Reading reading = Reading::Plain);
     ~DocumentReader();
     DocumentReader(const DocumentReader&) = delete;
     DocumentReader& operator=(const DocumentReader&) = delete;
@@ -74,13 +81,14 @@ class DocumentReader {
 };
 
 // Reads the document held in `text`.
-ParseResult parseText(std::string_view text, std::string_view fileName);
+ParseResult parseText(std::string_view text, std::string_view fileName,
+                      Reading reading = Reading::Plain);
 
 // Reads the document stored in `file`. Only a regular file is read; anything else (a folder,
 // FIFO, socket or device) is Unreadable without any read from it.
-ParseResult parseFile(const std::filesystem::path& file);
+ParseResult parseFile(const std::filesystem::path& file, Reading reading = Reading::Plain);
 
 // Reads a document from an open descriptor until its end (the command line's standard input).
-ParseResult parseDescriptor(int fd, std::string_view fileName);
+ParseResult parseDescriptor(int fd, std::string_view fileName, Reading reading = Reading::Plain);
 
 }  // namespace salvage

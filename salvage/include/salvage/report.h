@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,35 @@ struct SalvageReport {
     std::vector<Replacement> replacements;
     // Set when reading stopped early because of an I/O error; what was read before it is kept.
     std::string readError;
+
+    // What only the thorough reading looks for and does.
+    struct ThoroughFindings {
+        // A text kept under a name of the reader's making, as it appears among the sections.
+        struct Piece {
+            std::string name;
+            bool afterDamage = false;  // the text after a long damaged stretch of a section;
+                                       // otherwise Base64 that stood outside any section
+            std::size_t line = 0;      // where its text starts, counted from 1
+        };
+        // A name that occurred more than once: its later texts are kept under numbered names.
+        struct RepeatedName {
+            std::string sectionName;
+            std::size_t times = 0;     // later occurrences
+            std::string firstRenamed;  // the name the first of them was kept under
+        };
+
+        bool headerDamaged = false;         // the first line does not begin with "<?xml "
+        std::size_t bodiesAcrossLines = 0;  // sections whose text runs on past their tag's line
+        std::size_t tagsOffLineStart = 0;   // section tags with something before them on the line
+        std::size_t groupsDropped = 0;      // groups of four holding a character outside Base64
+        std::size_t bytesDropped = 0;       // decoded bytes that were not text, left out
+        std::size_t realignments = 0;       // groups cut anew after characters were lost or added
+        std::size_t stretchesLost = 0;      // damaged stretches where no way of cutting gave text
+        std::vector<Piece> pieces;
+        std::vector<RepeatedName> repeatedNames;
+    };
+    // Present after a thorough reading only.
+    std::optional<ThoroughFindings> thorough;
 };
 
 }  // namespace salvage

@@ -35,11 +35,19 @@ struct SaveAvailability {
 // and where they may write it.
 class DocumentSession {
   public:
+    // How documents are read from the next one on: the plain reading unless told otherwise.
+    void setReading(salvage::Reading reading) { reading_ = reading; }
+    salvage::Reading reading() const { return reading_; }
+
     // Reads `file`. An accepted document replaces the one held: nothing of it is shown yet, and
     // it becomes the file no save may replace. Anything else changes nothing.
     OpenOutcome open(const std::filesystem::path& file);
     // The same for a document read from an open descriptor (the command line's standard input).
     OpenOutcome openDescriptor(int fd, std::string_view fileName);
+
+    // Reads the document held again, from its file, as documents are now read. Nothing is
+    // shown of it afterwards; a document read from a descriptor cannot be read again.
+    OpenOutcome reread();
 
     // Lets go of the document, as if none had been read yet (the command line, between files).
     void close();
@@ -76,6 +84,7 @@ class DocumentSession {
     OpenOutcome accept(salvage::ParseResult result, const std::filesystem::path& path,
                        std::optional<kestLibrary::FileIdentity> identity);
 
+    salvage::Reading reading_ = salvage::Reading::Plain;
     std::optional<salvage::Document> document_;
     std::filesystem::path documentPath_;
     std::optional<std::size_t> shown_;

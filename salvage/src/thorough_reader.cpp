@@ -1,0 +1,330 @@
+#include "thorough_reader.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "ascii.h"
+
+namespace salvage::detail {
+namespace {
+
+// Longer than any tag name a document uses: a "<" followed by more letters than this is a
+// damaged character inside Base64, not a tag.
+constexpr std::size_t kLongestTagName = 32;
+
+constexpr std::string_view kSectionTagName = "section";
+constexpr std::string_view kEndTagName = "/section";
+
+constexpr bool isTagNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == ':' || c == '.';
+}
+
+constexpr bool beginsTagName(char c) {
+    return isTagNameCharacter(c) || c == '/' || c == '?' || c == '!';
+}
+
+bool hasLetter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
+bool isBlank(const char* begin, const char* end) {
+    return std::all_of(begin, end, [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+    });
+}
+
+std::string numbered(const std::string& name, std::size_t number) {
+    return name + " (" + std::to_string(number) + ")";
+}
+
+}  // namespace
+
+ThoroughReader::ThoroughReader(Document& document) : document_(document) {
+    startOrphan();
+}
+
+void ThoroughReader::checkHeader(std::string_view piece) {
+    for (std::size_t i = 0;
+         i < piece.size() && !headerFailed_ && headerMatched_ < kHeaderPrefix.size(); ++i) {
+        headerFailed_ = toLowerAscii(piece[i]) != kHeaderPrefix[headerMatched_];
+        headerMatched_ += headerFailed_ ? 0 : 1;
+    }
+}
+
+void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput) {
+    if (lineIndex_ == 0) {
+        checkHeader(piece);
+    }
+    const char* p = piece.data();
+    const char* const end = p + piece.size();
+    const auto restAt = [&](const char* at) {
+        return restOfInput - static_cast<std::uint64_t>(at - piece.data());
+    };
+    while (p != end) {
+        switch (scan_) {
+            case Scan::Text: {
+                // A "<" that no tag name can follow is text; it goes with the text around it.
+                const char* open = findByte(p, end, '<');
+                while (open != nullptr && open + 1 != end && !beginsTagName(open[1])) {
+                    open = findByte(open + 1, end, '<');
+                }
+                feedText(p, open == nullptr ? end : open, restAt(p));
+                if (open == nullptr) {
+                    p = end;
+                    break;
+                }
+                tagOffLineStart_ =
+                    lineBytes_ + static_cast<std::uint64_t>(open - piece.data()) != 0;
+                tagName_.clear();
+                tagNameBroken_ = false;
+                scan_ = Scan::TagName;
+                p = open + 1;
+                break;
+            }
+            case Scan::TagName:
+                p += scanTagName(*p) ? 1 : 0;
+                break;
+            case Scan::SectionTag:
+            case Scan::OtherTag:
+                p = scanTag(p, end);
+                break;
+        }
+    }
+    lineBytes_ += piece.size();
+}
+
+void ThoroughReader::feedText(const char* begin, const char* end, std::uint64_t rest) {
+    if (begin == end) {
+        return;
+    }
+    if (context_ == Context::Section && !sectionRunsOn_ && lineIndex_ != sectionLine_) {
+        sectionRunsOn_ = !isBlank(begin, end);
+    }
+    storage_.prepare(static_cast<std::size_t>(end - begin), rest, false);
+    decoder_.feed(begin, end);
+}
+
+bool ThoroughReader::scanTagName(char c) {
+    if (tagNameBroken_ && (c == ' ' || c == '\t')) {
+        return true;  // the indentation after a line break that damage put inside the name
+    }
+    tagNameBroken_ = false;
+    if (tagName_.empty() ? beginsTagName(c) : isTagNameCharacter(c)) {
+        if (tagName_.size() == kLongestTagName) {
+            notATag();
+            return false;
+        }
+        tagName_.push_back(c);
+        return true;
+    }
+    if ((c == ' ' || c == '\t' || c == '>') && hasLetter(tagName_)) {
+        decideTag(c, tagOffLineStart_);
+        return c != '>';  // the tag's end is found by the tag scanning
+    }
+    notATag();
+    return false;  // a "<" here may begin a tag of its own
+}
+
+// What looked like the start of a tag is text after all: a damaged character and the
+// characters after it.
+void ThoroughReader::notATag() {
+    scan_ = Scan::Text;
+    tagName_.insert(tagName_.begin(), '<');
+    feedText(tagName_.data(), tagName_.data() + tagName_.size(), tagName_.size());
+    tagName_.clear();
+}
+
+std::string ThoroughReader::lowerTagName() const {
+    std::string lower = tagName_;
+    std::transform(lower.begin(), lower.end(), lower.begin(), toLowerAscii);
+    return lower;
+}
+
+// `terminator` is the character after the name, '\n' for a line break.
+void ThoroughReader::decideTag(char terminator, bool offLineStart) {
+    const std::string lower = lowerTagName();
+    tagName_.clear();
+    endContext();
+    if ((terminator == ' ' || terminator == '\n') && lower == kSectionTagName) {
+        ++sectionTags_;
+        findings_.tagsOffLineStart += offLineStart ? 1 : 0;
+        tagLine_ = lineIndex_;
+        nameScanner_ = NameScanner<NameSink>();
+        tagBreaks_ = 0;
+        nameText_.clear();
+        nameDecoder_.start(AligningDecoder::kAligned, &nameText_);
+        scan_ = Scan::SectionTag;
+    } else {
+        scan_ = Scan::OtherTag;
+    }
+}
+
+// Inside a tag: up to its ">", or to the next "<" when the ">" was lost.
+const char* ThoroughReader::scanTag(const char* p, const char* end) {
+    const char* stop = p;
+    while (stop != end && *stop != '>' && *stop != '<') {
+        ++stop;
+    }
+    if (scan_ == Scan::SectionTag) {
+        nameScanner_.feed(std::string_view(p, static_cast<std::size_t>(stop - p)), nameSink_);
+    }
+    if (stop == end) {
+        return end;
+    }
+    if (scan_ == Scan::SectionTag) {
+        finishSectionTag();
+    } else {
+        scan_ = Scan::Text;
+        startOrphan();
+    }
+    return *stop == '>' ? stop + 1 : stop;
+}
+
+void ThoroughReader::finishSectionTag() {
+    nameDecoder_.finish();
+    scan_ = Scan::Text;
+    context_ = Context::Section;
+    sectionName_ = nameText_;
+    sectionLine_ = tagLine_;
+    sectionRunsOn_ = false;
+    piece_ = PieceKind::Section;
+    pieceName_ = sectionName_;
+    pieceLine_ = tagLine_ + 1;
+    decoder_.setCounting(true);
+    decoder_.start(AligningDecoder::kAligned, &storage_.text());
+}
+
+void ThoroughReader::startOrphan() {
+    context_ = Context::Orphan;
+    piece_ = PieceKind::None;
+    decoder_.setCounting(false);
+    decoder_.start(AligningDecoder::kSearching, &storage_.text());
+}
+
+void ThoroughReader::textResumes(std::size_t line, bool afterLongDamage) {
+    if (piece_ != PieceKind::None && afterLongDamage) {
+        storePiece();
+    } else if (piece_ != PieceKind::None) {
+        return;
+    }
+    const std::string where = "line " + std::to_string(line + 1) + "]";
+    if (context_ == Context::Section) {
+        piece_ = PieceKind::AfterDamage;
+        pieceName_ = (sectionName_.empty() ? "" : sectionName_ + " ") + "[after damage, " + where;
+    } else {
+        piece_ = PieceKind::Orphan;
+        pieceName_ = "[text without a section, " + where;
+    }
+    pieceLine_ = line + 1;
+}
+
+void ThoroughReader::endContext() {
+    if (context_ == Context::None) {
+        return;
+    }
+    decoder_.finish();
+    storePiece();
+    if (context_ == Context::Section && sectionRunsOn_) {
+        ++findings_.bodiesAcrossLines;
+    }
+    context_ = Context::None;
+}
+
+void ThoroughReader::storePiece() {
+    const PieceKind kind = std::exchange(piece_, PieceKind::None);
+    if (kind == PieceKind::None || (kind != PieceKind::Section && storage_.text().empty())) {
+        storage_.text().clear();
+        return;
+    }
+    std::string text = storage_.take();
+    storedBytes_ += text.size();
+    std::string name = uniqueName(std::move(pieceName_));
+    if (kind != PieceKind::Section) {
+        findings_.pieces.push_back({name, kind == PieceKind::AfterDamage, pieceLine_});
+    }
+    document_.contents.assign(std::move(name), std::move(text));
+    adviseHeapGrowth();
+}
+
+std::string ThoroughReader::uniqueName(std::string name) {
+    if (document_.contents.find(name) == nullptr) {
+        return name;
+    }
+    auto [next, added] = nextNumber_.try_emplace(name, 2);
+    std::string candidate = numbered(name, next->second++);
+    while (document_.contents.find(candidate) != nullptr) {
+        candidate = numbered(name, next->second++);
+    }
+    auto [record, isNew] = repeatRecord_.try_emplace(name, findings_.repeatedNames.size());
+    if (isNew) {
+        findings_.repeatedNames.push_back({name, 0, candidate});
+    }
+    ++findings_.repeatedNames[record->second].times;
+    return candidate;
+}
+
+void ThoroughReader::endLine() {
+    switch (scan_) {
+        case Scan::TagName: {
+            // A line break inside a section tag's name may be damage: the name may go on.
+            const std::string lower = lowerTagName();
+            if (lower == kSectionTagName) {
+                decideTag('\n', tagOffLineStart_);
+            } else if (kSectionTagName.starts_with(lower) || kEndTagName.starts_with(lower)) {
+                tagNameBroken_ = true;
+            } else {
+                notATag();
+            }
+            break;
+        }
+        case Scan::SectionTag:
+            // A start tag whose ">" was lost ends with its line, unless its name goes on or
+            // has not begun yet (a line break may stand between the tag's name and its
+            // attributes, but not two).
+            if (nameScanner_.collecting()) {
+                break;
+            }
+            if (!nameScanner_.searching() || tagBreaks_ != 0) {
+                finishSectionTag();
+            } else {
+                ++tagBreaks_;
+            }
+            break;
+        case Scan::OtherTag:
+            scan_ = Scan::Text;
+            startOrphan();
+            break;
+        case Scan::Text:
+            break;
+    }
+    if (lineIndex_ == 0 && headerMatched_ < kHeaderPrefix.size()) {
+        headerFailed_ = true;
+    }
+    ++lineIndex_;
+    lineBytes_ = 0;
+    decoder_.setLine(lineIndex_);
+    nameDecoder_.setLine(lineIndex_);
+}
+
+bool ThoroughReader::finish() {
+    if (scan_ == Scan::TagName) {
+        notATag();
+    } else if (scan_ == Scan::SectionTag) {
+        finishSectionTag();
+    }
+    endContext();
+    const bool header = !headerFailed_ && headerMatched_ == kHeaderPrefix.size();
+    const DecodingCounts& counts = decoder_.counts();
+    findings_.headerDamaged = !header;
+    findings_.groupsDropped = counts.groupsDropped + nameDecoder_.counts().groupsDropped;
+    findings_.bytesDropped = counts.bytesDropped + nameDecoder_.counts().bytesDropped;
+    findings_.realignments = counts.realignments;
+    findings_.stretchesLost = counts.stretchesLost;
+    document_.report.sectionLines = sectionTags_;
+    document_.report.thorough = std::move(findings_);
+    return header || sectionTags_ != 0;
+}
+
+}  // namespace salvage::detail

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "aligning_decoder.h"
+#include "salvage/reader.h"
+#include "section_line.h"
+#include "text_storage.h"
+
+namespace salvage::detail {
+
+// The thorough reading of a document, fed a line at a time (in pieces) by the line splitter.
+// Tags are found wherever they stand; a section's text runs from its start tag across line
+// breaks to the next tag; Base64 outside any section, and the text after a long damaged
+// stretch, become pieces of their own; a repeated name keeps every text under numbered names.
+class ThoroughReader final : private AligningDecoder::Listener {
+  public:
+    explicit ThoroughReader(Document& document);
+
+    // `piece` is part of the current line; `restOfInput` bounds how much input is left, the
+    // piece included.
+    void feed(std::string_view piece, std::uint64_t restOfInput);
+    void endLine();
+    // Whether the current line has any bytes yet.
+    bool lineStarted() const { return lineBytes_ != 0; }
+    // Ends the input. Returns whether the document is accepted: it has the header line or a
+    // section tag somewhere.
+    bool finish();
+
+    const char* storageEnd() const { return storage_.storageEnd(); }
+    std::uint64_t storedBytes() const { return storedBytes_; }
+
+  private:
+    enum class Scan { Text, TagName, SectionTag, OtherTag };
+    enum class Context { None, Orphan, Section };
+    enum class PieceKind { None, Section, AfterDamage, Orphan };
+
+    // Decodes a name as the name scanner hands it over.
+    class NameSink {
+      public:
+        explicit NameSink(AligningDecoder& decoder) : decoder_(decoder) {}
+        void append(const char* begin, const char* end) { decoder_.feed(begin, end); }
+
+      private:
+        AligningDecoder& decoder_;
+    };
+
+    void textResumes(std::size_t line, bool afterLongDamage) override;
+
+    void checkHeader(std::string_view piece);
+    void feedText(const char* begin, const char* end, std::uint64_t rest);
+    // Takes the next character after "<"; returns whether it belongs to the tag name.
+    bool scanTagName(char c);
+    const char* scanTag(const char* p, const char* end);
+    void notATag();
+    std::string lowerTagName() const;
+    void decideTag(char terminator, bool offLineStart);
+    void finishSectionTag();
+    void startOrphan();
+    void endContext();
+    void storePiece();
+    std::string uniqueName(std::string name);
+
+    Document& document_;
+    SalvageReport::ThoroughFindings findings_;
+
+    // Where the input stands.
+    std::size_t lineIndex_ = 0;
+    std::uint64_t lineBytes_ = 0;
+    std::size_t headerMatched_ = 0;
+    bool headerFailed_ = false;
+
+    // Tags.
+    Scan scan_ = Scan::Text;
+    std::string tagName_;  // after "<", while it may still turn out not to be a tag
+    bool tagOffLineStart_ = false;
+    bool tagNameBroken_ = false;  // a line break came inside the tag name
+    std::size_t tagBreaks_ = 0;   // line breaks inside the section tag
+    std::size_t sectionTags_ = 0;
+    std::size_t tagLine_ = 0;
+    NameScanner<NameSink> nameScanner_;
+    AligningDecoder nameDecoder_{nullptr};
+    NameSink nameSink_{nameDecoder_};
+    std::string nameText_;
+
+    // The text being decoded, and the piece it belongs to.
+    Context context_ = Context::None;
+    AligningDecoder decoder_{this};
+    TextStorage storage_;
+    PieceKind piece_ = PieceKind::None;
+    std::string pieceName_;
+    std::size_t pieceLine_ = 0;
+    std::string sectionName_;
+    std::size_t sectionLine_ = 0;
+    bool sectionRunsOn_ = false;  // its text went on past the tag's line
+    std::uint64_t storedBytes_ = 0;
+
+    // Names: for each name used more than once, the number to try next, and its report record.
+    std::unordered_map<std::string, std::size_t> nextNumber_;
+    std::unordered_map<std::string, std::size_t> repeatRecord_;
+};
+
+}  // namespace salvage::detail

@@ -1,0 +1,402 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "salvage/export.h"
+#include "salvage/reader.h"
+#include "salvage/report_text.h"
+#include "test_support.h"
+
+namespace salvage {
+namespace {
+
+using namespace std::literals;
+using testing::encodeBase64;
+using Sections = std::vector<std::pair<std::string, std::string>>;
+
+const std::string kHeader = "<?xml version=\"1.0\"?>\n<QuilloraDocument>\n";
+// Long enough for realigning, which trusts a run of 24 bytes of text.
+const std::string kProse =
+    "It was late when the train left Zürich; the café by the station had closed, and the "
+    "rain went on and on over the roofs.";
+const std::string kOther = "A second text, with its own words — and a few more of them to read.";
+
+std::string startTag(std::string_view name) {
+    return "<Section name=\"" + encodeBase64(name) + "\" style=\"body\">";
+}
+
+std::string sectionLine(std::string_view name, std::string_view text) {
+    return startTag(name) + encodeBase64(text) + "</Section>\n";
+}
+
+ParseResult readThoroughly(std::string_view document) {
+    return parseText(document, "doc.qlx", Reading::Thorough);
+}
+
+Sections sectionsOf(const ParseResult& result) {
+    Sections sections;
+    for (const Section& section : result.document.contents) {
+        sections.emplace_back(section.name, section.text);
+    }
+    return sections;
+}
+
+const SalvageReport::ThoroughFindings& findingsOf(const ParseResult& result) {
+    return *result.document.report.thorough;
+}
+
+struct SectionsCase {
+    const char* label;
+    std::string document;
+    Sections expected;
+};
+
+void expectSections(const std::vector<SectionsCase>& cases) {
+    for (const SectionsCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ParseResult result = readThoroughly(c.document);
+        ASSERT_TRUE(result.accepted());
+        EXPECT_EQ(sectionsOf(result), c.expected);
+    }
+}
+
+std::string wrapped(std::string_view base64, std::size_t columns, std::string_view lineBreak) {
+    std::string out;
+    for (std::size_t at = 0; at < base64.size(); at += columns) {
+        out += std::string(base64.substr(at, columns)) + std::string(lineBreak);
+    }
+    return out;
+}
+
+TEST(ThoroughReadingTest, ASectionsTextRunsAcrossLinesToTheNextTag) {
+    const std::string body = encodeBase64(kProse);
+    expectSections({
+        {"wrapped at 76 columns, end tag on its own line",
+         kHeader + startTag("Wrapped") + "\n" + wrapped(body, 76, "\n") + "</Section>\n",
+         {{"Wrapped", kProse}}},
+        {"CR LF and blanks inside the Base64",
+         kHeader + startTag("Blanks") + wrapped(body, 10, " \r\n\t ") + "</Section>\n",
+         {{"Blanks", kProse}}},
+        {"ended by the next start tag",
+         kHeader + startTag("First") + body + "\n" + sectionLine("Second", kOther),
+         {{"First", kProse}, {"Second", kOther}}},
+        {"ended by the end of the file",
+         kHeader + startTag("Cut") + "\n" + wrapped(body, 76, "\n"),
+         {{"Cut", kProse}}},
+        {"a start tag alone has the empty text",
+         kHeader + startTag("Empty") + "</Section>\n",
+         {{"Empty", ""}}},
+    });
+}
+
+TEST(ThoroughReadingTest, ASectionTagCountsWhereverItStands) {
+    const std::string one = sectionLine("One", kProse);
+    expectSections({
+        {"indented", kHeader + "  \t" + one, {{"One", kProse}}},
+        {"after other text", kHeader + "<Doc><Properties/>" + one, {{"One", kProse}}},
+        {"after a lost line break",
+         kHeader + sectionLine("Two", kOther) + one,
+         {{"Two", kOther}, {"One", kProse}}},
+        {"any letter case",
+         kHeader + "<sEcTiOn NAME=\"" + encodeBase64("Case") + "\">" + encodeBase64(kOther) +
+             "</SECTION>\n",
+         {{"Case", kOther}}},
+        {"a line break inside the tag",
+         kHeader + "<Sec\n  tion\nname=\"" + encodeBase64("Broken") + "\">" + encodeBase64(kOther) +
+             "</Sec\r\ntion>\n",
+         {{"Broken", kOther}}},
+    });
+}
+
+TEST(ThoroughReadingTest, ADamagedFirstLineIsReadWhenSectionTagsFollow) {
+    struct Case {
+        const char* label;
+        std::string document;
+        bool accepted;
+        bool headerDamaged;
+    };
+    const std::string one = sectionLine("One", kOther);
+    const std::vector<Case> cases = {
+        {"zeroed first block", std::string(40, '\0') + "\n" + one, true, true},
+        {"header cut by a bit flip", "<?xmm version=\"1.0\"?>\n" + one, true, true},
+        {"a section tag and nothing else", one, true, true},
+        {"header only", "<?xml ", true, false},
+        {"header and no sections", kHeader, true, false},
+        {"neither header nor section tag", "Dear diary,\n" + encodeBase64(kProse) + "\n", false,
+         false},
+        {"a tag that only looks like a section tag", "x\n<Section>" + encodeBase64(kProse), false,
+         false},
+        {"empty file", "", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ParseResult result = readThoroughly(c.document);
+        EXPECT_EQ(result.accepted(), c.accepted);
+        if (c.accepted) {
+            EXPECT_EQ(findingsOf(result).headerDamaged, c.headerDamaged);
+        }
+    }
+}
+
+// Text of 60 ASCII bytes: each group of four Base64 characters holds three of them.
+const std::string kSixty = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ01234567";
+
+std::string withCharacter(std::string base64, std::size_t at, char c) {
+    base64[at] = c;
+    return base64;
+}
+
+TEST(ThoroughReadingTest, ACharacterOutsideTheAlphabetCostsOnlyItsGroup) {
+    const std::string body = encodeBase64(kSixty);
+    const std::string lessGroup2 = kSixty.substr(0, 6) + kSixty.substr(9);
+    expectSections({
+        {"a star",
+         kHeader + startTag("S") + withCharacter(body, 9, '*') + "</Section>",
+         {{"S", lessGroup2}}},
+        {"a zero byte",
+         kHeader + startTag("S") + withCharacter(body, 8, '\0') + "</Section>",
+         {{"S", lessGroup2}}},
+        {"padding in the middle",
+         kHeader + startTag("S") + withCharacter(body, 9, '=') + "</Section>",
+         {{"S", lessGroup2}}},
+        {"padding at the end",
+         kHeader + startTag("S") + encodeBase64("ab") + encodeBase64("cd") + "</Section>",
+         {{"S", "abcd"}}},
+        {"a last group cut short",
+         kHeader + startTag("S") + body.substr(0, 78) + "</Section>",
+         {{"S", kSixty.substr(0, 58)}}},
+    });
+    const ParseResult result =
+        readThoroughly(kHeader + startTag("S") + withCharacter(body, 9, '*') + "</Section>");
+    EXPECT_EQ(findingsOf(result).groupsDropped, 1u);
+    EXPECT_EQ(findingsOf(result).realignments, 0u);
+}
+
+TEST(ThoroughReadingTest, TheGroupsAreFoundAgainAfterCharactersAreLostOrInserted) {
+    struct Case {
+        const char* label;
+        std::size_t at;     // where in the Base64
+        std::size_t lost;   // characters taken out there
+        std::string added;  // characters put in there
+        std::size_t realignments;
+    };
+    const std::vector<Case> cases = {
+        {"one character inserted", 41, 0, "Q", 1},
+        {"two characters inserted", 41, 0, "QU", 1},
+        {"three characters inserted", 41, 0, "QUJ", 1},
+        {"four characters inserted keep the groups", 40, 0, "////", 0},
+        {"one character lost", 41, 1, "", 1},
+        {"two characters lost", 41, 2, "", 1},
+        {"three characters lost", 41, 3, "", 1},
+        {"junk inserted", 57, 0, "<>&#;%", 1},
+    };
+    const std::string body = encodeBase64(kProse);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::string damaged = body;
+        damaged.replace(c.at, c.lost, c.added);
+        const ParseResult result = readThoroughly(kHeader + startTag("P") + damaged + "</Section>");
+        ASSERT_EQ(result.document.contents.size(), 1u);
+        const std::string& text = result.document.contents[0].text;
+        // What comes back is the text with one short gap where the damage was, never garbage.
+        std::size_t head = 0;
+        while (head < text.size() && text[head] == kProse[head]) {
+            ++head;
+        }
+        std::size_t tail = 0;
+        while (tail < text.size() - head &&
+               text[text.size() - 1 - tail] == kProse[kProse.size() - 1 - tail]) {
+            ++tail;
+        }
+        EXPECT_EQ(head + tail, text.size()) << text;
+        EXPECT_LE(kProse.size() - text.size(), 15u) << text;
+        EXPECT_EQ(findingsOf(result).realignments, c.realignments);
+    }
+}
+
+TEST(ThoroughReadingTest, BytesThatAreNotTextAreDroppedAndCounted) {
+    struct Case {
+        const char* label;
+        std::string bytes;  // put in place of bytes 30 to 32 of the text
+    };
+    const std::vector<Case> cases = {
+        {"a control character", "\x01xy"},       {"a byte that is never UTF-8", "x\xFFy"},
+        {"a continuation byte alone", "xy\x80"}, {"a C1 control character", "\xC2\x85y"},
+        {"a surrogate", "\xED\xA0\x80"},         {"a zero byte", "x\0y"s},
+    };
+    const std::string prose(kProse.substr(0, 90));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::string text = prose;
+        text.replace(30, 3, c.bytes);
+        const ParseResult result =
+            readThoroughly(kHeader + startTag("T") + encodeBase64(text) + "</Section>");
+        ASSERT_EQ(result.document.contents.size(), 1u);
+        EXPECT_EQ(result.document.contents[0].text, prose.substr(0, 30) + prose.substr(33));
+        EXPECT_EQ(findingsOf(result).bytesDropped, 3u);
+    }
+    // Where no way of cutting the groups gives text, nothing is written.
+    const ParseResult noise =
+        readThoroughly(kHeader + startTag("Noise") +
+                       encodeBase64("\x01\x02\x03\xFE\xFF\x80\x81\x1B"s) + "</Section>");
+    EXPECT_EQ(sectionsOf(noise), (Sections{{"Noise", ""}}));
+}
+
+TEST(ThoroughReadingTest, TextWithoutItsSectionIsKeptAsAPieceOfItsOwn) {
+    const std::string body = encodeBase64(kProse);
+    struct Case {
+        const char* label;
+        std::string document;
+        Sections expected;
+        std::vector<bool> afterDamage;  // per piece the report lists
+    };
+    const std::vector<Case> cases = {
+        {"Base64 whose start tag was lost",
+         kHeader + body + "</Section>\n",
+         {{"[text without a section, line 3]", kProse}},
+         {false}},
+        {"after an end tag",
+         kHeader + sectionLine("One", kOther) + body + "\n",
+         {{"One", kOther}, {"[text without a section, line 4]", kProse}},
+         {false}},
+        {"after a long damaged stretch",
+         kHeader + startTag("Long") + encodeBase64(kOther) + std::string(200, '\0') + "\n" + body +
+             "</Section>\n",
+         {{"Long", kOther}, {"Long [after damage, line 4]", kProse}},
+         {true}},
+        {"a short damaged stretch keeps the section whole",
+         kHeader + startTag("Short") + encodeBase64(kSixty) + std::string(8, '\0') +
+             encodeBase64(kSixty) + "</Section>\n",
+         {{"Short", kSixty + kSixty}},
+         {}},
+        {"element text too short to be Base64 is no piece",
+         kHeader + "<Author>Zo&#235; Anna</Author>\n" + sectionLine("One", kOther),
+         {{"One", kOther}},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ParseResult result = readThoroughly(c.document);
+        EXPECT_EQ(sectionsOf(result), c.expected);
+        const auto& pieces = findingsOf(result).pieces;
+        ASSERT_EQ(pieces.size(), c.afterDamage.size());
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            EXPECT_EQ(pieces[i].afterDamage, c.afterDamage[i]);
+            EXPECT_NE(result.document.contents.find(pieces[i].name), nullptr);
+        }
+    }
+}
+
+TEST(ThoroughReadingTest, ARepeatedNameKeepsEveryText) {
+    expectSections({
+        {"twice",
+         kHeader + sectionLine("A", "one") + sectionLine("A", "two"),
+         {{"A", "one"}, {"A (2)", "two"}}},
+        {"three times",
+         kHeader + sectionLine("A", "1") + sectionLine("B", "b") + sectionLine("A", "2") +
+             sectionLine("A", "3"),
+         {{"A", "1"}, {"B", "b"}, {"A (2)", "2"}, {"A (3)", "3"}}},
+        {"a number already taken is skipped",
+         kHeader + sectionLine("A (2)", "x") + sectionLine("A", "1") + sectionLine("A", "2"),
+         {{"A (2)", "x"}, {"A", "1"}, {"A (3)", "2"}}},
+        {"the empty name",
+         kHeader + sectionLine("", "1") + sectionLine("", "2"),
+         {{"", "1"}, {" (2)", "2"}}},
+    });
+    const ParseResult result = readThoroughly(kHeader + sectionLine("A", "1") +
+                                              sectionLine("A", "2") + sectionLine("A", "3"));
+    const auto& repeated = findingsOf(result).repeatedNames;
+    ASSERT_EQ(repeated.size(), 1u);
+    EXPECT_EQ(repeated[0].sectionName, "A");
+    EXPECT_EQ(repeated[0].times, 2u);
+    EXPECT_EQ(repeated[0].firstRenamed, "A (2)");
+}
+
+TEST(ThoroughReadingTest, BothReadingsWriteTheSameForAnUndamagedDocument) {
+    const std::vector<std::pair<const char*, std::string>> documents = {
+        {"sections with distinct names", kHeader + sectionLine("One", kProse) +
+                                             sectionLine("Two 🏔", kOther) +
+                                             "</QuilloraDocument>\n"},
+        {"CR LF, tabs and line breaks in the texts",
+         "<?xml version=\"1.0\"?>\r\n" + sectionLine("Tabs", "a\tb\r\nc\n") + "\r\n" +
+             sectionLine("Empty", "") + "\r\n"},
+        {"element text between sections",
+         kHeader + "<Properties><Author>Zo&#235;</Author></Properties>\n" +
+             sectionLine("Only", kOther)},
+        {"a long section", kHeader + sectionLine("Long", std::string(100000, 'x') + kProse)},
+    };
+    for (const auto& [label, document] : documents) {
+        SCOPED_TRACE(label);
+        const ParseResult plain = parseText(document, "doc.qlx");
+        const ParseResult thorough = readThoroughly(document);
+        ASSERT_TRUE(plain.accepted() && thorough.accepted());
+        EXPECT_EQ(exportText(thorough.document.contents), exportText(plain.document.contents));
+    }
+}
+
+TEST(ThoroughReadingTest, ReadingInPiecesGivesWhatReadingWholeGives) {
+    const std::string body = encodeBase64(kProse);
+    std::string damaged = body;
+    damaged.insert(41, "Q*");
+    const std::vector<std::string> documents = {
+        kHeader + startTag("W") + "\r\n" + wrapped(body, 76, "\r\n") + "</Section>\r" +
+            sectionLine("W", kOther),
+        std::string(30, '\0') + "<Sec\ntion name=\"" + encodeBase64("N") + "\">" + damaged +
+            std::string(300, '*') + body + "<b>" + body,
+        "<?xml \r" + body + "\n  <section name='" + encodeBase64("Q") + "'>" + body,
+    };
+    for (const std::string& document : documents) {
+        const ParseResult whole = readThoroughly(document);
+        ASSERT_TRUE(whole.accepted());
+        const std::string wholeReport =
+            describeReport(whole.document.report, whole.document.contents.size());
+        for (const std::size_t size : {1u, 2u, 3u, 5u, 7u, 64u}) {
+            SCOPED_TRACE(size);
+            DocumentReader reader(Reading::Thorough);
+            for (std::size_t at = 0; at < document.size(); at += size) {
+                reader.feed(std::string_view(document).substr(at, size));
+            }
+            const ParseResult pieces = reader.finish("doc.qlx");
+            ASSERT_TRUE(pieces.accepted());
+            EXPECT_EQ(sectionsOf(pieces), sectionsOf(whole));
+            EXPECT_EQ(describeReport(pieces.document.report, pieces.document.contents.size()),
+                      wholeReport);
+        }
+    }
+}
+
+TEST(ThoroughReadingTest, TheReportSaysWhatTheThoroughReadingFound) {
+    std::string body = encodeBase64(kProse);
+    body.insert(41, "Q");
+    const std::string document = "<?xmm\n  " + startTag("A") + "\n" + body + "</Section>" +
+                                 sectionLine("A", "again") + encodeBase64(kOther) + "\n" +
+                                 startTag("B") + withCharacter(encodeBase64(kSixty), 9, '*');
+    const ParseResult result = readThoroughly(document);
+    ASSERT_TRUE(result.accepted());
+    const std::size_t count = result.document.contents.size();
+    EXPECT_EQ(summarizeReport(result.document.report, count),
+              "4 sections from 5 lines; first line damaged, 1 realignment, 1 piece kept without "
+              "a section name, 1 repeated name kept under numbers");
+    EXPECT_EQ(describeReport(result.document.report, count),
+              "Lines read: 5\n"
+              "Section lines found: 3\n"
+              "Sections: 4\n"
+              "Lines that look like sections but were skipped (indented, or \"<Section\" not at "
+              "the start): 0\n"
+              "Read thoroughly\n"
+              "The first line is not an \"<?xml \" header: read for the section tags found\n"
+              "Sections whose text runs on past the line of their tag: 1\n"
+              "Section tags not at the start of their line: 2\n"
+              "Base64 groups dropped (a character outside the alphabet): 1\n"
+              "Decoded bytes left out (not valid text): 6\n"
+              "Realignments after characters were lost or inserted: 1\n"
+              "Damaged stretches that gave no text: 0\n"
+              "Piece kept under a name of its own: \"[text without a section, line 4]\" (Base64 "
+              "outside any section)\n"
+              "Section \"A\" occurs again: every text kept, the first repeat as \"A (2)\"\n");
+}
+
+}  // namespace
+}  // namespace salvage
