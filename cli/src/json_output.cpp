@@ -43,6 +43,32 @@ Json entriesFor(const std::vector<Record>& records, Describe describe) {
     return entries;
 }
 
+// What only a thorough reading finds; null after a plain reading.
+Json thoroughFields(const salvage::SalvageReport::ThoroughFindings& found) {
+    using Piece = salvage::SalvageReport::ThoroughFindings::Piece;
+    using Repeated = salvage::SalvageReport::ThoroughFindings::RepeatedName;
+    Json fields;
+    fields["header_damaged"] = found.headerDamaged;
+    fields["bodies_across_lines"] = found.bodiesAcrossLines;
+    fields["tags_off_line_start"] = found.tagsOffLineStart;
+    fields["groups_dropped"] = found.groupsDropped;
+    fields["bytes_dropped"] = found.bytesDropped;
+    fields["realignments"] = found.realignments;
+    fields["stretches_lost"] = found.stretchesLost;
+    fields["pieces"] = entriesFor(found.pieces, [](Json& entry, const Piece& piece) {
+        putBytes(entry, "section", piece.name);
+        entry["after_damage"] = piece.afterDamage;
+        entry["line"] = piece.line;
+    });
+    fields["repeated_names"] =
+        entriesFor(found.repeatedNames, [](Json& entry, const Repeated& name) {
+            putBytes(entry, "section", name.sectionName);
+            entry["times"] = name.times;
+            putBytes(entry, "first_renamed", name.firstRenamed);
+        });
+    return fields;
+}
+
 Json reportFields(const salvage::SalvageReport& report, std::size_t sectionCount) {
     using Damage = salvage::SalvageReport::Base64Damage;
     using Replacement = salvage::SalvageReport::Replacement;
@@ -71,6 +97,7 @@ Json reportFields(const salvage::SalvageReport& report, std::size_t sectionCount
     fields["invalid_utf8"] = std::move(invalid);
     fields["replacements"] = std::move(replacements);
     fields["read_error"] = nullOr(report.readError);
+    fields["thorough"] = report.thorough ? thoroughFields(*report.thorough) : Json();
     return fields;
 }
 

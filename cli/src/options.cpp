@@ -34,7 +34,8 @@ write leaves the destination as it was. Two FILEs that would share one destinati
                                   "incomplete_groups", "lines"}],
               "invalid_utf8": [{"section"}],
               "replacements": [{"section", "times", "replaced_bytes"}],
-              "read_error": null or why reading stopped early},
+              "read_error": null or why reading stopped early,
+              "thorough": null, or with --thorough what that reading found},
    "sections": [{"name", "text"}]}
   "report" and "sections" come only with "read". A "name", "text" or "section" that is not
   valid UTF-8 comes with "name_base64", "text_base64" or "section_base64" too, the Base64 of

@@ -88,6 +88,9 @@ TEST_F(JsonOutputTest, RecordsHoldExactlyWhatThePlainOutputHolds) {
         {.files = {"damaged.qlx"}, .section = "Closing"},
         {.files = {"damaged.qlx"}, .section = "Caf\xe9"},
         {.files = {"damaged.qlx"}, .section = "Intro"},
+        {.files = {"damaged.qlx"}, .thorough = true},
+        {.files = {"damaged.qlx"}, .list = true, .thorough = true},
+        {.files = {"damaged.qlx"}, .section = "Intro (2)", .thorough = true},
     };
     for (Options options : cases) {
         SCOPED_TRACE(options.section.value_or(options.list ? "--list" : "all"));
@@ -144,6 +147,7 @@ TEST_F(JsonOutputTest, TheReportComesAsFields) {
     EXPECT_EQ(report.at("sections"), read.document.contents.size());
     EXPECT_EQ(report.at("skipped_lookalikes"), expected.skippedLookalikes);
     EXPECT_TRUE(report.at("read_error").is_null());
+    EXPECT_TRUE(report.at("thorough").is_null());
 
     ASSERT_EQ(report.at("damaged_base64").size(), expected.damagedBase64.size());
     for (std::size_t i = 0; i < expected.damagedBase64.size(); ++i) {
@@ -171,6 +175,31 @@ TEST_F(JsonOutputTest, TheReportComesAsFields) {
     EXPECT_FALSE(expected.invalidUtf8Sections.empty());
     EXPECT_FALSE(expected.replacements.empty());
     EXPECT_NE(expected.skippedLookalikes, 0u);
+}
+
+TEST_F(JsonOutputTest, TheThoroughReadingsFindingsComeAsFields) {
+    const std::vector<json> records =
+        parseLines(run({.files = {"damaged.qlx"}, .json = true, .thorough = true}).out);
+    ASSERT_EQ(records.size(), 1u);
+    const salvage::ParseResult read =
+        salvage::parseText(kDamaged, "damaged.qlx", salvage::Reading::Thorough);
+    ASSERT_TRUE(read.document.report.thorough.has_value());
+    const auto& expected = *read.document.report.thorough;
+    const json& found = records[0].at("report").at("thorough");
+    EXPECT_EQ(found.at("header_damaged"), expected.headerDamaged);
+    EXPECT_EQ(found.at("bodies_across_lines"), expected.bodiesAcrossLines);
+    EXPECT_EQ(found.at("tags_off_line_start"), expected.tagsOffLineStart);
+    EXPECT_EQ(found.at("groups_dropped"), expected.groupsDropped);
+    EXPECT_EQ(found.at("bytes_dropped"), expected.bytesDropped);
+    EXPECT_EQ(found.at("realignments"), expected.realignments);
+    EXPECT_EQ(found.at("stretches_lost"), expected.stretchesLost);
+    ASSERT_EQ(found.at("pieces").size(), expected.pieces.size());
+    ASSERT_EQ(found.at("repeated_names").size(), expected.repeatedNames.size());
+    ASSERT_FALSE(expected.repeatedNames.empty());  // "Intro" occurs twice
+    const json& repeated = found.at("repeated_names")[0];
+    EXPECT_EQ(bytes(repeated, "section"), expected.repeatedNames[0].sectionName);
+    EXPECT_EQ(repeated.at("times"), expected.repeatedNames[0].times);
+    EXPECT_EQ(bytes(repeated, "first_renamed"), expected.repeatedNames[0].firstRenamed);
 }
 
 TEST_F(JsonOutputTest, EveryFileGetsOneLineWithItsStatus) {
