@@ -6,11 +6,12 @@ namespace salvage {
 
 std::string reportStatusLine(const SalvageReport& report, std::size_t sectionCount) {
     return detail::summaryLine(report, sectionCount,
-                               {.damaged = " damaged",
+                               {.linesRead = false,
+                                .damaged = " damaged",
                                 .notUtf8 = " not UTF-8",
                                 .replaced = " replaced",
-                                .skippedOne = " line skipped",
-                                .skippedMany = " lines skipped",
+                                .skippedOne = " skipped",
+                                .skippedMany = " skipped",
                                 .stoppedEarly = "stopped early",
                                 .headerDamaged = "header damaged",
                                 .realignedOne = " realigned",

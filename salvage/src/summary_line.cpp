@@ -7,8 +7,10 @@ std::string summaryLine(const SalvageReport& report, std::size_t sectionCount,
     const auto count = [](std::size_t n, std::string_view one, std::string_view many) {
         return std::to_string(n) + std::string(n == 1 ? one : many);
     };
-    std::string line = count(sectionCount, " section", " sections") + " from " +
-                       count(report.linesRead, " line", " lines");
+    std::string line = count(sectionCount, " section", " sections");
+    if (wording.linesRead) {
+        line += " from " + count(report.linesRead, " line", " lines");
+    }
     std::string_view separator = "; ";
     const auto add = [&](const std::string& part) {
         line += separator;

@@ -10,6 +10,7 @@ namespace salvage::detail {
 
 // How a one-line summary words each kind of damage, after its count.
 struct SummaryWording {
+    bool linesRead = true;          // "from M lines" after the sections
     std::string_view damaged;       // e.g. " with damaged Base64"
     std::string_view notUtf8;       // e.g. " not valid UTF-8"
     std::string_view replaced;      // e.g. " replaced by a later section"
@@ -26,7 +27,8 @@ struct SummaryWording {
     std::string_view repeatedMany;   // e.g. " repeated names kept under numbers"
 };
 
-// "N sections from M lines", then "; " and each kind of damage found, separated by ", ".
+// "N sections from M lines" (or "N sections"), then "; " and each kind of damage found,
+// separated by ", ".
 std::string summaryLine(const SalvageReport& report, std::size_t sectionCount,
                         const SummaryWording& wording);
 

@@ -65,6 +65,19 @@ std::optional<std::string_view> DocumentSession::unchangedText() const {
     return document_->contents[*shown_].text;
 }
 
+bool DocumentSession::thoroughReadingMayFindMore() const {
+    if (!document_ || document_->report.thorough) {
+        return false;
+    }
+    const salvage::SalvageReport& report = document_->report;
+    return report.skippedLookalikes != 0 || !report.damagedBase64.empty() ||
+           !report.invalidUtf8Sections.empty() || !report.replacements.empty();
+}
+
+bool DocumentSession::thoroughReadingAccepts(const std::filesystem::path& file) {
+    return salvage::parseFile(file, salvage::Reading::Thorough).accepted();
+}
+
 std::optional<SaveAvailability> DocumentSession::saveAvailability() const {
     if (!document_) {
         return std::nullopt;

@@ -26,14 +26,12 @@ TEST(ReportStatusLine, NamesEachKindOfDamageBriefly) {
         std::string line;
     };
     const Case cases[] = {
-        {reportWith(0, 0, 0, 0, ""), 1, "1 section from 13 lines"},
-        {reportWith(0, 0, 0, 0, ""), 0, "0 sections from 13 lines"},
+        {reportWith(0, 0, 0, 0, ""), 1, "1 section"},
+        {reportWith(0, 0, 0, 0, ""), 0, "0 sections"},
         {reportWith(1, 1, 1, 1, ""), 6,
-         "6 sections from 13 lines; 1 damaged, 1 not UTF-8, 1 replaced, 1 line skipped"},
-        {reportWith(2, 0, 3, 4, ""), 6,
-         "6 sections from 13 lines; 2 damaged, 3 replaced, 4 lines skipped"},
-        {reportWith(0, 2, 0, 0, "Input/output error"), 2,
-         "2 sections from 13 lines; 2 not UTF-8, stopped early"},
+         "6 sections; 1 damaged, 1 not UTF-8, 1 replaced, 1 skipped"},
+        {reportWith(2, 0, 3, 4, ""), 6, "6 sections; 2 damaged, 3 replaced, 4 skipped"},
+        {reportWith(0, 2, 0, 0, "Input/output error"), 2, "2 sections; 2 not UTF-8, stopped early"},
     };
     for (const Case& c : cases) {
         const std::string line = reportStatusLine(c.report, c.sections);

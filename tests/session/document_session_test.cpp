@@ -106,6 +106,51 @@ TEST_F(DocumentSessionTest, SavingFollowsTheDocumentAndTheTextShown) {
     }
 }
 
+// The thorough reading is offered where the plain one tells of a loss, and only then.
+TEST_F(DocumentSessionTest, TheThoroughReadingIsOfferedWhereThePlainOneLostSomething) {
+    writeFile(dir / "skipped.qlx", "<?xml ?>\n  " + sectionLine("Indented", "text"));
+    writeFile(dir / "damaged.qlx", "<?xml ?>\n<Section name=\"QQ==\">YW*Jj</Section>\n");
+    writeFile(dir / "repeated.qlx",
+              "<?xml ?>\n" + sectionLine("A", "first") + sectionLine("A", "second"));
+    writeFile(dir / "binary.qlx", "<?xml ?>\n" + sectionLine("A", "\xff"));
+    struct Case {
+        const char* file;
+        salvage::Reading reading;
+        bool offered;
+    };
+    const auto plain = salvage::Reading::Plain;
+    for (const Case& c : {
+             Case{"letter.qlx", plain, false},
+             Case{"empty.qll", plain, false},
+             Case{"skipped.qlx", plain, true},
+             Case{"damaged.qlx", plain, true},
+             Case{"repeated.qlx", plain, true},
+             Case{"binary.qlx", plain, true},
+             Case{"skipped.qlx", salvage::Reading::Thorough, false},
+         }) {
+        DocumentSession session;
+        session.setReading(c.reading);
+        ASSERT_TRUE(session.open(dir / c.file).accepted()) << c.file;
+        EXPECT_EQ(session.thoroughReadingMayFindMore(), c.offered) << c.file;
+    }
+}
+
+// Reading again takes the reading now chosen, and shows nothing of the new result yet.
+TEST_F(DocumentSessionTest, ReadingAgainFollowsTheChosenReading) {
+    writeFile(dir / "wrapped.qlx", "<?xml ?>\n<Section name=\"" + encodeBase64("W") + "\">\n" +
+                                       encodeBase64("wrapped text") + "\n</Section>\n");
+    DocumentSession session;
+    EXPECT_FALSE(session.reread().accepted());
+    ASSERT_TRUE(session.open(dir / "wrapped.qlx").accepted());
+    EXPECT_EQ(session.document()->contents.lookup("W"), "");
+    session.show(0);
+    session.setReading(salvage::Reading::Thorough);
+    ASSERT_TRUE(session.reread().accepted());
+    EXPECT_EQ(session.document()->contents.lookup("W"), "wrapped text");
+    EXPECT_EQ(session.shownSection(), std::nullopt);
+    EXPECT_EQ(session.documentPath(), dir / "wrapped.qlx");
+}
+
 TEST_F(DocumentSessionTest, OpeningTellsWhatBecameOfTheFile) {
     fs::create_directory(dir / "folder");
     struct Case {

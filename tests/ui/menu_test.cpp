@@ -46,8 +46,9 @@ class MenuTest : public QObject {
         }
         QCOMPARE(menus, (QStringList{"FileMenu=&File", "EditMenu=&Edit", "HelpMenu=Help"}));
         QCOMPARE(itemsOf(f.bar()->fileMenu()),
-                 (QStringList{"FileOpen", "FileSaveAllSections", "FileSaveJustThisSection",
-                              "UntitledSeparator", "FileQuit", "FileAboutQLVodadov"}));
+                 (QStringList{"FileOpen", "FileReadThoroughly", "FileSaveAllSections",
+                              "FileSaveJustThisSection", "UntitledSeparator", "FileQuit",
+                              "FileAboutQLVodadov"}));
         QCOMPARE(itemsOf(f.bar()->editMenu()),
                  (QStringList{"EditUndo", "UntitledMenu1", "EditCut", "EditCopy", "EditPaste",
                               "EditClear", "UntitledMenu0", "EditSelectAll"}));

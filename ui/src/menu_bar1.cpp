@@ -70,6 +70,7 @@ void MenuBar1::Untitled0() {
         buildMenu(this, "FileMenu", "&File",
                   {
                       {"FileOpen", "&Open...", "Ctrl+O"},
+                      {"FileReadThoroughly", "Read &Thoroughly", ""},
                       {"FileSaveAllSections", "Save All Sections...", "Ctrl+S", false},
                       {"FileSaveJustThisSection", "Save Just This Section...", "Ctrl+Alt+S", false},
                       {"UntitledSeparator", "-", ""},
@@ -82,6 +83,8 @@ void MenuBar1::Untitled0() {
     for (QAction* action : fileMenu_->actions()) {
         action->setShortcutContext(Qt::ApplicationShortcut);
     }
+    // Off at start: the program keeps no settings between runs.
+    item(QStringLiteral("FileReadThoroughly"))->setCheckable(true);
     // Leaves the event loop without asking windows to close: the main window cannot be
     // closed, only quit.
     connect(item(QStringLiteral("FileQuit")), &QAction::triggered, this,

@@ -32,6 +32,28 @@ class ElidedLabel final : public QLabel {
     QString fullText_;
 };
 
+namespace {
+
+// A flat button reads as plain text until it is hovered: these look like links from the start,
+// and are still reached with Tab and pressed with Space.
+QToolButton* makeLink(QWidget* parent, const QString& name, const QString& text) {
+    auto* link = new QToolButton(parent);
+    link->setObjectName(name);
+    link->setText(text);
+    link->setAutoRaise(true);
+    QFont underlined = link->font();
+    underlined.setUnderline(true);
+    link->setFont(underlined);
+    QPalette palette = link->palette();
+    palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
+    link->setPalette(palette);
+    link->setCursor(Qt::PointingHandCursor);
+    link->setFocusPolicy(Qt::StrongFocus);
+    return link;
+}
+
+}  // namespace
+
 ReportStatus::ReportStatus(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("reportStatus"));
 
@@ -40,20 +62,17 @@ ReportStatus::ReportStatus(QWidget* parent) : QWidget(parent) {
     summary_->setTextFormat(Qt::PlainText);
     summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-    details_ = new QToolButton(this);
-    details_->setObjectName(QStringLiteral("reportDetails"));
-    details_->setText(QStringLiteral("Details..."));
-    details_->setAutoRaise(true);
-    // A flat button reads as plain text until it is hovered: this one looks like a link from
-    // the start, and is still reached with Tab and pressed with Space.
-    QFont underlined = details_->font();
-    underlined.setUnderline(true);
-    details_->setFont(underlined);
-    QPalette link = details_->palette();
-    link.setColor(QPalette::ButtonText, link.color(QPalette::Link));
-    details_->setPalette(link);
-    details_->setCursor(Qt::PointingHandCursor);
-    details_->setFocusPolicy(Qt::StrongFocus);
+    offerReason_ = new QLabel(this);
+    offerReason_->setObjectName(QStringLiteral("thoroughOfferReason"));
+    offerReason_->setTextFormat(Qt::PlainText);
+    offerReason_->hide();
+    offer_ = makeLink(this, QStringLiteral("readThoroughly"), QStringLiteral("Read thoroughly"));
+    offer_->setToolTip(
+        QStringLiteral("Read the document again, also across lines and past damage"));
+    offer_->hide();
+    connect(offer_, &QToolButton::clicked, this, &ReportStatus::thoroughReadingRequested);
+
+    details_ = makeLink(this, QStringLiteral("reportDetails"), QStringLiteral("Details..."));
     // Hidden, the button still keeps its room, so that the status bar, and with it the
     // controls above, keep their height when the first report arrives.
     QSizePolicy keepRoom = details_->sizePolicy();
@@ -65,6 +84,8 @@ ReportStatus::ReportStatus(QWidget* parent) : QWidget(parent) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 0, 0, 0);
     layout->addWidget(summary_, 1);
+    layout->addWidget(offerReason_);
+    layout->addWidget(offer_);
     layout->addWidget(details_);
 }
 
@@ -75,6 +96,22 @@ void ReportStatus::setSummary(const QString& line) {
 
 QString ReportStatus::summary() const {
     return summary_->fullText();
+}
+
+void ReportStatus::offerThoroughReading(const QString& why) {
+    offerReason_->setText(why);
+    offerReason_->setVisible(!why.isEmpty());
+    offer_->show();
+}
+
+void ReportStatus::withdrawOffer() {
+    offerReason_->clear();
+    offerReason_->hide();
+    offer_->hide();
+}
+
+bool ReportStatus::offering() const {
+    return !offer_->isHidden();
 }
 
 }  // namespace ui

@@ -175,12 +175,15 @@ void Window1::CreateControls() {
     reportStatus = new ui::ReportStatus(statusBar());
     statusBar()->addWidget(reportStatus, 1);
     connect(reportStatus, &ui::ReportStatus::detailsRequested, this, &Window1::showReportDetails);
+    connect(reportStatus, &ui::ReportStatus::thoroughReadingRequested, this,
+            &Window1::acceptThoroughOffer);
 
     resize(600, 432 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void Window1::AddMenuHandlers() {
     connect(FileOpen(), &QAction::triggered, this, &Window1::FileOpen_Action);
+    connect(FileReadThoroughly(), &QAction::triggered, this, &Window1::FileReadThoroughly_Action);
     connect(FileSaveAllSections(), &QAction::triggered, this, &Window1::FileSaveAllSections_Action);
     connect(FileSaveJustThisSection(), &QAction::triggered, this,
             &Window1::FileSaveJustThisSection_Action);
@@ -238,6 +241,10 @@ QAction* Window1::FileSaveAllSections() const {
     return static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileSaveAllSections"));
 }
 
+QAction* Window1::FileReadThoroughly() const {
+    return static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileReadThoroughly"));
+}
+
 QAction* Window1::FileOpen() const {
     return static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileOpen"));
 }
@@ -260,6 +267,7 @@ const salvage::SalvageReport* Window1::report() const {
 bool Window1::parseFile(const std::filesystem::path& file) {
     const session::OpenOutcome outcome = session_.open(file);
     refusalReason_ = outcome.accepted() ? std::string() : outcome.reason;
+    lastStatus_ = outcome.status;
     if (outcome.accepted()) {
         documentFolder_ = ui::folderOf(file);
     }
@@ -305,9 +313,11 @@ void Window1::sectionList_DropObject(const std::filesystem::path& file) {
 
 void Window1::openDocument(const std::filesystem::path& file) {
     if (!parseFile(file)) {
+        updateThoroughOffer(file, false);
         showRefusal(file);
         return;
     }
+    updateThoroughOffer(file, true);
     displayFile();
     const salvage::SalvageReport& found = *report();
     reportStatus->setSummary(fromBytes(salvage::reportStatusLine(found, contents()->size())));
@@ -317,6 +327,49 @@ void Window1::openDocument(const std::filesystem::path& file) {
             QStringLiteral("Only part of %1 could be read: %2\nThe sections found before that "
                            "are shown.")
                 .arg(platform::toQString(file), fromBytes(found.readError)));
+    }
+}
+
+void Window1::updateThoroughOffer(const std::filesystem::path& file, bool accepted) {
+    if (session_.reading() == salvage::Reading::Thorough) {
+        offeredFile_.reset();
+        reportStatus->withdrawOffer();
+    } else if (accepted) {
+        offeredFile_.reset();
+        if (session_.thoroughReadingMayFindMore()) {
+            reportStatus->offerThoroughReading(QString());
+        } else {
+            reportStatus->withdrawOffer();
+        }
+    } else if (lastStatus_ != salvage::ReadStatus::Refused ||
+               !session::DocumentSession::thoroughReadingAccepts(file)) {
+        // A file that could not be read at all, or holds nothing to read: whatever was offered
+        // for the document shown still stands.
+    } else {
+        offeredFile_ = file;
+        reportStatus->offerThoroughReading(
+            QStringLiteral("%1 holds section tags:").arg(platform::toQString(file.filename())));
+    }
+}
+
+void Window1::acceptThoroughOffer() {
+    FileReadThoroughly()->setChecked(true);
+    session_.setReading(salvage::Reading::Thorough);
+    if (offeredFile_) {
+        const std::filesystem::path file = *offeredFile_;
+        openDocument(file);
+    } else {
+        readAgain();
+    }
+}
+
+void Window1::readAgain() {
+    if (session_.document() && !session_.documentPath().empty()) {
+        const std::filesystem::path file = session_.documentPath();
+        openDocument(file);
+    } else {
+        offeredFile_.reset();
+        reportStatus->withdrawOffer();
     }
 }
 
@@ -413,6 +466,15 @@ void Window1::Event_EnableMenuItems() {
         FileSaveAllSections()->setEnabled(available->all);
         FileSaveJustThisSection()->setEnabled(available->one);
     }
+}
+
+// Turning the thorough reading on or off reads the document shown again at once; later
+// documents are read the same way.
+bool Window1::FileReadThoroughly_Action() {
+    session_.setReading(FileReadThoroughly()->isChecked() ? salvage::Reading::Thorough
+                                                          : salvage::Reading::Plain);
+    readAgain();
+    return false;
 }
 
 bool Window1::FileOpen_Action() {

@@ -66,6 +66,14 @@ class DocumentSession {
     // The shown section's own bytes, while the user has not changed them.
     std::optional<std::string_view> unchangedText() const;
 
+    // Whether the thorough reading may get back more than the plain one did: the document was
+    // read plainly and its report tells of lines skipped, damage, text that is not UTF-8 or
+    // texts replaced by later ones.
+    bool thoroughReadingMayFindMore() const;
+    // Whether the thorough reading accepts `file` (a file the plain reading refused may still
+    // hold section tags).
+    static bool thoroughReadingAccepts(const std::filesystem::path& file);
+
     // Nothing before the first document: the save commands then keep their states.
     std::optional<SaveAvailability> saveAvailability() const;
 

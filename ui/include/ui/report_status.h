@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
 class QToolButton;
 
 namespace ui {
@@ -19,11 +20,19 @@ class ReportStatus final : public QWidget {
     void setSummary(const QString& line);
     QString summary() const;
 
+    // Offers the thorough reading in one click, after `why` (may be empty); or no longer.
+    void offerThoroughReading(const QString& why);
+    void withdrawOffer();
+    bool offering() const;
+
   signals:
     void detailsRequested();
+    void thoroughReadingRequested();
 
   private:
     ElidedLabel* summary_ = nullptr;
+    QLabel* offerReason_ = nullptr;
+    QToolButton* offer_ = nullptr;
     QToolButton* details_ = nullptr;
 };
 

@@ -72,6 +72,7 @@ class Window1 final : public QMainWindow {
     void Event_MouseMove(int x, int y);
     void Event_EnableMenuItems();
     bool FileOpen_Action();
+    bool FileReadThoroughly_Action();
     bool FileSaveAllSections_Action();
     bool FileSaveJustThisSection_Action();
     bool HelpTechnicalDetails_Action();
@@ -80,6 +81,7 @@ class Window1 final : public QMainWindow {
     QAction* FileSaveJustThisSection() const;
     QAction* FileSaveAllSections() const;
     QAction* FileOpen() const;
+    QAction* FileReadThoroughly() const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -92,6 +94,11 @@ class Window1 final : public QMainWindow {
     void watchPointer();
 
     std::optional<std::size_t> selectedSection() const;
+    // The status bar's offer of the thorough reading, after `file` was read or refused.
+    void updateThoroughOffer(const std::filesystem::path& file, bool accepted);
+    void acceptThoroughOffer();
+    // Reads the document shown again, as documents are now read.
+    void readAgain();
     void sectionText_Change();
     std::string sectionTextBytes() const;
     void showRefusal(const std::filesystem::path& file);
@@ -104,6 +111,9 @@ class Window1 final : public QMainWindow {
     session::DocumentSession session_;
     // Why the last refused document was refused, where the reader could tell.
     std::string refusalReason_;
+    salvage::ReadStatus lastStatus_ = salvage::ReadStatus::Refused;
+    // A refused file that the thorough reading would read, while the status bar offers it.
+    std::optional<std::filesystem::path> offeredFile_;
     // Where the last accepted document lies: the save dialogs start there.
     std::filesystem::path documentFolder_;
     std::vector<filetypes::RegisteredType> acceptedFileTypes_;
