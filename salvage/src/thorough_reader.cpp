@@ -239,13 +239,11 @@ void ThoroughReader::storePiece() {
         return;
     }
     std::string text = storage_.take();
-    storedBytes_ += text.size();
     std::string name = uniqueName(std::move(pieceName_));
     if (kind != PieceKind::Section) {
         findings_.pieces.push_back({name, kind == PieceKind::AfterDamage, pieceLine_});
     }
     document_.contents.assign(std::move(name), std::move(text));
-    adviseHeapGrowth();
 }
 
 std::string ThoroughReader::uniqueName(std::string name) {

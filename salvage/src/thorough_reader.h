@@ -31,8 +31,6 @@ class ThoroughReader final : private AligningDecoder::Listener {
     // section tag somewhere.
     bool finish();
 
-    const char* storageEnd() const { return storage_.storageEnd(); }
-    std::uint64_t storedBytes() const { return storedBytes_; }
 
   private:
     enum class Scan { Text, TagName, SectionTag, OtherTag };
@@ -97,7 +95,6 @@ class ThoroughReader final : private AligningDecoder::Listener {
     std::string sectionName_;
     std::size_t sectionLine_ = 0;
     bool sectionRunsOn_ = false;  // its text went on past the tag's line
-    std::uint64_t storedBytes_ = 0;
 
     // Names: for each name used more than once, the number to try next, and its report record.
     std::unordered_map<std::string, std::size_t> nextNumber_;

@@ -277,9 +277,9 @@ TEST(FastPaths, InvalidUtf8IsJudgedOnEachSectionsLastText) {
 namespace salvage {
 namespace {
 
-// A document large enough for the reader to fill memory ahead on a second thread: what it
-// stores must not depend on that.
-TEST(FastPaths, LargeDocumentReadsTheSameWithMemoryFilledAhead) {
+// A large document, read once with its size known (each text sized once, large texts on huge
+// pages) and once without: what it stores must not depend on that.
+TEST(FastPaths, LargeDocumentReadsTheSameWhetherItsSizeIsKnown) {
     std::mt19937 rng(16);
     std::string doc = "<?xml \n";
     const std::string body = testing::encodeBase64(testing::randomBytes(rng, 48 << 10));
@@ -287,9 +287,9 @@ TEST(FastPaths, LargeDocumentReadsTheSameWithMemoryFilledAhead) {
         doc += "<Section name=\"" + testing::encodeBase64("N" + std::to_string(i % 1000)) + "\">" +
                body.substr(static_cast<std::size_t>(i % 97) * 4) + "</Section>\n";
     }
-    DocumentReader ahead;  // told the size: fills ahead
+    DocumentReader ahead;
     ahead.expectSize(doc.size());
-    DocumentReader plain;  // not told: does not
+    DocumentReader plain;
     for (std::size_t at = 0; at < doc.size(); at += std::size_t{4} << 20) {
         ahead.feed(std::string_view(doc).substr(at, std::size_t{4} << 20));
         plain.feed(std::string_view(doc).substr(at, std::size_t{4} << 20));
