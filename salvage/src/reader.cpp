@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ascii.h"
+#include "implementation.h"
 #include "report_builder.h"
 #include "salvage/base64.h"
 #include "section_line.h"
@@ -23,6 +24,8 @@ namespace {
 class DecoderSink {
   public:
     using Mark = Base64Decoder::Checkpoint;
+
+    explicit DecoderSink(const detail::Implementation& routines) : decoder_(routines) {}
 
     void append(const char* begin, const char* end) {
         if (begin != end) {
@@ -50,6 +53,9 @@ class DecoderSink {
 // One section line, taken apart as it streams past.
 class SectionLine {
   public:
+    explicit SectionLine(const detail::Implementation& routines)
+        : routines_(routines), nameSink_(routines), body_(routines) {}
+
     // Makes room for the text of the next `knownBytes` of the line. `restOfLine`: how long the
     // rest of the line, from them on, can be at most; `lineEndsHere`: whether the line is known
     // to end with them.
@@ -66,7 +72,7 @@ class SectionLine {
         std::string name = nameSink_.finish();
         std::string text = body_.finish();
         // Checked here, while the text is still in the cache.
-        const bool valid = detail::isValidUtf8(text);
+        const bool valid = detail::isValidUtf8(text, routines_);
         std::string nameForReport = name;
         const auto replaced = document.contents.assign(std::move(name), std::move(text));
         const std::size_t index =
@@ -80,6 +86,7 @@ class SectionLine {
         return {sink.decoder().skippedBytes(), sink.decoder().incompleteGroups()};
     }
 
+    const detail::Implementation& routines_;
     DecoderSink nameSink_;
     DecoderSink body_;
     detail::NameScanner<DecoderSink> name_;
@@ -121,6 +128,10 @@ class LookalikeScanner {
 
 struct DocumentReader::State {
     enum class Mode { Prefix, Section, Skip };
+
+    explicit State(const detail::Implementation& chosen) : routines(chosen) {}
+
+    const detail::Implementation& routines;
 
     Document document;
     detail::ReportBuilder reportBuilder;
@@ -169,7 +180,7 @@ struct DocumentReader::State {
             }
             if (lineIndex != 0 && complete) {
                 mode = Mode::Section;
-                section.emplace();
+                section.emplace(routines);
                 section->prepare(prefix.size() + piece.size(), prefix.size() + restOfInput,
                                  lineEndsHere);
                 section->feed(prefix);
@@ -213,9 +224,13 @@ struct DocumentReader::State {
     }
 };
 
-DocumentReader::DocumentReader(Reading reading) : state_(std::make_unique<State>()) {
+DocumentReader::DocumentReader(Reading reading)
+    : DocumentReader(reading, detail::bestImplementation()) {}
+
+DocumentReader::DocumentReader(Reading reading, const detail::Implementation& routines)
+    : state_(std::make_unique<State>(routines)) {
     if (reading == Reading::Thorough) {
-        state_->thorough.emplace(state_->document);
+        state_->thorough.emplace(state_->document, routines);
     }
 }
 DocumentReader::~DocumentReader() = default;

@@ -41,7 +41,8 @@ std::string numbered(const std::string& name, std::size_t number) {
 
 }  // namespace
 
-ThoroughReader::ThoroughReader(Document& document) : document_(document) {
+ThoroughReader::ThoroughReader(Document& document, const Implementation& routines)
+    : document_(document), nameDecoder_(nullptr, routines), decoder_(this, routines) {
     startOrphan();
 }
 

@@ -19,7 +19,7 @@ namespace salvage::detail {
 // stretch, become pieces of their own; a repeated name keeps every text under numbered names.
 class ThoroughReader final : private AligningDecoder::Listener {
   public:
-    explicit ThoroughReader(Document& document);
+    ThoroughReader(Document& document, const Implementation& routines);
 
     // `piece` is part of the current line; `restOfInput` bounds how much input is left, the
     // piece included.
@@ -30,7 +30,6 @@ class ThoroughReader final : private AligningDecoder::Listener {
     // Ends the input. Returns whether the document is accepted: it has the header line or a
     // section tag somewhere.
     bool finish();
-
 
   private:
     enum class Scan { Text, TagName, SectionTag, OtherTag };
@@ -81,13 +80,13 @@ class ThoroughReader final : private AligningDecoder::Listener {
     std::size_t sectionTags_ = 0;
     std::size_t tagLine_ = 0;
     NameScanner<NameSink> nameScanner_;
-    AligningDecoder nameDecoder_{nullptr};
+    AligningDecoder nameDecoder_;
     NameSink nameSink_{nameDecoder_};
     std::string nameText_;
 
     // The text being decoded, and the piece it belongs to.
     Context context_ = Context::None;
-    AligningDecoder decoder_{this};
+    AligningDecoder decoder_;
     TextStorage storage_;
     PieceKind piece_ = PieceKind::None;
     std::string pieceName_;

@@ -12,6 +12,10 @@
 
 namespace salvage {
 
+namespace detail {
+struct Implementation;
+}
+
 // The one message a user sees when a document cannot be shown.
 inline constexpr std::string_view kRefusedMessage =
     "Unable to view this file. Either it's not a Quillora document or it's too corrupt to view.";
@@ -63,6 +67,9 @@ struct ParseResult {
 class DocumentReader {
   public:
     explicit DocumentReader(Reading reading = Reading::Plain);
+    // With the given version of the routines that have one per instruction set (tests compare
+    // them); the default is the fastest this processor runs.
+    DocumentReader(Reading reading, const detail::Implementation& routines);
     ~DocumentReader();
     DocumentReader(const DocumentReader&) = delete;
     DocumentReader& operator=(const DocumentReader&) = delete;
