@@ -12,6 +12,7 @@
 #include "base64_encoder.h"
 #include "salvage/base64.h"
 #include "salvage/reader.h"
+#include "salvage/section_line.h"
 
 namespace {
 

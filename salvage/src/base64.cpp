@@ -24,17 +24,19 @@ Base64Decoder::Base64Decoder() : Base64Decoder(detail::bestImplementation()) {}
 Base64Decoder::Base64Decoder(const detail::Implementation& routines)
     : decodeCleanGroups_(routines.decodeCleanGroups) {}
 
-void Base64Decoder::flushGroup(std::string& out) {
+std::size_t Base64Decoder::endGroup(char* out) {
+    std::size_t written = 0;
     if (count_ == 2) {
-        out.push_back(static_cast<char>((bits_ >> 4) & 0xFF));
+        out[written++] = static_cast<char>((bits_ >> 4) & 0xFF);
     } else if (count_ == 3) {
-        out.push_back(static_cast<char>((bits_ >> 10) & 0xFF));
-        out.push_back(static_cast<char>((bits_ >> 2) & 0xFF));
+        out[written++] = static_cast<char>((bits_ >> 10) & 0xFF);
+        out[written++] = static_cast<char>((bits_ >> 2) & 0xFF);
     } else if (count_ == 1) {
         ++incompleteGroups_;
     }
     bits_ = 0;
     count_ = 0;
+    return written;
 }
 
 void Base64Decoder::feed(std::string_view in, std::string& out) {
@@ -86,16 +88,7 @@ void Base64Decoder::feedStep(std::string_view in, std::string& out) {
                 count_ = 0;
             }
         } else if (value == kPadding) {
-            if (count_ == 2) {
-                base[length++] = static_cast<char>((bits_ >> 4) & 0xFF);
-            } else if (count_ == 3) {
-                base[length++] = static_cast<char>((bits_ >> 10) & 0xFF);
-                base[length++] = static_cast<char>((bits_ >> 2) & 0xFF);
-            } else if (count_ == 1) {
-                ++incompleteGroups_;
-            }
-            bits_ = 0;
-            count_ = 0;
+            length += endGroup(base + length);
         } else {
             ++skipped_;
         }
@@ -104,7 +97,9 @@ void Base64Decoder::feedStep(std::string_view in, std::string& out) {
 }
 
 void Base64Decoder::finish(std::string& out) {
-    flushGroup(out);
+    char bytes[2];
+    const std::size_t written = endGroup(bytes);
+    out.append(bytes, written);
 }
 
 Base64Decoder::Checkpoint Base64Decoder::checkpoint(const std::string& out) const {

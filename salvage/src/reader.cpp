@@ -12,6 +12,7 @@
 #include "implementation.h"
 #include "report_builder.h"
 #include "salvage/base64.h"
+#include "salvage/section_line.h"
 #include "section_line.h"
 #include "text_storage.h"
 #include "thorough_reader.h"

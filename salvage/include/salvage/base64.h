@@ -47,7 +47,9 @@ class Base64Decoder {
     std::size_t incompleteGroups() const { return incompleteGroups_; }
 
   private:
-    void flushGroup(std::string& out);
+    // Writes the complete bytes of the pending group (at most 2) to `out`, counts a lone
+    // character as lost, and starts a new group. Returns how many bytes it wrote.
+    std::size_t endGroup(char* out);
     void feedStep(std::string_view in, std::string& out);
 
     std::size_t (*decodeCleanGroups_)(const unsigned char*, std::size_t, char*, std::size_t&);
