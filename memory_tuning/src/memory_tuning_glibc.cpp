@@ -16,11 +16,11 @@ void tuneMemoryForLargeDocuments(char** argv) {
     if (current.find(kSetting) != std::string::npos) {
         return;  // started with it already (by a first call, or by the user's own choice)
     }
-    // With it, the heap grows in 64 MiB steps, and blocks up to 32 MiB (the texts of large
-    // sections) stay on the heap: a block mapped on its own, less than 2 MiB, gets no huge page.
-    const std::string value =
-        (current.empty() ? "" : current + ":") + std::string(kSetting) +
-        "=1:glibc.malloc.top_pad=67108864:glibc.malloc.mmap_threshold=33554432";
+    // With it, blocks up to 32 MiB (the texts of large sections) stay on the heap: a block mapped
+    // on its own, less than 2 MiB, gets no huge page. (Growing the heap in large steps as well
+    // made a program started under a tight address-space limit fail before it could say why.)
+    const std::string value = (current.empty() ? "" : current + ":") + std::string(kSetting) +
+                              "=1:glibc.malloc.mmap_threshold=33554432";
     if (::setenv(kVariable.data(), value.c_str(), 1) != 0) {
         return;
     }
