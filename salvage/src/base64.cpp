@@ -9,7 +9,6 @@ namespace salvage {
 namespace {
 
 using detail::kBase64Slack;
-constexpr std::uint8_t kInvalid = detail::kBase64Invalid;
 constexpr std::uint8_t kPadding = detail::kBase64Padding;
 constexpr const auto& kTable = detail::kBase64Table;
 
