@@ -3,7 +3,7 @@
 # table that docs/PERFORMANCE.md keeps. Not part of `make test`: it takes minutes and needs
 # about 3 GiB of room for documents.
 #
-#   bash bench/compare.sh [--quick] [--runs N] [--sizes 100M,1G]
+#   bash bench/compare.sh [--quick] [--runs N] [--sizes 100M,1G] [--no-hostile]
 #
 # Environment: BUILD_DIR (default build), WORK_DIR (default a fresh folder under /tmp).
 set -euo pipefail

@@ -16,6 +16,7 @@
 #include "salvage/base64.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
+#include "salvage/section_line.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include "fuzz_support.h"
 #include "salvage/reader.h"
+#include "salvage/section_line.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "salvage/export.h"
 #include "salvage/reader.h"
+#include "salvage/section_line.h"
 
 namespace qlv::cli {
 

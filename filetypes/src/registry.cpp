@@ -1,26 +1,18 @@
 #include "filetypes/registry.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "ascii_case.h"
 
 namespace filetypes {
-namespace {
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
-}  // namespace
 
 bool RegisteredType::matches(std::string_view fileName) const {
     if (extension.empty()) {
         return true;
     }
     const auto dot = fileName.rfind('.');
-    return dot != std::string_view::npos && equalIgnoringCase(fileName.substr(dot + 1), extension);
+    return dot != std::string_view::npos &&
+           qlv::equalsIgnoringCase(fileName.substr(dot + 1), extension);
 }
 
 void Registry::registerType(std::string name, std::string macCreator, std::string macType,

@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "base64_groups.h"
-#include "salvage/base64.h"
 
 namespace salvage::detail {
 namespace {
@@ -91,7 +90,7 @@ void AligningDecoder::feed(const char* p, const char* end) {
         }
         return slots;
     }();
-    const bool fast = base64FastPathEnabled();
+    const bool fast = routines_.decodeCleanGroups != nullptr;
     while (p != end) {
         if (fast && mode_ == Mode::Aligned && filled_ == 0 && quietSlots_ == 0 &&
             checker_.pending() == 0 && !skipContinuations_ && fed_ >= nextCleanTry_) {
@@ -130,15 +129,15 @@ const char* AligningDecoder::feedClean(const char* p, const char* end) {
     const std::size_t start = out.size();
     out.resize(start + available / 4 * 3 + kBase64Slack);
     std::size_t written = 0;
-    const std::size_t consumed = decodeCleanGroups(reinterpret_cast<const unsigned char*>(p),
-                                                   available, out.data() + start, written);
+    const std::size_t consumed = routines_.decodeCleanGroups(
+        reinterpret_cast<const unsigned char*>(p), available, out.data() + start, written);
     out.resize(start + written);
     if (consumed == 0) {
         return p;
     }
     const std::string_view fresh(out.data() + start, written);
     const std::size_t whole = wholeCharactersEnd(fresh);
-    bool clean = isCleanText(fresh.substr(0, whole));
+    bool clean = isCleanText(fresh.substr(0, whole), routines_);
     TextChecker checker;
     for (std::size_t i = whole; i < written && clean; ++i) {
         clean = checker.step(static_cast<unsigned char>(fresh[i])) == TextChecker::Step::Partial;

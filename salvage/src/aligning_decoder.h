@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "implementation.h"
 #include "utf8.h"
 
 namespace salvage::detail {
@@ -42,8 +43,10 @@ class AligningDecoder {
     static constexpr bool kSearching = false;
 
     // Without a listener the decoder never realigns: it drops what is not text and goes on
-    // (used for names, which are short).
-    explicit AligningDecoder(Listener* listener) : listener_(listener) {}
+    // (used for names, which are short). `routines`: the version of the routines to decode and
+    // check runs of clean groups with; without one to decode runs, one character at a time.
+    AligningDecoder(Listener* listener, const Implementation& routines)
+        : listener_(listener), routines_(routines) {}
 
     // Starts a new text, decoded into `out` (which it appends to).
     void start(bool aligned, std::string* out);
@@ -104,6 +107,7 @@ class AligningDecoder {
     void remember(const std::array<std::uint8_t, 4>& group, std::size_t outStart);
 
     Listener* listener_;
+    const Implementation& routines_;
     std::string* out_ = nullptr;
     Mode mode_ = Mode::Aligned;
     std::size_t line_ = 0;

@@ -1,7 +1,7 @@
 #pragma once
 
-// The pieces of the Base64 decoder that the thorough reading shares with it: the table of
-// character values and the decoding of clean runs of whole groups (with its vector path).
+// What the Base64 decoders share: the table of character values and the room the vector
+// routines may write past their output.
 
 #include <array>
 #include <cstddef>
@@ -32,11 +32,5 @@ inline constexpr auto kBase64Table = makeBase64Table();
 
 // Output room the vector path may write past the bytes it produces.
 inline constexpr std::size_t kBase64Slack = 32;
-
-// Decodes whole groups of four alphabet characters from `in` while they last. Returns how many
-// input characters were consumed; `written` receives the bytes produced. May write up to
-// kBase64Slack bytes past them.
-std::size_t decodeCleanGroups(const unsigned char* in, std::size_t size, char* out,
-                              std::size_t& written);
 
 }  // namespace salvage::detail

@@ -76,13 +76,12 @@ std::optional<std::string> openRegularFile(const std::filesystem::path& path, Op
 std::optional<std::string> readBlocks(int fd,
                                       const std::function<void(std::string_view)>& consume) {
     // Aligned so that the buffer lies on whole huge pages (see huge_pages.h).
-    adviseHeapGrowth();
     const std::unique_ptr<char, decltype(&std::free)> buffer(
         static_cast<char*>(std::aligned_alloc(kBufferAlignment, kBlockSize)), &std::free);
     if (buffer == nullptr) {
         throw std::bad_alloc();
     }
-    adviseHeapGrowth();
+    adviseHugePages(buffer.get(), kBlockSize);
     for (;;) {
         const ssize_t count = ::read(fd, buffer.get(), kBlockSize);
         if (count == 0) {

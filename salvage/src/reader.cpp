@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "ascii.h"
-#include "huge_pages.h"
+#include "implementation.h"
 #include "report_builder.h"
 #include "salvage/base64.h"
+#include "salvage/section_line.h"
 #include "section_line.h"
 #include "text_storage.h"
 #include "thorough_reader.h"
@@ -24,6 +25,8 @@ namespace {
 class DecoderSink {
   public:
     using Mark = Base64Decoder::Checkpoint;
+
+    explicit DecoderSink(const detail::Implementation& routines) : decoder_(routines) {}
 
     void append(const char* begin, const char* end) {
         if (begin != end) {
@@ -42,7 +45,6 @@ class DecoderSink {
         return storage_.take();
     }
     const Base64Decoder& decoder() const { return decoder_; }
-    const char* storageEnd() const { return storage_.storageEnd(); }
 
   private:
     Base64Decoder decoder_;
@@ -52,6 +54,9 @@ class DecoderSink {
 // One section line, taken apart as it streams past.
 class SectionLine {
   public:
+    explicit SectionLine(const detail::Implementation& routines)
+        : routines_(routines), nameSink_(routines), body_(routines) {}
+
     // Makes room for the text of the next `knownBytes` of the line. `restOfLine`: how long the
     // rest of the line, from them on, can be at most; `lineEndsHere`: whether the line is known
     // to end with them.
@@ -59,27 +64,22 @@ class SectionLine {
         body_.prepare(knownBytes, restOfLine, lineEndsHere);
     }
 
-    const char* storageEnd() const { return body_.storageEnd(); }
-
     void feed(std::string_view piece) {
         name_.feed(piece, nameSink_);
         tags_.feed(piece, body_);
     }
 
-    // Returns the size of the stored text.
-    std::size_t finishInto(Document& document, detail::ReportBuilder& report) {
+    void finishInto(Document& document, detail::ReportBuilder& report) {
         std::string name = nameSink_.finish();
         std::string text = body_.finish();
         // Checked here, while the text is still in the cache.
-        const bool valid = detail::isValidUtf8(text);
-        const std::size_t stored = text.size();
+        const bool valid = detail::isValidUtf8(text, routines_);
         std::string nameForReport = name;
         const auto replaced = document.contents.assign(std::move(name), std::move(text));
         const std::size_t index =
             replaced ? *document.contents.indexOf(nameForReport) : document.contents.size() - 1;
         report.noteSectionLine(document.report, index, nameForReport, damageOf(nameSink_),
                                damageOf(body_), valid, replaced ? &*replaced : nullptr);
-        return stored;
     }
 
   private:
@@ -87,6 +87,7 @@ class SectionLine {
         return {sink.decoder().skippedBytes(), sink.decoder().incompleteGroups()};
     }
 
+    const detail::Implementation& routines_;
     DecoderSink nameSink_;
     DecoderSink body_;
     detail::NameScanner<DecoderSink> name_;
@@ -129,6 +130,10 @@ class LookalikeScanner {
 struct DocumentReader::State {
     enum class Mode { Prefix, Section, Skip };
 
+    explicit State(const detail::Implementation& chosen) : routines(chosen) {}
+
+    const detail::Implementation& routines;
+
     Document document;
     detail::ReportBuilder reportBuilder;
     bool refused = false;
@@ -142,10 +147,7 @@ struct DocumentReader::State {
     std::string prefix;
     std::optional<SectionLine> section;
     LookalikeScanner lookalike;
-    std::optional<detail::HeapPrefaulter> prefaulter;
     std::optional<detail::ThoroughReader> thorough;
-    const char* storageEnd = nullptr;  // of the latest section's text
-    std::uint64_t storedBytes = 0;     // text stored so far
 
     std::string_view wantedPrefix() const {
         return lineIndex == 0 ? detail::kHeaderPrefix : detail::kSectionPrefix;
@@ -156,8 +158,6 @@ struct DocumentReader::State {
     void feedLine(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere) {
         if (thorough) {
             thorough->feed(piece, restOfInput);
-            storageEnd = thorough->storageEnd();
-            storedBytes = thorough->storedBytes();
             return;
         }
         if (mode == Mode::Prefix) {
@@ -181,10 +181,9 @@ struct DocumentReader::State {
             }
             if (lineIndex != 0 && complete) {
                 mode = Mode::Section;
-                section.emplace();
+                section.emplace(routines);
                 section->prepare(prefix.size() + piece.size(), prefix.size() + restOfInput,
                                  lineEndsHere);
-                storageEnd = section->storageEnd();
                 section->feed(prefix);
                 section->feed(piece);
                 return;
@@ -194,7 +193,6 @@ struct DocumentReader::State {
         }
         if (mode == Mode::Section) {
             section->prepare(piece.size(), restOfInput, lineEndsHere);
-            storageEnd = section->storageEnd();
             section->feed(piece);
         } else {
             lookalike.feed(piece);
@@ -215,7 +213,7 @@ struct DocumentReader::State {
         ++document.report.linesRead;
         if (mode == Mode::Section) {
             ++document.report.sectionLines;
-            storedBytes += section->finishInto(document, reportBuilder);
+            section->finishInto(document, reportBuilder);
             section.reset();
         } else if (lookalike.found()) {
             ++document.report.skippedLookalikes;
@@ -227,29 +225,23 @@ struct DocumentReader::State {
     }
 };
 
-DocumentReader::DocumentReader(Reading reading) : state_(std::make_unique<State>()) {
+DocumentReader::DocumentReader(Reading reading)
+    : DocumentReader(reading, detail::bestImplementation()) {}
+
+DocumentReader::DocumentReader(Reading reading, const detail::Implementation& routines)
+    : state_(std::make_unique<State>(routines)) {
     if (reading == Reading::Thorough) {
-        state_->thorough.emplace(state_->document);
+        state_->thorough.emplace(state_->document, routines);
     }
-    detail::adviseHeapGrowth();
 }
 DocumentReader::~DocumentReader() = default;
 
 void DocumentReader::expectSize(std::uint64_t totalBytes) {
     state_->expectedSize = totalBytes;
-    if (!state_->prefaulter) {
-        state_->prefaulter.emplace(totalBytes);
-    }
 }
 
 void DocumentReader::feed(std::string_view chunk) {
     State& s = *state_;
-    if (s.prefaulter && s.storageEnd != nullptr) {
-        // Memory is filled ahead no further than the rest of the document can need, nor than
-        // it has needed so far: a document that yields little text gets little filled.
-        const std::uint64_t left = s.expectedSize > s.fedSize ? s.expectedSize - s.fedSize : 0;
-        s.prefaulter->noteUse(s.storageEnd, std::min(left / 4 * 3, s.storedBytes));
-    }
     s.fedSize += chunk.size();
     const char* p = chunk.data();
     const char* const end = p + chunk.size();
@@ -297,7 +289,6 @@ void DocumentReader::feed(std::string_view chunk) {
 
 ParseResult DocumentReader::finish(std::string_view fileName) {
     State& s = *state_;
-    s.prefaulter.reset();
     // A final line break ends the last line; it does not start another one.
     const bool lineStarted =
         s.thorough ? s.thorough->lineStarted() : s.mode != State::Mode::Prefix || !s.prefix.empty();

@@ -1,6 +1,7 @@
+#include "salvage/section_line.h"
+
 #include <string>
 
-#include "salvage/reader.h"
 #include "section_line.h"
 
 namespace salvage {

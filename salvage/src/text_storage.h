@@ -17,7 +17,6 @@ class TextStorage {
   public:
     std::string& text() { return text_; }
     const std::string& text() const { return text_; }
-    const char* storageEnd() const { return text_.data() + text_.capacity(); }
 
     // Makes room for decoding `knownBytes` more Base64 characters. `rest`: how many characters,
     // from them on, the text can still get at most; `endsHere`: whether it is known to end
@@ -74,7 +73,6 @@ class TextStorage {
         if (text_.capacity() >= kAdviseFrom) {
             adviseHugePages(text_.data(), text_.capacity());
         }
-        adviseHeapGrowth();
     }
 
     bool guessed_ = false;

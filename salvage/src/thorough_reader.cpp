@@ -41,7 +41,8 @@ std::string numbered(const std::string& name, std::size_t number) {
 
 }  // namespace
 
-ThoroughReader::ThoroughReader(Document& document) : document_(document) {
+ThoroughReader::ThoroughReader(Document& document, const Implementation& routines)
+    : document_(document), nameDecoder_(nullptr, routines), decoder_(this, routines) {
     startOrphan();
 }
 
@@ -239,13 +240,11 @@ void ThoroughReader::storePiece() {
         return;
     }
     std::string text = storage_.take();
-    storedBytes_ += text.size();
     std::string name = uniqueName(std::move(pieceName_));
     if (kind != PieceKind::Section) {
         findings_.pieces.push_back({name, kind == PieceKind::AfterDamage, pieceLine_});
     }
     document_.contents.assign(std::move(name), std::move(text));
-    adviseHeapGrowth();
 }
 
 std::string ThoroughReader::uniqueName(std::string name) {

@@ -19,7 +19,7 @@ namespace salvage::detail {
 // stretch, become pieces of their own; a repeated name keeps every text under numbered names.
 class ThoroughReader final : private AligningDecoder::Listener {
   public:
-    explicit ThoroughReader(Document& document);
+    ThoroughReader(Document& document, const Implementation& routines);
 
     // `piece` is part of the current line; `restOfInput` bounds how much input is left, the
     // piece included.
@@ -30,9 +30,6 @@ class ThoroughReader final : private AligningDecoder::Listener {
     // Ends the input. Returns whether the document is accepted: it has the header line or a
     // section tag somewhere.
     bool finish();
-
-    const char* storageEnd() const { return storage_.storageEnd(); }
-    std::uint64_t storedBytes() const { return storedBytes_; }
 
   private:
     enum class Scan { Text, TagName, SectionTag, OtherTag };
@@ -83,13 +80,13 @@ class ThoroughReader final : private AligningDecoder::Listener {
     std::size_t sectionTags_ = 0;
     std::size_t tagLine_ = 0;
     NameScanner<NameSink> nameScanner_;
-    AligningDecoder nameDecoder_{nullptr};
+    AligningDecoder nameDecoder_;
     NameSink nameSink_{nameDecoder_};
     std::string nameText_;
 
     // The text being decoded, and the piece it belongs to.
     Context context_ = Context::None;
-    AligningDecoder decoder_{this};
+    AligningDecoder decoder_;
     TextStorage storage_;
     PieceKind piece_ = PieceKind::None;
     std::string pieceName_;
@@ -97,7 +94,6 @@ class ThoroughReader final : private AligningDecoder::Listener {
     std::string sectionName_;
     std::size_t sectionLine_ = 0;
     bool sectionRunsOn_ = false;  // its text went on past the tag's line
-    std::uint64_t storedBytes_ = 0;
 
     // Names: for each name used more than once, the number to try next, and its report record.
     std::unordered_map<std::string, std::size_t> nextNumber_;

@@ -5,13 +5,17 @@
 
 namespace salvage::detail {
 
-// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+struct Implementation;
+
+// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF),
+// checked with the fastest routines this processor runs, or with the given ones.
 bool isValidUtf8(std::string_view text);
+bool isValidUtf8(std::string_view text, const Implementation& routines);
 
 // Whether `text` is well-formed UTF-8 holding no control character (U+0000 to U+001F, U+007F,
 // U+0080 to U+009F) other than tab, line feed and carriage return: text a writer wrote, as
 // opposed to bytes decoded out of step.
-bool isCleanText(std::string_view text);
+bool isCleanText(std::string_view text, const Implementation& routines);
 
 // Where the last whole character of `text` ends: its size, or the start of a last sequence
 // that needs bytes after the end of `text`.
@@ -34,8 +38,5 @@ class TextChecker {
     unsigned char low_ = 0x80;
     unsigned char high_ = 0xBF;
 };
-
-// Tests turn the vector path off to compare it with the plain one.
-extern bool utf8FastPathEnabled;
 
 }  // namespace salvage::detail

@@ -1,42 +1,56 @@
-// The fast paths (vector Base64 blocks, vector UTF-8 checking, the reader's storage handling)
-// must give exactly what the plain code gives, on clean, random and damaged input alike.
+// Every version of the routines that have one per instruction set (vector Base64 blocks,
+// vector UTF-8 and control checks) must give exactly what the plain code gives, on clean,
+// random and damaged input alike; so must the reader built on them.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "implementation.h"
 #include "salvage/base64.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
 #include "test_support.h"
-#include "utf8.h"
 
 namespace salvage {
 namespace {
 
+using detail::Implementation;
+
 constexpr std::string_view kAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-// Turns the fast paths off for the scope.
-class PlainPaths {
-  public:
-    PlainPaths() {
-        setBase64FastPathEnabled(false);
-        detail::utf8FastPathEnabled = false;
+class EveryVersion : public ::testing::TestWithParam<const Implementation*> {
+  protected:
+    const Implementation& routines() const { return *GetParam(); }
+
+    bool isValidUtf8(std::string_view text) const {
+        return routines().isValidUtf8(reinterpret_cast<const unsigned char*>(text.data()),
+                                      text.size());
     }
-    ~PlainPaths() {
-        setBase64FastPathEnabled(true);
-        detail::utf8FastPathEnabled = true;
+    bool hasControls(std::string_view text) const {
+        return routines().hasControls(reinterpret_cast<const unsigned char*>(text.data()),
+                                      text.size());
     }
-    PlainPaths(const PlainPaths&) = delete;
-    PlainPaths& operator=(const PlainPaths&) = delete;
 };
 
-// Decodes `input` in the given pieces, with or without the fast path.
-std::string decodeInPieces(std::string_view input, const std::vector<std::size_t>& cuts) {
-    Base64Decoder decoder;
+bool plainUtf8(std::string_view text) {
+    return detail::plainImplementation().isValidUtf8(
+        reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
+bool plainControls(std::string_view text) {
+    return detail::plainImplementation().hasControls(
+        reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
+// Decodes `input` in the given pieces.
+std::string decodeInPieces(const Implementation& routines, std::string_view input,
+                           const std::vector<std::size_t>& cuts) {
+    Base64Decoder decoder(routines);
     std::string out;
     std::size_t at = 0;
     for (std::size_t cut : cuts) {
@@ -50,7 +64,7 @@ std::string decodeInPieces(std::string_view input, const std::vector<std::size_t
 
 // Every byte value at every position of a run long enough for several vector blocks: the
 // block that holds it must fall back, and the blocks around it must not change.
-TEST(FastPaths, Base64WithAnyOneByteAnywhereInAlongCleanRun) {
+TEST_P(EveryVersion, Base64WithAnyOneByteAnywhereInAlongCleanRun) {
     std::mt19937 rng(11);
     const std::string clean = testing::randomText(rng, kAlphabet, 100);
     for (std::size_t at = 0; at <= clean.size(); at += 3) {
@@ -58,12 +72,12 @@ TEST(FastPaths, Base64WithAnyOneByteAnywhereInAlongCleanRun) {
             std::string input = clean;
             input.insert(at, 1, static_cast<char>(byte));
             const std::string plain = decodeBase64Scalar(input);
-            ASSERT_EQ(decodeBase64(input), plain) << "byte " << byte << " at " << at;
+            ASSERT_EQ(decodeBase64(input, routines()), plain) << "byte " << byte << " at " << at;
         }
     }
 }
 
-TEST(FastPaths, Base64OnRandomDamageAndRandomPieces) {
+TEST_P(EveryVersion, Base64OnRandomDamageAndRandomPieces) {
     std::mt19937 rng(12);
     const std::string junk = "= \r\n\t*-_<>\"\x80\xff\0";
     for (int round = 0; round < 3000; ++round) {
@@ -80,42 +94,33 @@ TEST(FastPaths, Base64OnRandomDamageAndRandomPieces) {
         }
         std::sort(cuts.begin(), cuts.end());
         const std::string plain = decodeBase64Scalar(input);
-        ASSERT_EQ(decodeInPieces(input, cuts), plain) << input;
-        ASSERT_EQ(decodeBase64(input), plain) << input;
+        ASSERT_EQ(decodeInPieces(routines(), input, cuts), plain) << input;
+        ASSERT_EQ(decodeBase64(input, routines()), plain) << input;
     }
 }
 
-TEST(FastPaths, Base64DecoderCountsTheSameDamage) {
+TEST_P(EveryVersion, Base64DecoderCountsTheSameDamage) {
     std::mt19937 rng(13);
     for (int round = 0; round < 500; ++round) {
         std::string input = testing::randomText(rng, kAlphabet, 300);
         for (int k = round % 7; k > 0; --k) {
             input[rng() % input.size()] = "=*Q\n"[rng() % 4];
         }
-        std::size_t skipped[2] = {};
-        std::size_t incomplete[2] = {};
-        for (const bool fast : {true, false}) {
-            setBase64FastPathEnabled(fast);
-            Base64Decoder decoder;
-            std::string out;
-            decoder.feed(input, out);
-            decoder.finish(out);
-            skipped[fast] = decoder.skippedBytes();
-            incomplete[fast] = decoder.incompleteGroups();
-        }
-        setBase64FastPathEnabled(true);
-        ASSERT_EQ(skipped[0], skipped[1]) << input;
-        ASSERT_EQ(incomplete[0], incomplete[1]) << input;
+        Base64Decoder decoder(routines());
+        Base64Decoder reference(detail::characterAtATime());
+        std::string out;
+        std::string referenceOut;
+        decoder.feed(input, out);
+        decoder.finish(out);
+        reference.feed(input, referenceOut);
+        reference.finish(referenceOut);
+        ASSERT_EQ(decoder.skippedBytes(), reference.skippedBytes()) << input;
+        ASSERT_EQ(decoder.incompleteGroups(), reference.incompleteGroups()) << input;
     }
 }
 
-bool plainUtf8(std::string_view text) {
-    const PlainPaths plain;
-    return detail::isValidUtf8(text);
-}
-
 // Well-formed text of many scripts, then broken in every way a byte can break it.
-TEST(FastPaths, Utf8CheckAgreesOnValidAndBrokenText) {
+TEST_P(EveryVersion, Utf8CheckAgreesOnValidAndBrokenText) {
     const std::vector<std::string> pieces = {"a",
                                              "Z ",
                                              "\xc3\xa9",
@@ -135,21 +140,21 @@ TEST(FastPaths, Utf8CheckAgreesOnValidAndBrokenText) {
         while (text.size() < length) {
             text += pieces[rng() % pieces.size()];
         }
-        ASSERT_TRUE(detail::isValidUtf8(text)) << round;
+        ASSERT_TRUE(isValidUtf8(text)) << round;
         if (!text.empty()) {
             std::string broken = text;
             broken[rng() % broken.size()] = static_cast<char>(rng() % 256);
-            ASSERT_EQ(detail::isValidUtf8(broken), plainUtf8(broken)) << round;
+            ASSERT_EQ(isValidUtf8(broken), plainUtf8(broken)) << round;
             // Cut short anywhere, for a sequence cut at the end of a block or of the text.
             const std::string cut = text.substr(0, rng() % text.size());
-            ASSERT_EQ(detail::isValidUtf8(cut), plainUtf8(cut)) << round;
+            ASSERT_EQ(isValidUtf8(cut), plainUtf8(cut)) << round;
         }
     }
 }
 
 // Every sequence of up to three bytes from the bytes that matter, placed across the edge
 // between two 32-byte blocks, and at the very end.
-TEST(FastPaths, Utf8CheckAgreesOnEveryShortSequenceAtBlockEdges) {
+TEST_P(EveryVersion, Utf8CheckAgreesOnEveryShortSequenceAtBlockEdges) {
     const std::vector<unsigned char> bytes = {0x00, 0x41, 0x7f, 0x80, 0x8f, 0x90, 0x9f, 0xa0, 0xbf,
                                               0xc0, 0xc1, 0xc2, 0xdf, 0xe0, 0xe1, 0xec, 0xed, 0xee,
                                               0xef, 0xf0, 0xf1, 0xf3, 0xf4, 0xf5, 0xff};
@@ -166,7 +171,7 @@ TEST(FastPaths, Utf8CheckAgreesOnEveryShortSequenceAtBlockEdges) {
                         if (at + 3 < t.size()) {
                             t[at + 3] = static_cast<char>(d);
                         }
-                        ASSERT_EQ(detail::isValidUtf8(t), plainUtf8(t))
+                        ASSERT_EQ(isValidUtf8(t), plainUtf8(t))
                             << at << " " << int{a} << " " << int{b} << " " << int{c} << " "
                             << int{d};
                     }
@@ -176,8 +181,32 @@ TEST(FastPaths, Utf8CheckAgreesOnEveryShortSequenceAtBlockEdges) {
     }
 }
 
-// A damaged document with short, long and huge section lines, read in pieces of many sizes
-// with the fast paths on and off: same sections, same texts, same report.
+// Each byte value, and each byte after 0xC2 (U+0080 to U+009F are controls), at the edges of
+// the 32-byte blocks and at the very end of texts of many lengths.
+TEST_P(EveryVersion, ControlCheckAgreesOnEveryByteAtBlockEdges) {
+    for (const std::size_t length :
+         {std::size_t{40}, std::size_t{64}, std::size_t{65}, std::size_t{97}, std::size_t{130}}) {
+        const std::string text(length, 'x');
+        for (std::size_t at = 0; at + 1 < length; at += at % 32 == 0 ? 30 : 1) {
+            for (int byte = 0; byte < 256; ++byte) {
+                std::string one = text;
+                one[at] = static_cast<char>(byte);
+                ASSERT_EQ(hasControls(one), plainControls(one))
+                    << length << " " << at << " " << byte;
+                std::string pair = text;
+                pair[at] = '\xc2';
+                pair[at + 1] = static_cast<char>(byte);
+                ASSERT_EQ(hasControls(pair), plainControls(pair))
+                    << length << " " << at << " C2 " << byte;
+            }
+        }
+        std::string last = text;
+        last.back() = '\xc2';
+        ASSERT_EQ(hasControls(last), plainControls(last)) << length;
+    }
+}
+
+// A damaged document with short, long and huge section lines.
 std::string damagedDocument(std::mt19937& rng) {
     std::string doc = "<?xml version=\"1.0\"?>\r\n";
     const char* eols[] = {"\n", "\r\n", "\r"};
@@ -210,8 +239,8 @@ std::string damagedDocument(std::mt19937& rng) {
     return doc;
 }
 
-ParseResult readInPieces(std::string_view doc, std::mt19937& rng, std::size_t largest) {
-    DocumentReader reader;
+ParseResult readInPieces(DocumentReader& reader, std::string_view doc, std::mt19937& rng,
+                         std::size_t largest) {
     if (rng() % 2 == 0) {
         reader.expectSize(doc.size());
     }
@@ -223,31 +252,45 @@ ParseResult readInPieces(std::string_view doc, std::mt19937& rng, std::size_t la
     return reader.finish("d.qlx");
 }
 
-TEST(FastPaths, ReaderGivesTheSameDocumentWithAndWithoutThem) {
+// Both readings, in pieces of many sizes: same sections, same texts, same report as the
+// reference.
+TEST_P(EveryVersion, ReaderGivesTheSameDocumentAsTheReference) {
     std::mt19937 rng(15);
     for (int round = 0; round < 12; ++round) {
         const std::string doc = damagedDocument(rng);
-        ParseResult plain;
-        {
-            const PlainPaths off;
-            plain = readInPieces(doc, rng, doc.size());
-        }
-        const std::string expected = exportText(plain.document.contents);
-        for (const std::size_t largest :
-             {std::size_t{7}, std::size_t{4096}, std::size_t{1} << 20}) {
-            const ParseResult fast = readInPieces(doc, rng, largest);
-            ASSERT_TRUE(fast.accepted());
-            ASSERT_EQ(exportText(fast.document.contents), expected) << round << " " << largest;
-            const SalvageReport& a = fast.document.report;
-            const SalvageReport& b = plain.document.report;
-            EXPECT_EQ(a.linesRead, b.linesRead);
-            EXPECT_EQ(a.sectionLines, b.sectionLines);
-            EXPECT_EQ(a.damagedBase64.size(), b.damagedBase64.size());
-            EXPECT_EQ(a.invalidUtf8Sections, b.invalidUtf8Sections);
-            EXPECT_EQ(a.replacements.size(), b.replacements.size());
+        // The thorough reading is slower per piece: every fourth round.
+        for (const Reading reading : {Reading::Plain, Reading::Thorough}) {
+            if (reading == Reading::Thorough && round % 4 != 0) {
+                continue;
+            }
+            DocumentReader referenceReader(reading, detail::characterAtATime());
+            const ParseResult reference = readInPieces(referenceReader, doc, rng, doc.size());
+            const std::string expected = exportText(reference.document.contents);
+            for (const std::size_t largest :
+                 {std::size_t{7}, std::size_t{4096}, std::size_t{1} << 20}) {
+                DocumentReader reader(reading, routines());
+                const ParseResult result = readInPieces(reader, doc, rng, largest);
+                ASSERT_TRUE(result.accepted());
+                ASSERT_EQ(exportText(result.document.contents), expected)
+                    << round << " " << largest;
+                const SalvageReport& a = result.document.report;
+                const SalvageReport& b = reference.document.report;
+                EXPECT_EQ(a.linesRead, b.linesRead);
+                EXPECT_EQ(a.sectionLines, b.sectionLines);
+                EXPECT_EQ(a.damagedBase64.size(), b.damagedBase64.size());
+                EXPECT_EQ(a.invalidUtf8Sections, b.invalidUtf8Sections);
+                EXPECT_EQ(a.replacements.size(), b.replacements.size());
+            }
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(FastPaths, EveryVersion,
+                         ::testing::ValuesIn(detail::supportedImplementations().begin(),
+                                             detail::supportedImplementations().end()),
+                         [](const ::testing::TestParamInfo<const Implementation*>& version) {
+                             return std::string(version.param->name);
+                         });
 
 }  // namespace
 }  // namespace salvage
@@ -277,9 +320,9 @@ TEST(FastPaths, InvalidUtf8IsJudgedOnEachSectionsLastText) {
 namespace salvage {
 namespace {
 
-// A document large enough for the reader to fill memory ahead on a second thread: what it
-// stores must not depend on that.
-TEST(FastPaths, LargeDocumentReadsTheSameWithMemoryFilledAhead) {
+// A large document, read once with its size known (each text sized once, large texts on huge
+// pages) and once without: what it stores must not depend on that.
+TEST(FastPaths, LargeDocumentReadsTheSameWhetherItsSizeIsKnown) {
     std::mt19937 rng(16);
     std::string doc = "<?xml \n";
     const std::string body = testing::encodeBase64(testing::randomBytes(rng, 48 << 10));
@@ -287,9 +330,9 @@ TEST(FastPaths, LargeDocumentReadsTheSameWithMemoryFilledAhead) {
         doc += "<Section name=\"" + testing::encodeBase64("N" + std::to_string(i % 1000)) + "\">" +
                body.substr(static_cast<std::size_t>(i % 97) * 4) + "</Section>\n";
     }
-    DocumentReader ahead;  // told the size: fills ahead
+    DocumentReader ahead;
     ahead.expectSize(doc.size());
-    DocumentReader plain;  // not told: does not
+    DocumentReader plain;
     for (std::size_t at = 0; at < doc.size(); at += std::size_t{4} << 20) {
         ahead.feed(std::string_view(doc).substr(at, std::size_t{4} << 20));
         plain.feed(std::string_view(doc).substr(at, std::size_t{4} << 20));

@@ -6,9 +6,11 @@
 #include <random>
 #include <vector>
 
+#include "ascii_case.h"
 #include "salvage/base64.h"
 #include "salvage/export.h"
 #include "salvage/line_breaks.h"
+#include "salvage/section_line.h"
 #include "test_support.h"
 
 namespace salvage {
@@ -123,24 +125,13 @@ ParseResult referenceRead(std::string_view raw, std::string_view fileName) {
         lines.push_back(std::string_view(text).substr(start, end - start));
     }
     lines.push_back(std::string_view(text).substr(start));
-    auto startsWith = [](std::string_view line, std::string_view lowerPrefix) {
-        if (line.size() < lowerPrefix.size()) {
-            return false;
-        }
-        for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
-            if (std::tolower(static_cast<unsigned char>(line[i])) != lowerPrefix[i]) {
-                return false;
-            }
-        }
-        return true;
-    };
     ParseResult result;
-    if (!startsWith(lines[0], "<?xml ")) {
+    if (!qlv::startsWithIgnoringCase(lines[0], "<?xml ")) {
         return result;
     }
     result.status = ReadStatus::Accepted;
     for (std::string_view line : lines) {
-        if (startsWith(line, "<section ")) {
+        if (qlv::startsWithIgnoringCase(line, "<section ")) {
             result.document.contents.assign(decodeBase64(extractName(line)),
                                             decodeBase64(stripTags(line)));
         }

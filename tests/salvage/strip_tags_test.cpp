@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "salvage/reader.h"
+#include "salvage/section_line.h"
 #include "test_support.h"
 
 namespace salvage {

@@ -6,6 +6,10 @@
 
 namespace salvage {
 
+namespace detail {
+struct Implementation;
+}
+
 // A Base64 decoder that never fails. Bytes outside A-Z a-z 0-9 + / are skipped. "=" ends the
 // current 4-character group: its complete bytes are kept (2 characters give 1 byte, 3 give 2,
 // 1 gives nothing) and decoding goes on with a new group. An incomplete last group is flushed
@@ -24,6 +28,11 @@ class Base64Decoder {
         std::size_t incompleteGroups = 0;
     };
 
+    // With the fastest routines this processor runs.
+    Base64Decoder();
+    // With the given routines (tests compare them).
+    explicit Base64Decoder(const detail::Implementation& routines);
+
     // Decodes `in`, appending the complete bytes to `out`.
     void feed(std::string_view in, std::string& out);
     // Ends the input: flushes an incomplete last group into `out` and resets the group.
@@ -38,9 +47,12 @@ class Base64Decoder {
     std::size_t incompleteGroups() const { return incompleteGroups_; }
 
   private:
-    void flushGroup(std::string& out);
+    // Writes the complete bytes of the pending group (at most 2) to `out`, counts a lone
+    // character as lost, and starts a new group. Returns how many bytes it wrote.
+    std::size_t endGroup(char* out);
     void feedStep(std::string_view in, std::string& out);
 
+    std::size_t (*decodeCleanGroups_)(const unsigned char*, std::size_t, char*, std::size_t&);
     unsigned bits_ = 0;   // up to 18 pending bits of the current group
     unsigned count_ = 0;  // characters of the current group, 0..3
     std::size_t skipped_ = 0;
@@ -49,14 +61,10 @@ class Base64Decoder {
 
 // Whole-text convenience form of Base64Decoder.
 std::string decodeBase64(std::string_view in);
+std::string decodeBase64(std::string_view in, const detail::Implementation& routines);
 
-// The plain table-driven decoder, with no fast paths: the reference the fast paths are
-// tested against.
+// The plain table-driven decoder, one character at a time: the reference the faster routines
+// are tested against.
 std::string decodeBase64Scalar(std::string_view in);
-
-// Lets tests and benchmarks compare the fast paths with the plain decoder. Enabled by default
-// where the processor supports them.
-void setBase64FastPathEnabled(bool enabled);
-bool base64FastPathEnabled();
 
 }  // namespace salvage

@@ -12,23 +12,13 @@
 
 namespace salvage {
 
+namespace detail {
+struct Implementation;
+}
+
 // The one message a user sees when a document cannot be shown.
 inline constexpr std::string_view kRefusedMessage =
     "Unable to view this file. Either it's not a Quillora document or it's too corrupt to view.";
-
-// The Base64 of a section's name: from the second character after the first "name=" (found
-// ignoring letter case) up to the next double quote, or to the end of the line when no double
-// quote follows. Empty when the line has no "name=".
-std::string extractName(std::string_view line);
-
-// The line with every tag removed, a tag being "<", at least one character, and the nearest
-// ">" after them. A "<" with no ">" at least two characters later stays, and so does all that
-// follows it.
-std::string stripTags(std::string_view line);
-
-// The document's file name without its folder and with every ".qlx" and ".qll" removed,
-// ignoring letter case.
-std::string baseName(std::string_view fileName);
 
 // How a document is read. Plain: line by line, as described above. Thorough: also gets back
 // what line-by-line reading loses (texts wrapped over several lines, tags that do not start a
@@ -63,6 +53,9 @@ struct ParseResult {
 class DocumentReader {
   public:
     explicit DocumentReader(Reading reading = Reading::Plain);
+    // With the given version of the routines that have one per instruction set (tests compare
+    // them); the default is the fastest this processor runs.
+    DocumentReader(Reading reading, const detail::Implementation& routines);
     ~DocumentReader();
     DocumentReader(const DocumentReader&) = delete;
     DocumentReader& operator=(const DocumentReader&) = delete;
