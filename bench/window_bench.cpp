@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
         }
     }
     // Where showing a section goes: the text's conversion, and the text area taking it.
-    const std::string bigText = window.contents()->operator[](kBigSection).text;
+    const std::string bigText(window.contents()->operator[](kBigSection).text);
     std::vector<double> converted, taken;
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer timer;

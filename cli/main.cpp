@@ -5,11 +5,11 @@
 #include <iostream>
 #include <string_view>
 
-#include "descriptor_writer.h"
 #include "exit_status.h"
 #include "options.h"
 #include "qlv/memory_tuning.h"
 #include "run.h"
+#include "salvage/descriptor_writer.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ namespace {
 // failed write is never reported as a success.
 int showAndExit(const qlv::cli::CommandLine& commandLine) {
     std::cerr << commandLine.standardError << std::flush;
-    qlv::cli::DescriptorWriter out(STDOUT_FILENO);
+    kestLibrary::DescriptorWriter out(STDOUT_FILENO);
     if (!out.write(commandLine.standardOutput) || !out.flush()) {
         std::cerr << qlv::cli::kProgramName << ": standard output: " << *out.error() << '\n';
         return qlv::cli::kExitFailure;

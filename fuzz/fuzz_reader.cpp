@@ -38,9 +38,14 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view lower) {
     return true;
 }
 
+struct OwnedSection {
+    std::string name;
+    std::string text;
+};
+
 struct PlainResult {
     bool accepted = false;
-    std::vector<salvage::Section> sections;  // first-appearance order, last text wins
+    std::vector<OwnedSection> sections;  // first-appearance order, last text wins
 };
 
 PlainResult readPlainly(std::string_view data) {
@@ -77,7 +82,7 @@ PlainResult readPlainly(std::string_view data) {
         std::string name = salvage::decodeBase64Scalar(salvage::extractName(line));
         std::string body = salvage::decodeBase64Scalar(salvage::stripTags(line));
         bool replaced = false;
-        for (salvage::Section& section : result.sections) {
+        for (OwnedSection& section : result.sections) {
             if (section.name == name) {
                 section.text = std::move(body);
                 replaced = true;
@@ -91,7 +96,7 @@ PlainResult readPlainly(std::string_view data) {
     return result;
 }
 
-void checkSameSections(const salvage::SectionMap& map, const std::vector<salvage::Section>& list,
+void checkSameSections(const salvage::SectionMap& map, const std::vector<OwnedSection>& list,
                        const char* what) {
     check(map.size() == list.size(), what);
     for (std::size_t i = 0; i < list.size(); ++i) {
@@ -124,15 +129,13 @@ void checkSameDocuments(const salvage::ParseResult& a, const salvage::ParseResul
 
 std::string exportJoined(const salvage::SectionMap& contents) {
     std::string joined;
-    for (std::string_view piece : salvage::exportPieces(contents)) {
-        joined.append(piece);
-    }
+    salvage::exportPieces(contents)([&](std::string_view piece) { joined.append(piece); });
     return joined;
 }
 
 void checkRoundTrip(const salvage::Document& document) {
     std::string rebuilt = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Document>\r\n";
-    for (const salvage::Section& section : document.contents) {
+    for (const salvage::Section section : document.contents) {
         rebuilt += "<Section name=\"" + qlv_fuzz::encodeBase64(section.name) + "\">" +
                    qlv_fuzz::encodeBase64(section.text) + "</Section>\r\n";
     }

@@ -155,7 +155,7 @@ salvage::ParseResult readInPieces(std::string_view data) {
 void checkReadingsAgree(const salvage::SectionMap& found) {
     std::string clean = "<?xml version=\"1.0\"?>\n<QuilloraDocument>\n";
     std::size_t kept = 0;
-    for (const salvage::Section& section : found) {
+    for (const salvage::Section section : found) {
         if (isText(section.name) && isText(section.text)) {
             clean += "<Section name=\"" + qlv_fuzz::encodeBase64(section.name) + "\">" +
                      qlv_fuzz::encodeBase64(section.text) + "</Section>\n";
@@ -199,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     check(whole.accepted() == expected, "accepted exactly with a header or a section tag");
     if (whole.accepted()) {
         std::set<std::string_view> names;
-        for (const salvage::Section& section : whole.document.contents) {
+        for (const salvage::Section section : whole.document.contents) {
             check(names.insert(section.name).second, "names are all different");
             check(isText(section.name), "names are text");
             check(isText(section.text), "texts are text");

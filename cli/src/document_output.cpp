@@ -6,14 +6,13 @@
 namespace qlv::cli {
 namespace {
 
-std::vector<std::string_view> namePieces(const salvage::SectionMap& contents) {
-    std::vector<std::string_view> pieces;
-    pieces.reserve(contents.size() * 2);
-    for (const salvage::Section& section : contents) {
-        pieces.push_back(section.name);
-        pieces.push_back(salvage::kEndOfLine);
-    }
-    return pieces;
+kestLibrary::TextPieces namePieces(const salvage::SectionMap& contents) {
+    return [&contents](const kestLibrary::PieceWriter& write) {
+        for (const salvage::Section section : contents) {
+            write(section.name);
+            write(salvage::kEndOfLine);
+        }
+    };
 }
 
 }  // namespace
@@ -23,8 +22,8 @@ DocumentOutput selectOutput(const salvage::Document& document, const Options& op
         return {namePieces(document.contents), std::nullopt};
     }
     if (options.section) {
-        if (const std::string* text = document.contents.find(*options.section)) {
-            return {{*text}, std::nullopt};
+        if (const auto text = document.contents.find(*options.section)) {
+            return {kestLibrary::wholeText(*text), std::nullopt};
         }
         return {{}, "no section named \"" + *options.section + "\""};
     }

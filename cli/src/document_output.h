@@ -3,17 +3,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "options.h"
 #include "salvage/reader.h"
+#include "salvage/text_file.h"
 
 namespace qlv::cli {
 
 // What one document contributes: consecutive pieces that point into the document (valid
 // while it lives), or why there is nothing to write.
 struct DocumentOutput {
-    std::vector<std::string_view> pieces;
+    kestLibrary::TextPieces pieces;
     std::optional<std::string> error;
 };
 

@@ -125,7 +125,7 @@ std::string reasonFor(const session::OpenOutcome& outcome) {
     return outcome.reason;
 }
 
-std::string sectionChunk(const salvage::Section& section, const Options& options) {
+std::string sectionChunk(const salvage::Section section, const Options& options) {
     Json entry;
     putBytes(entry, "name", section.name);
     if (!options.list) {
@@ -152,7 +152,7 @@ JsonRecord::JsonRecord(std::string_view file, const session::OpenOutcome& outcom
     opening.back() = ',';  // the closing brace gives way to the sections
     opening += "\"sections\":[";
     chunks_.push_back(std::move(opening));
-    const auto add = [&](const salvage::Section& section) {
+    const auto add = [&](const salvage::Section section) {
         chunks_.push_back((chunks_.size() > 1 ? "," : "") + sectionChunk(section, options));
     };
     if (options.section) {
@@ -160,15 +160,19 @@ JsonRecord::JsonRecord(std::string_view file, const session::OpenOutcome& outcom
             add(document.contents[*index]);
         }
     } else {
-        for (const salvage::Section& section : document.contents) {
+        for (const salvage::Section section : document.contents) {
             add(section);
         }
     }
     chunks_.push_back("]}\n");
 }
 
-std::vector<std::string_view> JsonRecord::pieces() const {
-    return {chunks_.begin(), chunks_.end()};
+kestLibrary::TextPieces JsonRecord::pieces() const {
+    return [this](const kestLibrary::PieceWriter& write) {
+        for (const std::string& chunk : chunks_) {
+            write(chunk);
+        }
+    };
 }
 
 }  // namespace qlv::cli

@@ -7,6 +7,7 @@
 
 #include "options.h"
 #include "salvage/reader.h"
+#include "salvage/text_file.h"
 #include "session/document_session.h"
 
 namespace qlv::cli {
@@ -21,8 +22,9 @@ class JsonRecord {
     JsonRecord(std::string_view file, const session::OpenOutcome& outcome,
                const salvage::Document* document, const Options& options);
 
-    // The chunks in order; together they are the record and its line break.
-    std::vector<std::string_view> pieces() const;
+    // The chunks in order; together they are the record and its line break. They refer to
+    // the record, which must outlive them.
+    kestLibrary::TextPieces pieces() const;
 
   private:
     std::vector<std::string> chunks_;

@@ -1,15 +1,14 @@
 #include "run.h"
 
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "descriptor_writer.h"
 #include "destinations.h"
 #include "document_output.h"
 #include "exit_status.h"
 #include "json_output.h"
+#include "salvage/descriptor_writer.h"
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
 #include "session/document_session.h"
@@ -70,7 +69,8 @@ class Runner {
         // Every FILE gets its JSON record, but a folder gets files only for documents read.
         if (options_.json && (outcome.accepted() || !options_.outputDir)) {
             const salvage::Document* read = outcome.accepted() ? &*session_.document() : nullptr;
-            write(subject, to, JsonRecord(file, outcome, read, options_).pieces());
+            const JsonRecord record(file, outcome, read, options_);
+            write(subject, to, record.pieces());
         }
         switch (outcome.status) {
             case salvage::ReadStatus::Refused:
@@ -118,7 +118,7 @@ class Runner {
     }
 
     void write(std::string_view subject, const std::optional<std::filesystem::path>& to,
-               std::span<const std::string_view> pieces) {
+               const kestLibrary::TextPieces& pieces) {
         if (to) {
             writeFile(subject, *to, pieces);
         } else {
@@ -126,12 +126,8 @@ class Runner {
         }
     }
 
-    void writeStandardOutput(std::span<const std::string_view> pieces) {
-        for (const std::string_view piece : pieces) {
-            if (!standardOutput_.write(piece)) {
-                break;
-            }
-        }
+    void writeStandardOutput(const kestLibrary::TextPieces& pieces) {
+        pieces([&](std::string_view piece) { standardOutput_.write(piece); });
         if (!standardOutput_.flush()) {
             fail("standard output", standardOutput_.error().value_or("write failed"));
             standardOutputBroken_ = true;
@@ -140,7 +136,7 @@ class Runner {
 
     // Failures name the FILE whose output it is; the reason names the destination.
     void writeFile(std::string_view subject, const std::filesystem::path& path,
-                   std::span<const std::string_view> pieces) {
+                   const kestLibrary::TextPieces& pieces) {
         if (options_.outputDir) {
             if (const auto error = makeOutputFolder(*options_.outputDir)) {
                 fail(subject, *error);
@@ -163,7 +159,7 @@ class Runner {
 
     const Options& options_;
     const Streams& streams_;
-    DescriptorWriter standardOutput_;
+    kestLibrary::DescriptorWriter standardOutput_;
     session::DocumentSession session_;
     bool failed_ = false;
     bool standardOutputBroken_ = false;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "huge_pages.h"
 #include "salvage/line_breaks.h"
 
 namespace salvage {
@@ -12,28 +11,31 @@ constexpr std::string_view kBlankLineAfterText = "\n\n";
 static_assert(kEndOfLine == "\n", "the export's line breaks follow the program's one EOL");
 }  // namespace
 
-std::vector<std::string_view> exportPieces(const SectionMap& contents) {
-    std::vector<std::string_view> pieces;
-    pieces.reserve(contents.size() * 5);
-    detail::adviseHugePages(pieces.data(), pieces.capacity() * sizeof(std::string_view));
-    for (const Section& section : contents) {
-        pieces.insert(pieces.end(),
-                      {kHeading, section.name, kEndOfLine, section.text, kBlankLineAfterText});
+namespace {
+
+template <class Write>
+void writeExport(const SectionMap& contents, Write&& write) {
+    for (const Section section : contents) {
+        write(kHeading);
+        write(section.name);
+        write(kEndOfLine);
+        write(section.text);
+        write(kBlankLineAfterText);
     }
-    return pieces;
+}
+
+}  // namespace
+
+kestLibrary::TextPieces exportPieces(const SectionMap& contents) {
+    return [&contents](const kestLibrary::PieceWriter& write) { writeExport(contents, write); };
 }
 
 std::string exportText(const SectionMap& contents) {
-    const auto pieces = exportPieces(contents);
     std::size_t size = 0;
-    for (std::string_view piece : pieces) {
-        size += piece.size();
-    }
+    writeExport(contents, [&](std::string_view piece) { size += piece.size(); });
     std::string text;
     text.reserve(size);
-    for (std::string_view piece : pieces) {
-        text.append(piece);
-    }
+    writeExport(contents, [&](std::string_view piece) { text.append(piece); });
     return text;
 }
 

@@ -21,12 +21,13 @@
 namespace salvage {
 namespace {
 
-// Decodes what the scanners hand it straight into the section's storage.
+// Decodes what the scanners hand it straight into storage that serves line after line.
 class DecoderSink {
   public:
     using Mark = Base64Decoder::Checkpoint;
 
-    explicit DecoderSink(const detail::Implementation& routines) : decoder_(routines) {}
+    DecoderSink(const detail::Implementation& routines, detail::TextStorage& storage)
+        : decoder_(routines), storage_(storage) {}
 
     void append(const char* begin, const char* end) {
         if (begin != end) {
@@ -40,22 +41,34 @@ class DecoderSink {
     void prepare(std::size_t knownBytes, std::uint64_t rest, bool endsHere) {
         storage_.prepare(knownBytes, rest, endsHere);
     }
-    std::string finish() {
+    std::string& finish() {
         decoder_.finish(storage_.text());
-        return storage_.take();
+        return storage_.finished();
     }
-    const Base64Decoder& decoder() const { return decoder_; }
+    detail::ReportBuilder::Damage damage() const {
+        return {decoder_.skippedBytes(), decoder_.incompleteGroups()};
+    }
 
   private:
     Base64Decoder decoder_;
-    detail::TextStorage storage_;
+    detail::TextStorage& storage_;
+};
+
+// Where section lines decode to: kept from one line to the next, so that a document of many
+// short sections does not allocate for each of them.
+struct LineStorage {
+    detail::TextStorage name;
+    detail::TextStorage text;
 };
 
 // One section line, taken apart as it streams past.
 class SectionLine {
   public:
-    explicit SectionLine(const detail::Implementation& routines)
-        : routines_(routines), nameSink_(routines), body_(routines) {}
+    SectionLine(const detail::Implementation& routines, LineStorage& storage)
+        : routines_(routines),
+          storage_(storage),
+          nameSink_(routines, storage.name),
+          body_(routines, storage.text) {}
 
     // Makes room for the text of the next `knownBytes` of the line. `restOfLine`: how long the
     // rest of the line, from them on, can be at most; `lineEndsHere`: whether the line is known
@@ -70,24 +83,21 @@ class SectionLine {
     }
 
     void finishInto(Document& document, detail::ReportBuilder& report) {
-        std::string name = nameSink_.finish();
-        std::string text = body_.finish();
+        const std::string& name = nameSink_.finish();
+        std::string& text = body_.finish();
         // Checked here, while the text is still in the cache.
         const bool valid = detail::isValidUtf8(text, routines_);
-        std::string nameForReport = name;
-        const auto replaced = document.contents.assign(std::move(name), std::move(text));
-        const std::size_t index =
-            replaced ? *document.contents.indexOf(nameForReport) : document.contents.size() - 1;
-        report.noteSectionLine(document.report, index, nameForReport, damageOf(nameSink_),
-                               damageOf(body_), valid, replaced ? &*replaced : nullptr);
+        const SectionMap::Stored stored = document.contents.assignOwned(name, std::move(text));
+        report.noteSectionLine(document.report, stored.index, name, nameSink_.damage(),
+                               body_.damage(), valid,
+                               stored.replacedLength ? &*stored.replacedLength : nullptr);
+        storage_.name.reset();
+        storage_.text.reset();
     }
 
   private:
-    static detail::ReportBuilder::Damage damageOf(const DecoderSink& sink) {
-        return {sink.decoder().skippedBytes(), sink.decoder().incompleteGroups()};
-    }
-
     const detail::Implementation& routines_;
+    LineStorage& storage_;
     DecoderSink nameSink_;
     DecoderSink body_;
     detail::NameScanner<DecoderSink> name_;
@@ -145,6 +155,7 @@ struct DocumentReader::State {
     std::size_t lineIndex = 0;
     Mode mode = Mode::Prefix;
     std::string prefix;
+    LineStorage lineStorage;
     std::optional<SectionLine> section;
     LookalikeScanner lookalike;
     std::optional<detail::ThoroughReader> thorough;
@@ -181,7 +192,7 @@ struct DocumentReader::State {
             }
             if (lineIndex != 0 && complete) {
                 mode = Mode::Section;
-                section.emplace(routines);
+                section.emplace(routines, lineStorage);
                 section->prepare(prefix.size() + piece.size(), prefix.size() + restOfInput,
                                  lineEndsHere);
                 section->feed(prefix);

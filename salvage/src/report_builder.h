@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -23,7 +24,7 @@ class ReportBuilder {
 
     // A section line whose text went to section `index` of the map. `replacedLength` is the
     // length of the earlier text it replaced, when it did.
-    void noteSectionLine(SalvageReport& report, std::size_t index, const std::string& name,
+    void noteSectionLine(SalvageReport& report, std::size_t index, std::string_view name,
                          Damage inName, Damage inText, bool validUtf8,
                          const std::size_t* replacedLength);
 
@@ -31,8 +32,8 @@ class ReportBuilder {
     void finish(SalvageReport& report, const SectionMap& contents) const;
 
   private:
-    void noteDamage(SalvageReport& report, std::size_t index, const std::string& name,
-                    Damage damage, bool inName);
+    void noteDamage(SalvageReport& report, std::size_t index, std::string_view name, Damage damage,
+                    bool inName);
 
     std::vector<bool> validUtf8_;                                     // per section of the map
     std::unordered_map<std::size_t, std::size_t> damageRecord_;       // (index, inName) -> record

@@ -1,88 +1,269 @@
 #include "salvage/section_map.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
-
-#include "huge_pages.h"
+#include <new>
 
 namespace salvage {
 namespace {
 
-std::size_t hashName(std::string_view name) {
+// A record: the name's length, then the text's length shifted left by one (or the number of a
+// text kept whole, shifted left by one, plus one), each as a little-endian base-128 number;
+// then the name's bytes, then the text's bytes when they are in the record.
+std::size_t numberBytes(std::size_t value) {
+    std::size_t bytes = 1;
+    while (value >= 0x80) {
+        value >>= 7;
+        ++bytes;
+    }
+    return bytes;
+}
+
+char* putNumber(char* at, std::size_t value) {
+    while (value >= 0x80) {
+        *at++ = static_cast<char>((value & 0x7F) | 0x80);
+        value >>= 7;
+    }
+    *at++ = static_cast<char>(value);
+    return at;
+}
+
+const char* getNumber(const char* at, std::size_t& value) {
+    value = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(*at++);
+        value |= static_cast<std::size_t>(byte & 0x7F) << shift;
+        if ((byte & 0x80) == 0) {
+            return at;
+        }
+    }
+}
+
+std::uint64_t hashName(std::string_view name) {
     return std::hash<std::string_view>{}(name);
+}
+
+// Maps a hash onto [0, size) by its upper bits, so sizes need not be powers of two.
+std::size_t slotOf(std::uint64_t hash, std::size_t size) {
+    __extension__ using Wide = unsigned __int128;
+    return static_cast<std::size_t>((static_cast<Wide>(hash) * size) >> 64);
+}
+
+constexpr std::uint64_t kIndexBits = 32;
+constexpr std::uint64_t kIndexMask = (std::uint64_t{1} << kIndexBits) - 1;
+
+std::uint64_t tagOf(std::uint64_t hash) {
+    return hash << kIndexBits;
 }
 
 }  // namespace
 
-std::size_t SectionMap::slotFor(std::string_view name, std::size_t hash) const {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t at = hash & mask;
-    while (slots_[at].indexPlusOne != 0) {
-        const Slot& slot = slots_[at];
-        if (slot.hash == hash && sections_[slot.indexPlusOne - 1].name == name) {
-            break;
+// Where records and texts live. Records go one after another into shared blocks that never
+// move; a long text stays in the string it was decoded into, and so does a replacing text, so
+// that a name repeated a million times does not leave a million dead copies behind.
+class SectionMap::Blocks {
+  public:
+    char* allocate(std::size_t bytes) {
+        if (bytes > kOwnBlockFrom) {
+            return own(bytes);
         }
-        at = (at + 1) & mask;
+        if (bytes > room_) {
+            free_ = own(kBlockBytes);
+            room_ = kBlockBytes;
+        }
+        char* at = free_;
+        free_ += bytes;
+        room_ -= bytes;
+        return at;
     }
-    return at;
+
+    // The number the next text kept whole gets.
+    std::size_t nextWhole() const { return whole_.size(); }
+    void keep(std::string&& text) { whole_.push_back(std::move(text)); }
+    std::string_view whole(std::size_t number) const { return whole_[number]; }
+    std::string& replace(std::size_t number) { return whole_[number]; }
+
+  private:
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+    static constexpr std::size_t kOwnBlockFrom = kBlockBytes / 16;
+
+    char* own(std::size_t bytes) {
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(bytes));
+        return blocks_.back().get();
+    }
+
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* free_ = nullptr;
+    std::size_t room_ = 0;
+    std::deque<std::string> whole_;
+};
+
+namespace {
+
+// A record taken apart.
+struct Record {
+    std::string_view name;
+    const char* textAt = nullptr;  // the text's bytes, when they are in the record
+    std::size_t textField = 0;
+
+    explicit Record(const char* at) {
+        std::size_t nameSize = 0;
+        at = getNumber(at, nameSize);
+        at = getNumber(at, textField);
+        name = std::string_view(at, nameSize);
+        textAt = at + nameSize;
+    }
+    bool keptWhole() const { return (textField & 1) != 0; }
+    std::size_t wholeNumber() const { return textField >> 1; }
+};
+
+}  // namespace
+
+SectionMap::SectionMap() : blocks_(std::make_unique<Blocks>()) {}
+SectionMap::~SectionMap() = default;
+SectionMap::SectionMap(SectionMap&&) noexcept = default;
+SectionMap& SectionMap::operator=(SectionMap&&) noexcept = default;
+
+Section SectionMap::operator[](std::size_t index) const {
+    const Record record(records_[index]);
+    if (record.keptWhole()) {
+        return {record.name, blocks_->whole(record.wholeNumber())};
+    }
+    return {record.name, std::string_view(record.textAt, record.textField >> 1)};
 }
 
-void SectionMap::grow() {
-    std::vector<Slot> old = std::move(slots_);
-    const std::size_t size = old.empty() ? 16 : old.size() * 2;
-    slots_.reserve(size);
-    detail::adviseHugePages(slots_.data(), size * sizeof(Slot));
-    slots_.assign(size, Slot{});
-    const std::size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.indexPlusOne != 0) {
-            std::size_t at = slot.hash & mask;
-            while (slots_[at].indexPlusOne != 0) {
-                at = (at + 1) & mask;
+SectionMap::Probe SectionMap::probe(std::string_view name, std::uint64_t hash) const {
+    const std::size_t size = indexSize_;
+    const std::uint64_t tag = tagOf(hash);
+    std::size_t at = slotOf(hash, size);
+    while (index_[at] != 0) {
+        const std::uint64_t slot = index_[at];
+        if ((slot & ~kIndexMask) == tag && Record(records_[(slot & kIndexMask) - 1]).name == name) {
+            return {at, true};
+        }
+        at = at + 1 == size ? 0 : at + 1;
+    }
+    return {at, false};
+}
+
+void SectionMap::FreeIndex::operator()(std::uint64_t* slots) const {
+    std::free(slots);
+}
+
+void SectionMap::growIndex() {
+    // Sizes alternate between powers of two and one and a half times them, so that the index
+    // costs 11 to 21 bytes a section rather than up to 32.
+    const std::size_t size = indexSize_;
+    std::size_t grown = 16;
+    if (size != 0) {
+        grown = (size & (size - 1)) == 0 ? size / 2 * 3 : size / 3 * 4;
+    }
+    if (grown / 4 * 3 > kIndexMask) {
+        throw std::bad_alloc();  // more sections than the index can number
+    }
+    // calloc: a large index comes from fresh pages that are zero until written, so the old one
+    // is gone before the new one takes room and the two never count at once. Filled from the
+    // records, in order, rather than from the old slots.
+    auto* slots = static_cast<std::uint64_t*>(std::calloc(grown, sizeof(std::uint64_t)));
+    if (slots == nullptr) {
+        throw std::bad_alloc();
+    }
+    index_.reset(slots);
+    indexSize_ = grown;
+    indexLimit_ = grown / 4 * 3;
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const std::uint64_t hash = hashName(Record(records_[i]).name);
+        std::size_t at = slotOf(hash, grown);
+        while (slots[at] != 0) {
+            at = at + 1 == grown ? 0 : at + 1;
+        }
+        slots[at] = tagOf(hash) | (i + 1);
+    }
+}
+
+SectionMap::Stored SectionMap::store(std::string_view name, std::string_view text,
+                                     std::string* owned) {
+    if (records_.size() + 1 > indexLimit_) {
+        growIndex();
+    }
+    const std::uint64_t hash = hashName(name);
+    const Probe found = probe(name, hash);
+    const bool takeOver = owned != nullptr && owned->size() >= kKeptWholeFrom;
+
+    Stored stored;
+    if (found.found) {
+        stored.index = (index_[found.slot] & kIndexMask) - 1;
+        const Record current(records_[stored.index]);
+        stored.replacedLength = (*this)[stored.index].text.size();
+        if (current.keptWhole()) {
+            std::string& kept = blocks_->replace(current.wholeNumber());
+            if (takeOver) {
+                kept = std::move(*owned);
+            } else if (kept.capacity() / 2 > text.size()) {
+                kept = std::string(text);  // gives back the room of a longer text
+            } else {
+                kept.assign(text);
             }
-            slots_[at] = slot;
+            return stored;
         }
+    } else {
+        stored.index = records_.size();
     }
+
+    // A new record, written in full before anything refers to it: a failed allocation leaves
+    // the map as it was. A replacing text is kept whole, so that later ones take its place.
+    const bool keepWhole = found.found || takeOver;
+    const std::size_t textField = keepWhole ? (blocks_->nextWhole() << 1) | 1 : text.size() << 1;
+    const std::size_t inRecord = keepWhole ? 0 : text.size();
+    char* const record = blocks_->allocate(numberBytes(name.size()) + numberBytes(textField) +
+                                           name.size() + inRecord);
+    if (keepWhole) {
+        blocks_->keep(takeOver ? std::move(*owned) : std::string(text));
+    }
+    char* at = putNumber(record, name.size());
+    at = putNumber(at, textField);
+    std::memcpy(at, name.data(), name.size());
+    if (inRecord != 0) {
+        std::memcpy(at + name.size(), text.data(), inRecord);
+    }
+
+    if (found.found) {
+        records_[stored.index] = record;
+    } else {
+        records_.push_back(record);
+        index_[found.slot] = tagOf(hash) | records_.size();
+    }
+    return stored;
 }
 
-std::optional<std::size_t> SectionMap::assign(std::string name, std::string text) {
-    if ((sections_.size() + 1) * 2 > slots_.size()) {
-        grow();
-    }
-    const std::size_t hash = hashName(name);
-    Slot& slot = slots_[slotFor(name, hash)];
-    if (slot.indexPlusOne != 0) {
-        std::string& stored = sections_[slot.indexPlusOne - 1].text;
-        const std::size_t replaced = stored.size();
-        stored = std::move(text);
-        return replaced;
-    }
-    sections_.push_back(Section{std::move(name), std::move(text)});
-    slot = Slot{hash, sections_.size()};
-    return std::nullopt;
+SectionMap::Stored SectionMap::assign(std::string_view name, std::string_view text) {
+    return store(name, text, nullptr);
 }
 
-const std::string* SectionMap::find(std::string_view name) const {
-    if (slots_.empty()) {
-        return nullptr;
+SectionMap::Stored SectionMap::assignOwned(std::string_view name, std::string&& text) {
+    const std::string_view view = text;
+    return store(name, view, &text);
+}
+
+std::optional<std::string_view> SectionMap::find(std::string_view name) const {
+    const std::optional<std::size_t> index = indexOf(name);
+    if (!index) {
+        return std::nullopt;
     }
-    const Slot& slot = slots_[slotFor(name, hashName(name))];
-    return slot.indexPlusOne == 0 ? nullptr : &sections_[slot.indexPlusOne - 1].text;
+    return (*this)[*index].text;
 }
 
 std::optional<std::size_t> SectionMap::indexOf(std::string_view name) const {
-    if (slots_.empty()) {
+    if (indexSize_ == 0) {
         return std::nullopt;
     }
-    const Slot& slot = slots_[slotFor(name, hashName(name))];
-    if (slot.indexPlusOne == 0) {
+    const Probe found = probe(name, hashName(name));
+    if (!found.found) {
         return std::nullopt;
     }
-    return slot.indexPlusOne - 1;
-}
-
-std::string_view SectionMap::lookup(std::string_view name) const {
-    const std::string* text = find(name);
-    return text == nullptr ? std::string_view() : std::string_view(*text);
+    return (index_[found.slot] & kIndexMask) - 1;
 }
 
 }  // namespace salvage

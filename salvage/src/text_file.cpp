@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "file_descriptor.h"
+#include "salvage/descriptor_writer.h"
 #include "salvage/line_breaks.h"
 
 namespace kestLibrary {
@@ -23,23 +24,11 @@ IoError failure(const std::filesystem::path& file, std::string reason) {
     return IoError{file.string(), std::move(reason)};
 }
 
-std::optional<std::string> writeAll(int fd, std::span<const std::string_view> pieces) {
-    for (std::string_view piece : pieces) {
-        while (!piece.empty()) {
-            const ssize_t written = ::write(fd, piece.data(), piece.size());
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return describeError(errno);
-            }
-            if (written == 0) {
-                return describeError(EIO);  // no progress: retrying would loop forever
-            }
-            piece.remove_prefix(static_cast<std::size_t>(written));
-        }
-    }
-    return std::nullopt;
+std::optional<std::string> writeAll(int fd, const TextPieces& pieces) {
+    DescriptorWriter writer(fd);
+    pieces([&](std::string_view piece) { writer.write(piece); });
+    writer.flush();
+    return writer.error();
 }
 
 // A name beside the destination that no other writer uses at the same time. It does not
@@ -54,8 +43,7 @@ std::filesystem::path temporaryNameFor(const std::filesystem::path& destination)
 
 // Writes straight into something that is not a regular file (a device, a FIFO): there is no
 // content to protect there, and replacing it with a regular file would be wrong.
-std::optional<IoError> writeInPlace(const std::filesystem::path& file,
-                                    std::span<const std::string_view> pieces) {
+std::optional<IoError> writeInPlace(const std::filesystem::path& file, const TextPieces& pieces) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return failure(file, describeError(errno));
@@ -96,12 +84,15 @@ ReadResult readText(const std::filesystem::path& file) {
     return result;
 }
 
-std::optional<IoError> writeText(const std::filesystem::path& file, std::string_view text) {
-    return writeText(file, std::span<const std::string_view>(&text, 1));
+TextPieces wholeText(std::string_view text) {
+    return [text](const PieceWriter& write) { write(text); };
 }
 
-std::optional<IoError> writeText(const std::filesystem::path& file,
-                                 std::span<const std::string_view> pieces) {
+std::optional<IoError> writeText(const std::filesystem::path& file, std::string_view text) {
+    return writeText(file, wholeText(text));
+}
+
+std::optional<IoError> writeText(const std::filesystem::path& file, const TextPieces& pieces) {
     std::filesystem::path destination = file;
     struct stat info {};
     if (::lstat(file.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {

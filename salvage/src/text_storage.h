@@ -8,6 +8,7 @@
 #include <string>
 
 #include "huge_pages.h"
+#include "salvage/section_map.h"
 
 namespace salvage::detail {
 
@@ -35,19 +36,26 @@ class TextStorage {
         }
     }
 
-    // The text, without the room made for it when that is worth giving back: it stays
-    // allocated in the map for as long as the document is shown.
-    std::string take() {
-        static const std::size_t inPlace = std::string().capacity();
+    // The decoded text, ready to be stored: a text long enough for the map to keep as it is
+    // first gives back the room made for it, when that is worth it.
+    std::string& finished() {
         const std::size_t spare = text_.capacity() - text_.size();
-        if (text_.capacity() > inPlace &&
-            (text_.size() <= inPlace || spare > std::max<std::size_t>(64, text_.size() / 8))) {
+        if (text_.size() >= SectionMap::kKeptWholeFrom &&
+            spare > std::max<std::size_t>(64, text_.size() / 8)) {
             text_.shrink_to_fit();
         }
-        std::string taken = std::move(text_);
-        text_.clear();
+        return text_;
+    }
+
+    // Readies the storage for the next text. A modest buffer is kept for it; a large one is
+    // given back rather than held for the rest of the reading.
+    void reset() {
+        if (text_.capacity() > kReusedUpTo) {
+            std::string().swap(text_);
+        } else {
+            text_.clear();
+        }
         guessed_ = false;
-        return taken;
     }
 
   private:
@@ -55,6 +63,7 @@ class TextStorage {
     static constexpr std::size_t kDecoderRoom = 64;
     static constexpr std::size_t kAdviseFrom = std::size_t{4} << 20;
     static constexpr std::uint64_t kFirstGuess = std::uint64_t{64} << 10;
+    static constexpr std::size_t kReusedUpTo = std::size_t{1} << 20;
 
     bool fits(std::size_t base64Bytes) const {
         return text_.size() + base64Bytes / 4 * 3 + kDecoderRoom <= text_.capacity();

@@ -236,24 +236,24 @@ void ThoroughReader::endContext() {
 void ThoroughReader::storePiece() {
     const PieceKind kind = std::exchange(piece_, PieceKind::None);
     if (kind == PieceKind::None || (kind != PieceKind::Section && storage_.text().empty())) {
-        storage_.text().clear();
+        storage_.reset();
         return;
     }
-    std::string text = storage_.take();
     std::string name = uniqueName(std::move(pieceName_));
     if (kind != PieceKind::Section) {
         findings_.pieces.push_back({name, kind == PieceKind::AfterDamage, pieceLine_});
     }
-    document_.contents.assign(std::move(name), std::move(text));
+    document_.contents.assignOwned(name, std::move(storage_.finished()));
+    storage_.reset();
 }
 
 std::string ThoroughReader::uniqueName(std::string name) {
-    if (document_.contents.find(name) == nullptr) {
+    if (!document_.contents.contains(name)) {
         return name;
     }
     auto [next, added] = nextNumber_.try_emplace(name, 2);
     std::string candidate = numbered(name, next->second++);
-    while (document_.contents.find(candidate) != nullptr) {
+    while (document_.contents.contains(candidate)) {
         candidate = numbered(name, next->second++);
     }
     auto [record, isNew] = repeatRecord_.try_emplace(name, findings_.repeatedNames.size());

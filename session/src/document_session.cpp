@@ -94,12 +94,12 @@ std::string DocumentSession::saveOneName() const {
                                               : "");
 }
 
-std::vector<std::string_view> DocumentSession::allSections() const {
-    return document_ ? salvage::exportPieces(document_->contents) : std::vector<std::string_view>{};
+kestLibrary::TextPieces DocumentSession::allSections() const {
+    return document_ ? salvage::exportPieces(document_->contents) : kestLibrary::wholeText({});
 }
 
 std::optional<kestLibrary::IoError> DocumentSession::save(
-    const std::filesystem::path& destination, std::span<const std::string_view> pieces) const {
+    const std::filesystem::path& destination, const kestLibrary::TextPieces& pieces) const {
     return guard_.save(destination, pieces);
 }
 

@@ -25,8 +25,8 @@ bool SaveGuard::protects(const std::filesystem::path& destination) const {
     return identity && (identity == document_ || inputs_.contains(*identity));
 }
 
-std::optional<kestLibrary::IoError> SaveGuard::save(
-    const std::filesystem::path& destination, std::span<const std::string_view> pieces) const {
+std::optional<kestLibrary::IoError> SaveGuard::save(const std::filesystem::path& destination,
+                                                    const kestLibrary::TextPieces& pieces) const {
     if (protects(destination)) {
         return kestLibrary::IoError{destination.string(), std::string(kProtectedDocumentReason)};
     }

@@ -28,9 +28,7 @@ TEST(ExportText, PiecesJoinToTheSameTextAndKeepRawBytes) {
     SectionMap map;
     map.assign("bad \xff utf-8", std::string("zero\0byte"sv));
     std::string joined;
-    for (std::string_view piece : exportPieces(map)) {
-        joined.append(piece);
-    }
+    exportPieces(map)([&](std::string_view piece) { joined.append(piece); });
     EXPECT_EQ(joined, exportText(map));
     EXPECT_EQ(joined, "Section: bad \xff utf-8\nzero\0byte\n\n"sv);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <vector>
 
 namespace salvage {
@@ -9,17 +11,19 @@ namespace {
 
 std::vector<std::string> names(const SectionMap& map) {
     std::vector<std::string> result;
-    for (const Section& section : map) {
-        result.push_back(section.name);
+    for (const Section section : map) {
+        result.emplace_back(section.name);
     }
     return result;
 }
 
 TEST(SectionMap, KeepsFirstAppearanceOrderAndTheLastText) {
     SectionMap map;
-    EXPECT_FALSE(map.assign("b", "1"));
-    EXPECT_FALSE(map.assign("a", "2"));
-    EXPECT_EQ(map.assign("b", "three"), 1U);  // length of the text it replaced
+    EXPECT_EQ(map.assign("b", "1").replacedLength, std::nullopt);
+    EXPECT_EQ(map.assign("a", "2").index, 1U);
+    const SectionMap::Stored again = map.assign("b", "three");
+    EXPECT_EQ(again.index, 0U);
+    EXPECT_EQ(again.replacedLength, 1U);  // length of the text it replaced
     EXPECT_EQ(names(map), (std::vector<std::string>{"b", "a"}));
     EXPECT_EQ(map.lookup("b"), "three");
     EXPECT_EQ(map.size(), 2U);
@@ -38,23 +42,72 @@ TEST(SectionMap, ComparesNamesByteForByte) {
 
 TEST(SectionMap, EmptyNameIsAKeyAndMissingNamesLookUpEmpty) {
     SectionMap map;
+    EXPECT_EQ(map.find(""), std::nullopt);
     map.assign("", "first");
     map.assign("", "second");
     EXPECT_EQ(map.size(), 1U);
     EXPECT_EQ(map.lookup(""), "second");
-    EXPECT_EQ(map.find("absent"), nullptr);
+    EXPECT_EQ(map.find("absent"), std::nullopt);
     EXPECT_EQ(map.lookup("absent"), "");
 }
 
-TEST(SectionMap, ManySectionsStayFindable) {
+// Names and texts of every size class the storage treats apart (lengths that take one, two
+// and three bytes to record, records too large for a shared block, texts kept whole), stored,
+// replaced by larger and smaller ones, across many growths of the index: the map must always
+// agree with a plain model of it.
+TEST(SectionMap, AgreesWithAPlainModelWhateverTheSizes) {
+    const std::vector<std::size_t> lengths = {0,
+                                              1,
+                                              127,
+                                              128,
+                                              16383,
+                                              16384,
+                                              70000,
+                                              SectionMap::kKeptWholeFrom - 1,
+                                              SectionMap::kKeptWholeFrom,
+                                              300000};
+    std::mt19937 random(7);
     SectionMap map;
-    for (int i = 0; i < 10000; ++i) {
-        map.assign(std::to_string(i), std::to_string(i * 2));
+    std::map<std::string, std::string> model;
+    std::vector<std::string> order;
+    for (int step = 0; step < 30000; ++step) {
+        std::string name = "n" + std::to_string(random() % 20000);
+        if (step % 1000 == 0) {
+            name.append(lengths[random() % lengths.size()], 'N');
+        }
+        const std::size_t length = step % 97 == 0 ? lengths[random() % lengths.size()]
+                                                  : static_cast<std::size_t>(step % 7);
+        std::string text(length, static_cast<char>('a' + step % 26));
+        const auto before = model.find(name);
+        const std::optional<std::size_t> expected =
+            before == model.end() ? std::nullopt : std::optional(before->second.size());
+        const SectionMap::Stored stored =
+            step % 2 == 0 ? map.assignOwned(name, std::string(text)) : map.assign(name, text);
+        ASSERT_EQ(stored.replacedLength, expected) << step;
+        if (!expected) {
+            order.push_back(name);
+        }
+        ASSERT_EQ(map[stored.index].name, name) << step;
+        model[name] = std::move(text);
     }
-    for (int i = 0; i < 10000; i += 777) {
-        EXPECT_EQ(map.lookup(std::to_string(i)), std::to_string(i * 2));
+    ASSERT_EQ(map.size(), order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        ASSERT_EQ(map[i].name, order[i]);
+        ASSERT_EQ(map[i].text, model[order[i]]);
+        ASSERT_EQ(map.indexOf(order[i]), i);
     }
-    EXPECT_EQ(map[9999].name, "9999");
+    EXPECT_EQ(names(map), order);
+}
+
+TEST(SectionMap, KeepsALongTextWithoutCopyingIt) {
+    SectionMap map;
+    std::string text(SectionMap::kKeptWholeFrom, 'x');
+    const char* const bytes = text.data();
+    map.assignOwned("long", std::move(text));
+    EXPECT_EQ(map.lookup("long").data(), bytes);
+    std::string shortText = "short";
+    map.assignOwned("short", std::move(shortText));
+    EXPECT_EQ(shortText, "short");  // copied, and left as it was
 }
 
 }  // namespace

@@ -69,9 +69,15 @@ TEST(WriteText, CreatesReplacesAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(writeText(dir / "old.txt", "new"));
     EXPECT_EQ(readFile(dir / "old.txt"), "new");
 
-    const std::vector<std::string_view> pieces = {"Section: ", "A", "\n", "text", "\n\n"};
-    EXPECT_FALSE(writeText(dir / "pieces.txt", pieces));
-    EXPECT_EQ(readFile(dir / "pieces.txt"), "Section: A\ntext\n\n");
+    // Small pieces are gathered, one larger than the gathering buffer goes out on its own.
+    const std::string large(200000, 'L');
+    const std::vector<std::string_view> pieces = {"Section: ", "A", "\n", large, "\n\n"};
+    EXPECT_FALSE(writeText(dir / "pieces.txt", [&](const PieceWriter& write) {
+        for (const std::string_view piece : pieces) {
+            write(piece);
+        }
+    }));
+    EXPECT_EQ(readFile(dir / "pieces.txt"), "Section: A\n" + large + "\n\n");
 
     EXPECT_EQ(entries(dir.path()),
               (std::vector<std::string>{"empty.txt", "old.txt", "pieces.txt"}));

@@ -199,7 +199,7 @@ TEST(ThoroughReadingTest, TheGroupsAreFoundAgainAfterCharactersAreLostOrInserted
         damaged.replace(c.at, c.lost, c.added);
         const ParseResult result = readThoroughly(kHeader + startTag("P") + damaged + "</Section>");
         ASSERT_EQ(result.document.contents.size(), 1u);
-        const std::string& text = result.document.contents[0].text;
+        const std::string_view text = result.document.contents[0].text;
         // What comes back is the text with one short gap where the damage was, never garbage.
         std::size_t head = 0;
         while (head < text.size() && text[head] == kProse[head]) {
@@ -284,7 +284,7 @@ TEST(ThoroughReadingTest, TextWithoutItsSectionIsKeptAsAPieceOfItsOwn) {
         ASSERT_EQ(pieces.size(), c.afterDamage.size());
         for (std::size_t i = 0; i < pieces.size(); ++i) {
             EXPECT_EQ(pieces[i].afterDamage, c.afterDamage[i]);
-            EXPECT_NE(result.document.contents.find(pieces[i].name), nullptr);
+            EXPECT_TRUE(result.document.contents.contains(pieces[i].name));
         }
     }
 }

@@ -17,8 +17,7 @@ using salvage::testing::writeFile;
 const std::string kDocument = "<?xml ?>\nwhat could not be recovered\n";
 
 std::optional<kestLibrary::IoError> saveText(const SaveGuard& guard, const fs::path& to) {
-    const std::string_view pieces[] = {"recovered"};
-    return guard.save(to, pieces);
+    return guard.save(to, kestLibrary::wholeText("recovered"));
 }
 
 // However a protected file is named, it keeps its bytes; any other file is written.

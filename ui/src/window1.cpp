@@ -425,7 +425,7 @@ std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defau
                                             ui::saveStartFolder(documentFolder_));
 }
 
-void Window1::save(const std::filesystem::path& file, std::span<const std::string_view> pieces) {
+void Window1::save(const std::filesystem::path& file, const kestLibrary::TextPieces& pieces) {
     if (const auto error = session_.save(file, pieces)) {
         services_.messageBox.show(QStringLiteral("The file was not saved.\n\n") +
                                   fromBytes(error->message()));
@@ -449,8 +449,7 @@ void Window1::saveOneButton_Action() {
         return;
     }
     const std::string text = sectionTextBytes();
-    const std::string_view pieces[] = {text};
-    save(*file, pieces);
+    save(*file, kestLibrary::wholeText(text));
 }
 
 void Window1::Event_MouseMove(int, int) {

@@ -2,9 +2,9 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "salvage/section_map.h"
+#include "salvage/text_file.h"
 
 namespace salvage {
 
@@ -12,9 +12,9 @@ namespace salvage {
 // text unchanged, EOL, EOL. Nothing before the first record or after the last.
 std::string exportText(const SectionMap& contents);
 
-// The same text as consecutive pieces that point into `contents` (valid while it lives), for
-// writing without building the whole text in memory.
-std::vector<std::string_view> exportPieces(const SectionMap& contents);
+// The same text as pieces that point into `contents` (valid while it lives and is not
+// changed), written section by section without building the whole text in memory.
+kestLibrary::TextPieces exportPieces(const SectionMap& contents);
 
 // `name` with path separators and control characters replaced by "_", so that a name taken
 // from a damaged document cannot point a save at another folder. Everything else is kept.

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,46 +12,107 @@
 
 namespace salvage {
 
+// One section as the map holds it: views into the map, valid while it lives and is not changed.
 struct Section {
-    std::string name;  // decoded bytes, compared byte for byte
-    std::string text;  // decoded bytes
+    std::string_view name;  // decoded bytes, compared byte for byte
+    std::string_view text;  // decoded bytes
 };
 
 // Section name -> section text, enumerated in order of first appearance. Storing a name that
 // is already present replaces its text and keeps its place.
+//
+// Built for documents of millions of sections: names and texts are copied into large shared
+// blocks (a section costs its bytes and a few more, not two strings), and a long text keeps the
+// buffer it was decoded into.
 class SectionMap {
   public:
-    // Stores `text` under `name`. Returns the length of the text it replaced, if any.
-    std::optional<std::size_t> assign(std::string name, std::string text);
+    struct Stored {
+        std::size_t index = 0;                      // the section's place in the map's order
+        std::optional<std::size_t> replacedLength;  // the length of the text it replaced, if any
+    };
 
-    // The text stored under `name`, or nullptr.
-    const std::string* find(std::string_view name) const;
+    SectionMap();
+    ~SectionMap();
+    SectionMap(SectionMap&&) noexcept;
+    SectionMap& operator=(SectionMap&&) noexcept;
+    SectionMap(const SectionMap&) = delete;
+    SectionMap& operator=(const SectionMap&) = delete;
+
+    // Texts from this length on are kept in their own string rather than copied.
+    static constexpr std::size_t kKeptWholeFrom = std::size_t{64} << 10;
+
+    // Stores a copy of `text` under `name`.
+    Stored assign(std::string_view name, std::string_view text);
+    // The same, but a text of kKeptWholeFrom bytes or more is taken over without a copy (and
+    // `text` left empty); a shorter one is copied and `text` left as it was.
+    Stored assignOwned(std::string_view name, std::string&& text);
+
+    // The text stored under `name`, if it is present.
+    std::optional<std::string_view> find(std::string_view name) const;
+    bool contains(std::string_view name) const { return find(name).has_value(); }
     // The position of `name` in the map's order, if it is present.
     std::optional<std::size_t> indexOf(std::string_view name) const;
     // The text stored under `name`, or the empty text.
-    std::string_view lookup(std::string_view name) const;
+    std::string_view lookup(std::string_view name) const { return find(name).value_or(""); }
 
-    std::size_t size() const { return sections_.size(); }
-    bool empty() const { return sections_.empty(); }
-    const Section& operator[](std::size_t index) const { return sections_[index]; }
-    auto begin() const { return sections_.begin(); }
-    auto end() const { return sections_.end(); }
+    std::size_t size() const { return records_.size(); }
+    bool empty() const { return records_.empty(); }
+    Section operator[](std::size_t index) const;
+
+    class const_iterator {
+      public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = Section;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = Section;
+
+        const_iterator() = default;
+        const_iterator(const SectionMap* map, std::size_t index) : map_(map), index_(index) {}
+        Section operator*() const { return (*map_)[index_]; }
+        const_iterator& operator++() {
+            ++index_;
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator before = *this;
+            ++index_;
+            return before;
+        }
+        bool operator==(const const_iterator& other) const { return index_ == other.index_; }
+
+      private:
+        const SectionMap* map_ = nullptr;
+        std::size_t index_ = 0;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
 
   private:
-    // Open addressing over the sections: a slot holds a name's hash and its section's index
-    // plus one (0: empty). Kept at most half full.
-    struct Slot {
-        std::size_t hash = 0;
-        std::size_t indexPlusOne = 0;
+    class Blocks;
+
+    // Where a name is, or would go, in the index.
+    struct Probe {
+        std::size_t slot = 0;
+        bool found = false;
     };
 
-    // The slot that holds `name`, or the empty slot where it would go.
-    std::size_t slotFor(std::string_view name, std::size_t hash) const;
-    void grow();
+    Probe probe(std::string_view name, std::uint64_t hash) const;
+    // `owned`: the string `text` is in, when it may be taken over.
+    Stored store(std::string_view name, std::string_view text, std::string* owned);
+    void growIndex();
 
-    // A deque: growing never moves the sections, nor needs room for two copies of them.
-    std::deque<Section> sections_;
-    std::vector<Slot> slots_;
+    std::unique_ptr<Blocks> blocks_;
+    // Per section, in order: where its record starts.
+    std::deque<const char*> records_;
+    // Open addressing over the sections: a slot holds the upper half of a name's hash and the
+    // section's index plus one (0: empty). Kept at most three quarters full.
+    struct FreeIndex {
+        void operator()(std::uint64_t* slots) const;
+    };
+    std::unique_ptr<std::uint64_t[], FreeIndex> index_;
+    std::size_t indexSize_ = 0;
+    std::size_t indexLimit_ = 0;  // sections the index takes before it grows
 };
 
 }  // namespace salvage

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -35,8 +35,15 @@ ReadResult readText(const std::filesystem::path& file);
 // destination is untouched, no temporary file is left behind, and the error is returned.
 std::optional<IoError> writeText(const std::filesystem::path& file, std::string_view text);
 
-// The same, with the content given as consecutive pieces (written without joining them).
-std::optional<IoError> writeText(const std::filesystem::path& file,
-                                 std::span<const std::string_view> pieces);
+// Text given as consecutive pieces: the producer hands each piece in turn to the writer it is
+// given, so that a large text is written without ever being joined in memory.
+using PieceWriter = std::function<void(std::string_view)>;
+using TextPieces = std::function<void(const PieceWriter&)>;
+
+// `text` as a single piece; the pieces refer to it.
+TextPieces wholeText(std::string_view text);
+
+// The same, with the content given as pieces.
+std::optional<IoError> writeText(const std::filesystem::path& file, const TextPieces& pieces);
 
 }  // namespace kestLibrary

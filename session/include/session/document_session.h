@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,11 +80,11 @@ class DocumentSession {
     std::string saveAllName() const;
     std::string saveOneName() const;
     // Every section, as "Save All Sections..." writes it; the pieces point into the document.
-    std::vector<std::string_view> allSections() const;
+    kestLibrary::TextPieces allSections() const;
 
     // Writes `pieces` to `destination`, which must not be a document being salvaged.
     std::optional<kestLibrary::IoError> save(const std::filesystem::path& destination,
-                                             std::span<const std::string_view> pieces) const;
+                                             const kestLibrary::TextPieces& pieces) const;
     SaveGuard& guard() { return guard_; }
 
   private:

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <optional>
 #include <set>
-#include <span>
 #include <string_view>
 
 #include "salvage/file_identity.h"
@@ -28,7 +27,7 @@ class SaveGuard {
 
     // Writes `pieces` to `destination` atomically, unless it is a protected file.
     std::optional<kestLibrary::IoError> save(const std::filesystem::path& destination,
-                                             std::span<const std::string_view> pieces) const;
+                                             const kestLibrary::TextPieces& pieces) const;
 
   private:
     std::set<kestLibrary::FileIdentity> inputs_;

@@ -103,7 +103,7 @@ class Window1 final : public QMainWindow {
     std::string sectionTextBytes() const;
     void showRefusal(const std::filesystem::path& file);
     std::optional<std::filesystem::path> askSavePath(std::string_view defaultName);
-    void save(const std::filesystem::path& file, std::span<const std::string_view> pieces);
+    void save(const std::filesystem::path& file, const kestLibrary::TextPieces& pieces);
 
     platform::Services services_;
     filetypes::Registry& registry_;

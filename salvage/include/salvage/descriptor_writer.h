@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace qlv::cli {
+namespace kestLibrary {
 
 // Buffered writing to an open descriptor that notices every failure. Small pieces are
 // gathered into one buffer; large ones go out directly, so a huge document costs few system
@@ -29,4 +29,4 @@ class DescriptorWriter {
     std::optional<std::string> error_;
 };
 
-}  // namespace qlv::cli
+}  // namespace kestLibrary

@@ -1,11 +1,12 @@
-#include "descriptor_writer.h"
+#include "salvage/descriptor_writer.h"
 
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
-namespace qlv::cli {
+#include "file_descriptor.h"
+
+namespace kestLibrary {
 
 DescriptorWriter::DescriptorWriter(int fd, std::size_t bufferSize)
     : fd_(fd), bufferSize_(bufferSize) {
@@ -46,11 +47,12 @@ bool DescriptorWriter::writeAll(std::string_view bytes) {
             if (errno == EINTR) {
                 continue;
             }
-            error_ = std::strerror(errno);
+            error_ = salvage::detail::describeError(errno);
             return false;
         }
         if (written == 0) {
-            error_ = "nothing could be written";  // would otherwise loop for ever
+            error_ =
+                salvage::detail::describeError(EIO);  // no progress: retrying would loop forever
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
@@ -58,4 +60,4 @@ bool DescriptorWriter::writeAll(std::string_view bytes) {
     return true;
 }
 
-}  // namespace qlv::cli
+}  // namespace kestLibrary

@@ -1,4 +1,4 @@
-#include "descriptor_writer.h"
+#include "salvage/descriptor_writer.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -6,14 +6,20 @@
 #include <string>
 #include <vector>
 
-#include "cli_test_support.h"
+#include "file_descriptor.h"
+#include "test_support.h"
 
-namespace qlv::cli {
+namespace kestLibrary {
 namespace {
 
-using testing::Descriptor;
-using testing::readFile;
-using testing::TempDir;
+using salvage::testing::readFile;
+using salvage::testing::TempDir;
+
+class Descriptor : public salvage::detail::FileDescriptor {
+  public:
+    Descriptor(const std::filesystem::path& path, int flags)
+        : FileDescriptor(::open(path.c_str(), flags, 0600)) {}
+};
 
 TEST(DescriptorWriterTest, BytesArriveInOrderWhateverThePieceSizes) {
     // A buffer of 4 bytes: pieces that fit, that fill it exactly, that overflow it and that
@@ -66,4 +72,4 @@ TEST(DescriptorWriterTest, AClosedDescriptorIsAFailureNotASuccess) {
 }
 
 }  // namespace
-}  // namespace qlv::cli
+}  // namespace kestLibrary
