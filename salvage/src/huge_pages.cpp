@@ -1,9 +1,11 @@
 #include "huge_pages.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 // Sanitizers bring their own allocator; leave its memory alone.
@@ -38,5 +40,44 @@ void adviseHugePages(void* begin, std::size_t size) {
     (void)size;
 #endif
 }
+
+#if defined(__linux__)
+
+void* allocatePages(std::size_t size) {
+    void* const pages =
+        ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED) {
+        return nullptr;
+    }
+    adviseHugePages(pages, size);
+    return pages;
+}
+
+void freePages(void* begin, std::size_t size) {
+    ::munmap(begin, size);
+}
+
+void discardPages(void* begin, std::size_t size) {
+    const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first = (reinterpret_cast<std::uintptr_t>(begin) + pageSize - 1) & ~(pageSize - 1);
+    const auto last = (reinterpret_cast<std::uintptr_t>(begin) + size) & ~(pageSize - 1);
+    if (last > first) {
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+    }
+}
+
+#else
+
+void* allocatePages(std::size_t size) {
+    return std::calloc(size, 1);
+}
+
+void freePages(void* begin, std::size_t) {
+    std::free(begin);
+}
+
+void discardPages(void*, std::size_t) {}
+
+#endif
 
 }  // namespace salvage::detail

@@ -14,4 +14,12 @@ namespace salvage::detail {
 // reserved storage before it is written.
 void adviseHugePages(void* begin, std::size_t size);
 
+// Zeroed memory straight from the kernel, advised as above: pages cost nothing until written,
+// and parts of it can be given back before the whole is freed. nullptr when there is none.
+void* allocatePages(std::size_t size);
+void freePages(void* begin, std::size_t size);
+// Gives back the whole pages inside [begin, begin + size) of memory from allocatePages; they
+// read as zero afterwards.
+void discardPages(void* begin, std::size_t size);
+
 }  // namespace salvage::detail

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <utility>
+
+#include "huge_pages.h"
 
 namespace salvage {
 namespace {
@@ -45,17 +48,19 @@ std::uint64_t hashName(std::string_view name) {
     return std::hash<std::string_view>{}(name);
 }
 
-// Maps a hash onto [0, size) by its upper bits, so sizes need not be powers of two.
-std::size_t slotOf(std::uint64_t hash, std::size_t size) {
-    __extension__ using Wide = unsigned __int128;
-    return static_cast<std::size_t>((static_cast<Wide>(hash) * size) >> 64);
-}
-
 constexpr std::uint64_t kIndexBits = 32;
 constexpr std::uint64_t kIndexMask = (std::uint64_t{1} << kIndexBits) - 1;
 
+// A slot keeps the upper half of its name's hash beside the section's number: enough to place
+// it anew when the index grows without reading the name again.
 std::uint64_t tagOf(std::uint64_t hash) {
-    return hash << kIndexBits;
+    return hash & ~kIndexMask;
+}
+
+// Maps a slot's tag onto [0, size) by its upper bits, so sizes need not be powers of two, and
+// slots come out of a grown index in the order they go into the next.
+std::size_t slotOf(std::uint64_t tag, std::size_t size) {
+    return static_cast<std::size_t>(((tag >> kIndexBits) * size) >> kIndexBits);
 }
 
 }  // namespace
@@ -121,10 +126,25 @@ struct Record {
 
 }  // namespace
 
-SectionMap::SectionMap() : blocks_(std::make_unique<Blocks>()) {}
+SectionMap::SectionMap() = default;
 SectionMap::~SectionMap() = default;
-SectionMap::SectionMap(SectionMap&&) noexcept = default;
-SectionMap& SectionMap::operator=(SectionMap&&) noexcept = default;
+// A map moved from is left empty and usable.
+SectionMap::SectionMap(SectionMap&& other) noexcept
+    : blocks_(std::move(other.blocks_)),
+      records_(std::exchange(other.records_, {})),
+      index_(std::move(other.index_)),
+      indexSize_(std::exchange(other.indexSize_, 0)),
+      indexLimit_(std::exchange(other.indexLimit_, 0)) {}
+
+SectionMap& SectionMap::operator=(SectionMap&& other) noexcept {
+    SectionMap taken(std::move(other));
+    std::swap(blocks_, taken.blocks_);
+    std::swap(records_, taken.records_);
+    std::swap(index_, taken.index_);
+    std::swap(indexSize_, taken.indexSize_);
+    std::swap(indexLimit_, taken.indexLimit_);
+    return *this;
+}
 
 Section SectionMap::operator[](std::size_t index) const {
     const Record record(records_[index]);
@@ -137,7 +157,7 @@ Section SectionMap::operator[](std::size_t index) const {
 SectionMap::Probe SectionMap::probe(std::string_view name, std::uint64_t hash) const {
     const std::size_t size = indexSize_;
     const std::uint64_t tag = tagOf(hash);
-    std::size_t at = slotOf(hash, size);
+    std::size_t at = slotOf(tag, size);
     while (index_[at] != 0) {
         const std::uint64_t slot = index_[at];
         if ((slot & ~kIndexMask) == tag && Record(records_[(slot & kIndexMask) - 1]).name == name) {
@@ -148,8 +168,8 @@ SectionMap::Probe SectionMap::probe(std::string_view name, std::uint64_t hash) c
     return {at, false};
 }
 
-void SectionMap::FreeIndex::operator()(std::uint64_t* slots) const {
-    std::free(slots);
+void detail::FreeIndex::operator()(std::uint64_t* slots) const {
+    detail::freePages(slots, bytes);
 }
 
 void SectionMap::growIndex() {
@@ -160,31 +180,41 @@ void SectionMap::growIndex() {
     if (size != 0) {
         grown = (size & (size - 1)) == 0 ? size / 2 * 3 : size / 3 * 4;
     }
-    if (grown / 4 * 3 > kIndexMask) {
+    if (grown > kIndexMask + 1) {
         throw std::bad_alloc();  // more sections than the index can number
     }
-    // calloc: a large index comes from fresh pages that are zero until written, so the old one
-    // is gone before the new one takes room and the two never count at once. Filled from the
-    // records, in order, rather than from the old slots.
-    auto* slots = static_cast<std::uint64_t*>(std::calloc(grown, sizeof(std::uint64_t)));
+    // Read in order, the old slots go into the new index almost in order too, so the new pages
+    // fill one after another while the old ones are given back as soon as they are read: the
+    // two indexes never take their full room at once.
+    const std::size_t bytes = grown * sizeof(std::uint64_t);
+    auto* const slots = static_cast<std::uint64_t*>(detail::allocatePages(bytes));
     if (slots == nullptr) {
         throw std::bad_alloc();
     }
-    index_.reset(slots);
+    detail::IndexSlots grownIndex(slots, detail::FreeIndex{bytes});
+    constexpr std::size_t kStripe = std::size_t{256} << 10;  // slots given back at a time
+    for (std::size_t i = 0; i < size; ++i) {
+        if (const std::uint64_t slot = index_[i]; slot != 0) {
+            std::size_t at = slotOf(slot, grown);
+            while (slots[at] != 0) {
+                at = at + 1 == grown ? 0 : at + 1;
+            }
+            slots[at] = slot;
+        }
+        if ((i + 1) % kStripe == 0) {
+            detail::discardPages(&index_[i + 1 - kStripe], kStripe * sizeof(std::uint64_t));
+        }
+    }
+    index_ = std::move(grownIndex);
     indexSize_ = grown;
     indexLimit_ = grown / 4 * 3;
-    for (std::size_t i = 0; i < records_.size(); ++i) {
-        const std::uint64_t hash = hashName(Record(records_[i]).name);
-        std::size_t at = slotOf(hash, grown);
-        while (slots[at] != 0) {
-            at = at + 1 == grown ? 0 : at + 1;
-        }
-        slots[at] = tagOf(hash) | (i + 1);
-    }
 }
 
 SectionMap::Stored SectionMap::store(std::string_view name, std::string_view text,
                                      std::string* owned) {
+    if (!blocks_) {
+        blocks_ = std::make_unique<Blocks>();
+    }
     if (records_.size() + 1 > indexLimit_) {
         growIndex();
     }

@@ -110,5 +110,16 @@ TEST(SectionMap, KeepsALongTextWithoutCopyingIt) {
     EXPECT_EQ(shortText, "short");  // copied, and left as it was
 }
 
+TEST(SectionMap, AMapMovedFromIsEmptyAndUsable) {
+    SectionMap map;
+    map.assign("kept", "text");
+    SectionMap moved = std::move(map);
+    map = SectionMap();
+    EXPECT_TRUE(map.empty());
+    map.assign("again", "more");
+    EXPECT_EQ(map.lookup("again"), "more");
+    EXPECT_EQ(moved.lookup("kept"), "text");
+}
+
 }  // namespace
 }  // namespace salvage

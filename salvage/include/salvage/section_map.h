@@ -12,6 +12,15 @@
 
 namespace salvage {
 
+namespace detail {
+// Gives back the memory of a section map's index.
+struct FreeIndex {
+    std::size_t bytes = 0;
+    void operator()(std::uint64_t* slots) const;
+};
+using IndexSlots = std::unique_ptr<std::uint64_t[], FreeIndex>;
+}  // namespace detail
+
 // One section as the map holds it: views into the map, valid while it lives and is not changed.
 struct Section {
     std::string_view name;  // decoded bytes, compared byte for byte
@@ -107,10 +116,7 @@ class SectionMap {
     std::deque<const char*> records_;
     // Open addressing over the sections: a slot holds the upper half of a name's hash and the
     // section's index plus one (0: empty). Kept at most three quarters full.
-    struct FreeIndex {
-        void operator()(std::uint64_t* slots) const;
-    };
-    std::unique_ptr<std::uint64_t[], FreeIndex> index_;
+    detail::IndexSlots index_;
     std::size_t indexSize_ = 0;
     std::size_t indexLimit_ = 0;  // sections the index takes before it grows
 };
