@@ -77,13 +77,20 @@ class SectionLine {
         body_.prepare(knownBytes, restOfLine, lineEndsHere);
     }
 
-    void feed(std::string_view piece) {
-        name_.feed(piece, nameSink_);
+    void feed(std::string_view piece, const SectionMap& contents) {
+        if (!name_.done()) {
+            name_.feed(piece, nameSink_);
+            if (name_.done()) {
+                // Where the name goes in the map is fetched into the cache while the text is
+                // decoded: with millions of short sections, that wait is most of the time.
+                contents.prefetch(nameSink_.finish());
+            }
+        }
         tags_.feed(piece, body_);
     }
 
     void finishInto(Document& document, detail::ReportBuilder& report) {
-        const std::string& name = nameSink_.finish();
+        const std::string& name = name_.done() ? storage_.name.text() : nameSink_.finish();
         std::string& text = body_.finish();
         // Checked here, while the text is still in the cache.
         const bool valid = detail::isValidUtf8(text, routines_);
@@ -195,8 +202,8 @@ struct DocumentReader::State {
                 section.emplace(routines, lineStorage);
                 section->prepare(prefix.size() + piece.size(), prefix.size() + restOfInput,
                                  lineEndsHere);
-                section->feed(prefix);
-                section->feed(piece);
+                section->feed(prefix, document.contents);
+                section->feed(piece, document.contents);
                 return;
             }
             mode = Mode::Skip;
@@ -204,7 +211,7 @@ struct DocumentReader::State {
         }
         if (mode == Mode::Section) {
             section->prepare(piece.size(), restOfInput, lineEndsHere);
-            section->feed(piece);
+            section->feed(piece, document.contents);
         } else {
             lookalike.feed(piece);
         }

@@ -75,6 +75,8 @@ class NameScanner {
     bool collecting() const { return state_ == State::SkipOne || state_ == State::Collecting; }
     // Whether "name=" has not been found yet.
     bool searching() const { return state_ == State::Searching; }
+    // Whether the name has ended: nothing more of the line goes to it.
+    bool done() const { return state_ == State::Done; }
 
   private:
     enum class State { Searching, SkipOne, Collecting, Done };

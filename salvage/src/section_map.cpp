@@ -277,6 +277,12 @@ SectionMap::Stored SectionMap::assignOwned(std::string_view name, std::string&& 
     return store(name, view, &text);
 }
 
+void SectionMap::prefetch(std::string_view name) const {
+    if (indexSize_ != 0) {
+        __builtin_prefetch(&index_[slotOf(tagOf(hashName(name)), indexSize_)]);
+    }
+}
+
 std::optional<std::string_view> SectionMap::find(std::string_view name) const {
     const std::optional<std::size_t> index = indexOf(name);
     if (!index) {

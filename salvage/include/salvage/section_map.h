@@ -64,6 +64,9 @@ class SectionMap {
     // The text stored under `name`, or the empty text.
     std::string_view lookup(std::string_view name) const { return find(name).value_or(""); }
 
+    // Starts fetching where `name` would be looked up, ahead of storing it.
+    void prefetch(std::string_view name) const;
+
     std::size_t size() const { return records_.size(); }
     bool empty() const { return records_.empty(); }
     Section operator[](std::size_t index) const;
