@@ -12,6 +12,7 @@
 #include "implementation.h"
 #include "report_builder.h"
 #include "salvage/base64.h"
+#include "salvage/line_breaks.h"
 #include "salvage/section_line.h"
 #include "section_line.h"
 #include "text_storage.h"
@@ -156,7 +157,7 @@ struct DocumentReader::State {
     bool refused = false;
     std::uint64_t expectedSize = 0;
     std::uint64_t fedSize = 0;
-    bool skipLeadingLineFeed = false;  // the previous piece ended in CR
+    LineSplitter lines;
 
     // The current line.
     std::size_t lineIndex = 0;
@@ -261,48 +262,21 @@ void DocumentReader::expectSize(std::uint64_t totalBytes) {
 void DocumentReader::feed(std::string_view chunk) {
     State& s = *state_;
     s.fedSize += chunk.size();
-    const char* p = chunk.data();
-    const char* const end = p + chunk.size();
-    if (s.skipLeadingLineFeed && p != end) {
-        s.skipLeadingLineFeed = false;
-        if (*p == '\n') {
-            ++p;
-        }
-    }
     // Bytes of the input after this chunk, as far as the expected size tells.
     const std::uint64_t afterChunk = s.expectedSize > s.fedSize ? s.expectedSize - s.fedSize : 0;
-    const char* nextLineFeed = nullptr;
-    const char* nextCarriageReturn = nullptr;
-    while (p != end && !s.refused) {
-        if (nextLineFeed == nullptr || nextLineFeed < p) {
-            nextLineFeed = detail::findByte(p, end, '\n');
-            if (nextLineFeed == nullptr) {
-                nextLineFeed = end;
-            }
-        }
-        if (nextCarriageReturn == nullptr || nextCarriageReturn < p) {
-            nextCarriageReturn = detail::findByte(p, end, '\r');
-            if (nextCarriageReturn == nullptr) {
-                nextCarriageReturn = end;
-            }
-        }
-        const char* lineEnd = std::min(nextLineFeed, nextCarriageReturn);
-        const auto length = static_cast<std::size_t>(lineEnd - p);
-        const std::uint64_t restOfLine = lineEnd == end ? length + afterChunk : length;
-        s.feedLine(std::string_view(p, length), restOfLine, lineEnd != end);
-        if (lineEnd == end || s.refused) {
-            break;
-        }
-        s.endLine();
-        p = lineEnd + 1;
-        if (*lineEnd == '\r') {
-            if (p == end) {
-                s.skipLeadingLineFeed = true;
-            } else if (*p == '\n') {
-                ++p;
-            }
-        }
+    if (s.refused) {
+        return;
     }
+    s.lines.feed(chunk, [&](std::string_view part, bool endsLine) {
+        s.feedLine(part, endsLine ? part.size() : part.size() + afterChunk, endsLine);
+        if (s.refused) {
+            return false;
+        }
+        if (endsLine) {
+            s.endLine();
+        }
+        return !s.refused;
+    });
 }
 
 ParseResult DocumentReader::finish(std::string_view fileName) {
