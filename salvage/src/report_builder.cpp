@@ -1,6 +1,28 @@
 #include "report_builder.h"
 
+#include <algorithm>
+
 namespace salvage::detail {
+namespace {
+
+using Replacement = SalvageReport::Replacement;
+
+// The place in `records` of the record numbered at `numbers[key]`, made by `make` first when
+// there is none.
+template <class Record, class Make>
+std::size_t recordFor(std::vector<std::size_t>& numbers, std::size_t key,
+                      std::vector<Record>& records, Make&& make) {
+    if (key >= numbers.size()) {
+        numbers.resize(std::max(key + 1, numbers.size() * 2), 0);
+    }
+    if (numbers[key] == 0) {
+        records.push_back(make());
+        numbers[key] = records.size();
+    }
+    return numbers[key] - 1;
+}
+
+}  // namespace
 
 void ReportBuilder::noteSectionLine(SalvageReport& report, std::size_t index, std::string_view name,
                                     Damage inName, Damage inText, bool validUtf8,
@@ -15,11 +37,10 @@ void ReportBuilder::noteSectionLine(SalvageReport& report, std::size_t index, st
     if (replacedLength == nullptr) {
         return;
     }
-    const auto [slot, added] = replacementRecord_.try_emplace(index, report.replacements.size());
-    if (added) {
-        report.replacements.push_back({std::string(name), 0, 0});
-    }
-    auto& record = report.replacements[slot->second];
+    auto& record =
+        report.replacements[recordFor(replacementRecord_, index, report.replacements, [&] {
+            return Replacement{std::string(name), 0, 0};
+        })];
     ++record.times;
     record.replacedLength += *replacedLength;
 }
@@ -29,12 +50,10 @@ void ReportBuilder::noteDamage(SalvageReport& report, std::size_t index, std::st
     if (!damage.any()) {
         return;
     }
-    const std::size_t key = index * 2 + (inName ? 1 : 0);
-    const auto [slot, added] = damageRecord_.try_emplace(key, report.damagedBase64.size());
-    if (added) {
-        report.damagedBase64.push_back({std::string(name), inName, 0, 0, 0});
-    }
-    auto& record = report.damagedBase64[slot->second];
+    auto& record = report.damagedBase64[recordFor(
+        damageRecord_, index * 2 + (inName ? 1 : 0), report.damagedBase64, [&] {
+            return SalvageReport::Base64Damage{std::string(name), inName, 0, 0, 0};
+        })];
     ++record.lines;
     record.skippedBytes += damage.skippedBytes;
     record.incompleteGroups += damage.incompleteGroups;

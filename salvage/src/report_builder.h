@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "salvage/report.h"
@@ -35,9 +34,11 @@ class ReportBuilder {
     void noteDamage(SalvageReport& report, std::size_t index, std::string_view name, Damage damage,
                     bool inName);
 
-    std::vector<bool> validUtf8_;                                     // per section of the map
-    std::unordered_map<std::size_t, std::size_t> damageRecord_;       // (index, inName) -> record
-    std::unordered_map<std::size_t, std::size_t> replacementRecord_;  // index -> record
+    // Per section of the map, made as long as needed when first needed: a document without
+    // damage or repeated names costs nothing here. Records are numbered from 1; 0: none yet.
+    std::vector<bool> validUtf8_;
+    std::vector<std::size_t> damageRecord_;       // [index * 2 + inName] -> record
+    std::vector<std::size_t> replacementRecord_;  // [index] -> record
 };
 
 }  // namespace salvage::detail
