@@ -1,6 +1,7 @@
 #include "salvage/reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -55,21 +56,44 @@ class DecoderSink {
     detail::TextStorage& storage_;
 };
 
-// Where section lines decode to: kept from one line to the next, so that a document of many
-// short sections does not allocate for each of them.
-struct LineStorage {
+// A section line read to its end, and where it decodes to. Two of them take turns, kept from
+// one line to the next, so that a document of many short sections does not allocate for each.
+//
+// A line is stored in the map only once the next one has been read: where its name goes in the
+// index is fetched into the cache meanwhile. With millions of short sections, waiting for that
+// is otherwise most of the time.
+struct DecodedLine {
     detail::TextStorage name;
     detail::TextStorage text;
+    detail::ReportBuilder::Damage nameDamage;
+    detail::ReportBuilder::Damage textDamage;
+    bool validUtf8 = true;
+    bool waiting = false;  // read to its end, not stored yet
+
+    void storeInto(Document& document, detail::ReportBuilder& report) {
+        if (!waiting) {
+            return;
+        }
+        waiting = false;
+        const std::string& decodedName = name.text();
+        const SectionMap::Stored stored =
+            document.contents.assignOwned(decodedName, std::move(text.text()));
+        report.noteSectionLine(document.report, stored.index, decodedName, nameDamage, textDamage,
+                               validUtf8,
+                               stored.replacedLength ? &*stored.replacedLength : nullptr);
+        name.reset();
+        text.reset();
+    }
 };
 
 // One section line, taken apart as it streams past.
 class SectionLine {
   public:
-    SectionLine(const detail::Implementation& routines, LineStorage& storage)
+    SectionLine(const detail::Implementation& routines, DecodedLine& line)
         : routines_(routines),
-          storage_(storage),
-          nameSink_(routines, storage.name),
-          body_(routines, storage.text) {}
+          line_(line),
+          nameSink_(routines, line.name),
+          body_(routines, line.text) {}
 
     // Makes room for the text of the next `knownBytes` of the line. `restOfLine`: how long the
     // rest of the line, from them on, can be at most; `lineEndsHere`: whether the line is known
@@ -82,30 +106,27 @@ class SectionLine {
         if (!name_.done()) {
             name_.feed(piece, nameSink_);
             if (name_.done()) {
-                // Where the name goes in the map is fetched into the cache while the text is
-                // decoded: with millions of short sections, that wait is most of the time.
                 contents.prefetch(nameSink_.finish());
             }
         }
         tags_.feed(piece, body_);
     }
 
-    void finishInto(Document& document, detail::ReportBuilder& report) {
-        const std::string& name = name_.done() ? storage_.name.text() : nameSink_.finish();
-        std::string& text = body_.finish();
+    // Ends the line; it then waits in its DecodedLine to be stored.
+    void finish(const SectionMap& contents) {
+        if (!name_.done()) {
+            contents.prefetch(nameSink_.finish());
+        }
         // Checked here, while the text is still in the cache.
-        const bool valid = detail::isValidUtf8(text, routines_);
-        const SectionMap::Stored stored = document.contents.assignOwned(name, std::move(text));
-        report.noteSectionLine(document.report, stored.index, name, nameSink_.damage(),
-                               body_.damage(), valid,
-                               stored.replacedLength ? &*stored.replacedLength : nullptr);
-        storage_.name.reset();
-        storage_.text.reset();
+        line_.validUtf8 = detail::isValidUtf8(body_.finish(), routines_);
+        line_.nameDamage = nameSink_.damage();
+        line_.textDamage = body_.damage();
+        line_.waiting = true;
     }
 
   private:
     const detail::Implementation& routines_;
-    LineStorage& storage_;
+    DecodedLine& line_;
     DecoderSink nameSink_;
     DecoderSink body_;
     detail::NameScanner<DecoderSink> name_;
@@ -163,8 +184,12 @@ struct DocumentReader::State {
     std::size_t lineIndex = 0;
     Mode mode = Mode::Prefix;
     std::string prefix;
-    LineStorage lineStorage;
+    std::array<DecodedLine, 2> decodedLines;
+    std::size_t currentLine = 0;  // the one of decodedLines the current line decodes to
     std::optional<SectionLine> section;
+
+    // Stores the section line read before the current one, if it waits.
+    void storeWaitingLine() { decodedLines[1 - currentLine].storeInto(document, reportBuilder); }
     LookalikeScanner lookalike;
     std::optional<detail::ThoroughReader> thorough;
 
@@ -200,7 +225,7 @@ struct DocumentReader::State {
             }
             if (lineIndex != 0 && complete) {
                 mode = Mode::Section;
-                section.emplace(routines, lineStorage);
+                section.emplace(routines, decodedLines[currentLine]);
                 section->prepare(prefix.size() + piece.size(), prefix.size() + restOfInput,
                                  lineEndsHere);
                 section->feed(prefix, document.contents);
@@ -232,8 +257,10 @@ struct DocumentReader::State {
         ++document.report.linesRead;
         if (mode == Mode::Section) {
             ++document.report.sectionLines;
-            section->finishInto(document, reportBuilder);
+            section->finish(document.contents);
             section.reset();
+            storeWaitingLine();
+            currentLine = 1 - currentLine;
         } else if (lookalike.found()) {
             ++document.report.skippedLookalikes;
         }
@@ -287,6 +314,7 @@ ParseResult DocumentReader::finish(std::string_view fileName) {
     if (!s.refused && (s.lineIndex == 0 || lineStarted)) {
         s.endLine();
     }
+    s.storeWaitingLine();
     if (s.thorough && !s.thorough->finish()) {
         s.refused = true;
     }
