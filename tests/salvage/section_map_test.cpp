@@ -99,6 +99,23 @@ TEST(SectionMap, AgreesWithAPlainModelWhateverTheSizes) {
     EXPECT_EQ(names(map), order);
 }
 
+// An index of more than a million slots gives back its pages while it grows: every name must
+// still be found afterwards, in its place.
+TEST(SectionMap, ManySectionsStayFindableAcrossLargeGrowths) {
+    constexpr int kSections = 1'000'000;
+    SectionMap map;
+    for (int i = 0; i < kSections; ++i) {
+        map.assign(std::to_string(i), std::to_string(i % 97));
+    }
+    ASSERT_EQ(map.size(), static_cast<std::size_t>(kSections));
+    for (int i = 0; i < kSections; ++i) {
+        const std::string name = std::to_string(i);
+        ASSERT_EQ(map.indexOf(name), static_cast<std::size_t>(i));
+        ASSERT_EQ(map.lookup(name), std::to_string(i % 97));
+    }
+    EXPECT_FALSE(map.contains("absent"));
+}
+
 TEST(SectionMap, KeepsALongTextWithoutCopyingIt) {
     SectionMap map;
     std::string text(SectionMap::kKeptWholeFrom, 'x');
