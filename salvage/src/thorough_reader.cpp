@@ -192,6 +192,8 @@ void ThoroughReader::finishSectionTag() {
     sectionRunsOn_ = false;
     piece_ = PieceKind::Section;
     pieceName_ = sectionName_;
+    // Where the name goes in the map is fetched into the cache while the text is decoded.
+    document_.contents.prefetch(pieceName_);
     pieceLine_ = tagLine_ + 1;
     decoder_.setCounting(true);
     decoder_.start(AligningDecoder::kAligned, &storage_.text());
