@@ -135,8 +135,8 @@ void checkSame(const salvage::ParseResult& a, const salvage::ParseResult& b, con
     for (std::size_t i = 0; i < x.size(); ++i) {
         check(x[i].name == y[i].name && x[i].text == y[i].text, what);
     }
-    check(salvage::describeReport(a.document.report, x.size()) ==
-              salvage::describeReport(b.document.report, y.size()),
+    check(salvage::describeReport(a.document.report, x) ==
+              salvage::describeReport(b.document.report, y),
           what);
 }
 

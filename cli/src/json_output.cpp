@@ -69,29 +69,29 @@ Json thoroughFields(const salvage::SalvageReport::ThoroughFindings& found) {
     return fields;
 }
 
-Json reportFields(const salvage::SalvageReport& report, std::size_t sectionCount) {
+Json reportFields(const salvage::SalvageReport& report, const salvage::SectionMap& sections) {
     using Damage = salvage::SalvageReport::Base64Damage;
     using Replacement = salvage::SalvageReport::Replacement;
-    Json damaged = entriesFor(report.damagedBase64, [](Json& entry, const Damage& damage) {
-        putBytes(entry, "section", damage.sectionName);
+    Json damaged = entriesFor(report.damagedBase64, [&](Json& entry, const Damage& damage) {
+        putBytes(entry, "section", sections[damage.section].name);
         entry["in_name"] = damage.inName;
         entry["skipped_bytes"] = damage.skippedBytes;
         entry["incomplete_groups"] = damage.incompleteGroups;
         entry["lines"] = damage.lines;
     });
-    Json invalid = entriesFor(report.invalidUtf8Sections, [](Json& entry, const std::string& name) {
-        putBytes(entry, "section", name);
+    Json invalid = entriesFor(report.invalidUtf8Sections, [&](Json& entry, std::size_t section) {
+        putBytes(entry, "section", sections[section].name);
     });
     Json replacements =
-        entriesFor(report.replacements, [](Json& entry, const Replacement& replacement) {
-            putBytes(entry, "section", replacement.sectionName);
+        entriesFor(report.replacements, [&](Json& entry, const Replacement& replacement) {
+            putBytes(entry, "section", sections[replacement.section].name);
             entry["times"] = replacement.times;
             entry["replaced_bytes"] = replacement.replacedLength;
         });
     Json fields;
     fields["lines_read"] = report.linesRead;
     fields["section_lines"] = report.sectionLines;
-    fields["sections"] = sectionCount;
+    fields["sections"] = sections.size();
     fields["skipped_lookalikes"] = report.skippedLookalikes;
     fields["damaged_base64"] = std::move(damaged);
     fields["invalid_utf8"] = std::move(invalid);
@@ -147,7 +147,7 @@ JsonRecord::JsonRecord(std::string_view file, const session::OpenOutcome& outcom
         return;
     }
     const salvage::Document& document = *read;
-    head["report"] = reportFields(document.report, document.contents.size());
+    head["report"] = reportFields(document.report, document.contents);
     std::string opening = serialise(head);
     opening.back() = ',';  // the closing brace gives way to the sections
     opening += "\"sections\":[";

@@ -104,7 +104,7 @@ class Runner {
     void describe(std::string_view subject, const salvage::Document& document) {
         const std::size_t sections = document.contents.size();
         report(std::string(subject) + ": " + salvage::summarizeReport(document.report, sections));
-        const std::string details = salvage::describeReport(document.report, sections);
+        const std::string details = salvage::describeReport(document.report, document.contents);
         // Indented as a whole and written at once: standard error is unbuffered, and a report
         // of many damaged sections would otherwise cost a system call per piece of each line.
         std::string indented;

@@ -75,11 +75,9 @@ struct DecodedLine {
             return;
         }
         waiting = false;
-        const std::string& decodedName = name.text();
         const SectionMap::Stored stored =
-            document.contents.assignOwned(decodedName, std::move(text.text()));
-        report.noteSectionLine(document.report, stored.index, decodedName, nameDamage, textDamage,
-                               validUtf8,
+            document.contents.assignOwned(name.text(), std::move(text.text()));
+        report.noteSectionLine(document.report, stored.index, nameDamage, textDamage, validUtf8,
                                stored.replacedLength ? &*stored.replacedLength : nullptr);
         name.reset();
         text.reset();
@@ -328,7 +326,7 @@ ParseResult DocumentReader::finish(std::string_view fileName) {
     result.status = ReadStatus::Accepted;
     result.document = std::move(s.document);
     result.document.filename = baseName(fileName);
-    s.reportBuilder.finish(result.document.report, result.document.contents);
+    s.reportBuilder.finish(result.document.report);
     return result;
 }
 

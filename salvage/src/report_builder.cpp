@@ -24,11 +24,11 @@ std::size_t recordFor(std::vector<std::size_t>& numbers, std::size_t key,
 
 }  // namespace
 
-void ReportBuilder::noteSectionLine(SalvageReport& report, std::size_t index, std::string_view name,
-                                    Damage inName, Damage inText, bool validUtf8,
+void ReportBuilder::noteSectionLine(SalvageReport& report, std::size_t index, Damage inName,
+                                    Damage inText, bool validUtf8,
                                     const std::size_t* replacedLength) {
-    noteDamage(report, index, name, inName, true);
-    noteDamage(report, index, name, inText, false);
+    noteDamage(report, index, inName, true);
+    noteDamage(report, index, inText, false);
     if (index < validUtf8_.size()) {
         validUtf8_[index] = validUtf8;
     } else {
@@ -39,30 +39,30 @@ void ReportBuilder::noteSectionLine(SalvageReport& report, std::size_t index, st
     }
     auto& record =
         report.replacements[recordFor(replacementRecord_, index, report.replacements, [&] {
-            return Replacement{std::string(name), 0, 0};
+            return Replacement{index, 0, 0};
         })];
     ++record.times;
     record.replacedLength += *replacedLength;
 }
 
-void ReportBuilder::noteDamage(SalvageReport& report, std::size_t index, std::string_view name,
-                               Damage damage, bool inName) {
+void ReportBuilder::noteDamage(SalvageReport& report, std::size_t index, Damage damage,
+                               bool inName) {
     if (!damage.any()) {
         return;
     }
     auto& record = report.damagedBase64[recordFor(
         damageRecord_, index * 2 + (inName ? 1 : 0), report.damagedBase64, [&] {
-            return SalvageReport::Base64Damage{std::string(name), inName, 0, 0, 0};
+            return SalvageReport::Base64Damage{index, inName, 0, 0, 0};
         })];
     ++record.lines;
     record.skippedBytes += damage.skippedBytes;
     record.incompleteGroups += damage.incompleteGroups;
 }
 
-void ReportBuilder::finish(SalvageReport& report, const SectionMap& contents) const {
+void ReportBuilder::finish(SalvageReport& report) const {
     for (std::size_t i = 0; i < validUtf8_.size(); ++i) {
         if (!validUtf8_[i]) {
-            report.invalidUtf8Sections.emplace_back(contents[i].name);
+            report.invalidUtf8Sections.push_back(i);
         }
     }
 }

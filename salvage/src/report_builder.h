@@ -1,12 +1,9 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "salvage/report.h"
-#include "salvage/section_map.h"
 
 namespace salvage::detail {
 
@@ -23,16 +20,14 @@ class ReportBuilder {
 
     // A section line whose text went to section `index` of the map. `replacedLength` is the
     // length of the earlier text it replaced, when it did.
-    void noteSectionLine(SalvageReport& report, std::size_t index, std::string_view name,
-                         Damage inName, Damage inText, bool validUtf8,
-                         const std::size_t* replacedLength);
+    void noteSectionLine(SalvageReport& report, std::size_t index, Damage inName, Damage inText,
+                         bool validUtf8, const std::size_t* replacedLength);
 
     // Lists the sections whose (final) text is not valid UTF-8, in map order.
-    void finish(SalvageReport& report, const SectionMap& contents) const;
+    void finish(SalvageReport& report) const;
 
   private:
-    void noteDamage(SalvageReport& report, std::size_t index, std::string_view name, Damage damage,
-                    bool inName);
+    void noteDamage(SalvageReport& report, std::size_t index, Damage damage, bool inName);
 
     // Per section of the map, made as long as needed when first needed: a document without
     // damage or repeated names costs nothing here. Records are numbered from 1; 0: none yet.

@@ -103,30 +103,30 @@ std::string summarizeReport(const SalvageReport& report, std::size_t sectionCoun
                                 .repeatedMany = " repeated names kept under numbers"});
 }
 
-std::string describeReport(const SalvageReport& report, std::size_t sectionCount) {
+std::string describeReport(const SalvageReport& report, const SectionMap& sections) {
     std::string out;
     out += "Lines read: " + std::to_string(report.linesRead) + "\n";
     out += "Section lines found: " + std::to_string(report.sectionLines) + "\n";
-    out += "Sections: " + std::to_string(sectionCount) + "\n";
+    out += "Sections: " + std::to_string(sections.size()) + "\n";
     out +=
         "Lines that look like sections but were skipped (indented, or \"<Section\" not at the "
         "start): " +
         std::to_string(report.skippedLookalikes) + "\n";
     for (const auto& damage : report.damagedBase64) {
         out += "Damaged Base64 in the " + std::string(damage.inName ? "name" : "text") +
-               " of section " + quotedName(damage.sectionName) + ": " +
+               " of section " + quotedName(sections[damage.section].name) + ": " +
                plural(damage.skippedBytes, "byte", "bytes") + " skipped, " +
                plural(damage.incompleteGroups, "incomplete group", "incomplete groups") +
                (damage.lines > 1 ? " (in " + std::to_string(damage.lines) + " section lines)"
                                  : std::string()) +
                "\n";
     }
-    for (const auto& name : report.invalidUtf8Sections) {
-        out += "Text that is not valid UTF-8 in section " + quotedName(name) +
+    for (const std::size_t section : report.invalidUtf8Sections) {
+        out += "Text that is not valid UTF-8 in section " + quotedName(sections[section].name) +
                " (kept and saved byte for byte)\n";
     }
     for (const auto& replacement : report.replacements) {
-        out += "Section " + quotedName(replacement.sectionName);
+        out += "Section " + quotedName(sections[replacement.section].name);
         if (replacement.times == 1) {
             out += " occurs again: its earlier text (" +
                    plural(replacement.replacedLength, "byte", "bytes") + ") was replaced\n";

@@ -205,19 +205,22 @@ TEST(Reader, ReportTellsWhatWasSkippedDamagedAndReplaced) {
                             sectionLine("B", "b") + "\n<x>" + sectionLine("C", "c") +
                             "\n<Section name=\"QQ==\">Zm*ly=c3=Q</Section>\n" +
                             sectionLine("Bad", "\xff\xfe") + "\n";
-    const SalvageReport report = parseText(doc, "r").document.report;
+    const ParseResult result = parseText(doc, "r");
+    const SalvageReport& report = result.document.report;
+    const auto nameOf = [&](std::size_t section) { return result.document.contents[section].name; };
     EXPECT_EQ(report.linesRead, 6U);
     EXPECT_EQ(report.sectionLines, 3U);
     EXPECT_EQ(report.skippedLookalikes, 2U);
     ASSERT_EQ(report.damagedBase64.size(), 1U);
-    EXPECT_EQ(report.damagedBase64[0].sectionName, "A");
+    EXPECT_EQ(nameOf(report.damagedBase64[0].section), "A");
     EXPECT_FALSE(report.damagedBase64[0].inName);
     EXPECT_EQ(report.damagedBase64[0].skippedBytes, 1U);
     EXPECT_EQ(report.damagedBase64[0].incompleteGroups, 1U);  // the lone "Q" at the end
     ASSERT_EQ(report.replacements.size(), 1U);
-    EXPECT_EQ(report.replacements[0].sectionName, "A");
+    EXPECT_EQ(nameOf(report.replacements[0].section), "A");
     EXPECT_EQ(report.replacements[0].replacedLength, 5U);
-    EXPECT_EQ(report.invalidUtf8Sections, std::vector<std::string>{"Bad"});
+    ASSERT_EQ(report.invalidUtf8Sections.size(), 1U);
+    EXPECT_EQ(nameOf(report.invalidUtf8Sections[0]), "Bad");
 }
 
 // A line break ends a line; only text after the last one starts another. The count must not

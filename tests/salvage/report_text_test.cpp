@@ -35,7 +35,7 @@ TEST(ReportText, DescribesKnownDamage) {
     const ParseResult result = parseText(doc, "d.qlx");
     ASSERT_TRUE(result.accepted());
     const SalvageReport& report = result.document.report;
-    EXPECT_EQ(describeReport(report, result.document.contents.size()),
+    EXPECT_EQ(describeReport(report, result.document.contents),
               "Lines read: 5\n"
               "Section lines found: 3\n"
               "Sections: 2\n"
@@ -62,7 +62,7 @@ TEST(ReportText, RepeatsOfANameAreCountedInOneRecord) {
     const SalvageReport& report = result.document.report;
     ASSERT_EQ(report.damagedBase64.size(), 1U);
     ASSERT_EQ(report.replacements.size(), 1U);
-    EXPECT_EQ(describeReport(report, result.document.contents.size()),
+    EXPECT_EQ(describeReport(report, result.document.contents),
               "Lines read: 1002\n"
               "Section lines found: 1001\n"
               "Sections: 2\n"

@@ -351,7 +351,7 @@ TEST(ThoroughReadingTest, ReadingInPiecesGivesWhatReadingWholeGives) {
         const ParseResult whole = readThoroughly(document);
         ASSERT_TRUE(whole.accepted());
         const std::string wholeReport =
-            describeReport(whole.document.report, whole.document.contents.size());
+            describeReport(whole.document.report, whole.document.contents);
         for (const std::size_t size : {1u, 2u, 3u, 5u, 7u, 64u}) {
             SCOPED_TRACE(size);
             DocumentReader reader(Reading::Thorough);
@@ -361,7 +361,7 @@ TEST(ThoroughReadingTest, ReadingInPiecesGivesWhatReadingWholeGives) {
             const ParseResult pieces = reader.finish("doc.qlx");
             ASSERT_TRUE(pieces.accepted());
             EXPECT_EQ(sectionsOf(pieces), sectionsOf(whole));
-            EXPECT_EQ(describeReport(pieces.document.report, pieces.document.contents.size()),
+            EXPECT_EQ(describeReport(pieces.document.report, pieces.document.contents),
                       wholeReport);
         }
     }
@@ -379,7 +379,7 @@ TEST(ThoroughReadingTest, TheReportSaysWhatTheThoroughReadingFound) {
     EXPECT_EQ(summarizeReport(result.document.report, count),
               "4 sections from 5 lines; first line damaged, 1 realignment, 1 piece kept without "
               "a section name, 1 repeated name kept under numbers");
-    EXPECT_EQ(describeReport(result.document.report, count),
+    EXPECT_EQ(describeReport(result.document.report, result.document.contents),
               "Lines read: 5\n"
               "Section lines found: 3\n"
               "Sections: 4\n"

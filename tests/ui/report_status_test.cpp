@@ -22,7 +22,7 @@ Expected expectedFor(const std::filesystem::path& document) {
     const auto& report = read.document.report;
     const std::size_t sections = read.document.contents.size();
     return {QString::fromUtf8(salvage::reportStatusLine(report, sections)),
-            QString::fromUtf8(salvage::describeReport(report, sections))};
+            QString::fromUtf8(salvage::describeReport(report, read.document.contents))};
 }
 
 }  // namespace

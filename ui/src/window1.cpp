@@ -378,7 +378,7 @@ void Window1::showReportDetails() {
         return;
     }
     services_.textViewer.show(QStringLiteral("Salvage report: ") + fromBytes(filename()),
-                              fromBytes(salvage::describeReport(*report(), contents()->size())));
+                              fromBytes(salvage::describeReport(*report(), *contents())));
 }
 
 void Window1::showRefusal(const std::filesystem::path& file) {

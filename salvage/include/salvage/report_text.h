@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "salvage/report.h"
+#include "salvage/section_map.h"
 
 namespace salvage {
 
@@ -15,7 +16,8 @@ std::string quotedName(std::string_view name);
 // skipped". Ends without a line break.
 std::string summarizeReport(const SalvageReport& report, std::size_t sectionCount);
 
-// The whole report, one fact per line, each line ending in a line break.
-std::string describeReport(const SalvageReport& report, std::size_t sectionCount);
+// The whole report of the document whose sections are `sections`, one fact per line, each line
+// ending in a line break.
+std::string describeReport(const SalvageReport& report, const SectionMap& sections);
 
 }  // namespace salvage
