@@ -242,6 +242,28 @@ TEST(DocumentFaults, ManyReplacedSectionsDoNotCostTheDocument) {
               "accepted: 1 sections");
 }
 
+// Every section damaged, not UTF-8 and under a long name (a name that lost its closing quote runs
+// to the end of its line): the report tells of each without holding its name a second and a
+// third time.
+TEST(DocumentFaults, AReportOfManyDamagedSectionsDoesNotCostTheirNamesAgain) {
+    if (!testing::kAddressSpaceLimitWorks) {
+        GTEST_SKIP() << "an address-space limit cannot be tried under AddressSanitizer";
+    }
+    TempDir dir;
+    const fs::path path = dir / "damaged.qlx";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "<?xml ?>\n";
+        const std::string tail(1200, 'N');  // 900 bytes more of each name
+        for (int i = 0; i < 30000; ++i) {
+            out << "<Section name=\"" << std::to_string(100000 + i) << tail
+                << "\">/w*=</Section>\n";
+        }
+    }
+    EXPECT_EQ(readUnderMemoryLimit(std::size_t{64} << 20, [&] { return parseFile(path); }),
+              "accepted: 30000 sections");
+}
+
 // A recovered document whose section line runs on into a long stretch of zero bytes (a common
 // kind of damage: the disk gave back a hole). The zeros are no Base64 and decode to nothing, so
 // the document holds one short section; room for it must not be asked for in advance by the
