@@ -28,10 +28,7 @@ namespace fs = std::filesystem;
 using testing::TempDir;
 using testing::writeFile;
 
-std::string sectionLine(std::string_view name, std::string_view text) {
-    return "<Section name=\"" + testing::encodeBase64(name) + "\">" + testing::encodeBase64(text) +
-           "</Section>\n";
-}
+using testing::sectionLine;
 
 // Paths that name no regular file the program may read. Neither the reader nor readText
 // may read from any of them (a socket, FIFO or device could block or never end).

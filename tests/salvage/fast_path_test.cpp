@@ -300,11 +300,7 @@ namespace {
 
 // The UTF-8 check runs as each section is stored; a later text of the same name decides.
 TEST(FastPaths, InvalidUtf8IsJudgedOnEachSectionsLastText) {
-    using testing::encodeBase64;
-    const auto line = [](std::string_view name, std::string_view text) {
-        return "<Section name=\"" + encodeBase64(name) + "\">" + encodeBase64(text) +
-               "</Section>\n";
-    };
+    const auto line = testing::sectionLine;
     const std::string bad = "\xff broken";
     const std::string doc = "<?xml \n" + line("A", bad) + line("B", "fine") + line("C", bad) +
                             line("A", "mended") + line("B", std::string(100, 'x') + bad);

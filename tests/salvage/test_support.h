@@ -47,6 +47,11 @@ inline std::string readFile(const std::filesystem::path& path) {
 
 using qlv::encodeBase64;
 
+// A well-formed section line, with its line break.
+inline std::string sectionLine(std::string_view name, std::string_view text) {
+    return "<Section name=\"" + encodeBase64(name) + "\">" + encodeBase64(text) + "</Section>\n";
+}
+
 inline std::string randomBytes(std::mt19937& rng, std::size_t size) {
     std::uniform_int_distribution<int> byte(0, 255);
     std::string bytes(size, '\0');

@@ -16,9 +16,7 @@ using salvage::testing::readFile;
 using salvage::testing::TempDir;
 using salvage::testing::writeFile;
 
-std::string sectionLine(std::string_view name, std::string_view text) {
-    return "<Section name=\"" + encodeBase64(name) + "\">" + encodeBase64(text) + "</Section>\n";
-}
+using salvage::testing::sectionLine;
 
 class DocumentSessionTest : public ::testing::Test {
   protected:
