@@ -125,10 +125,10 @@ std::string reasonFor(const session::OpenOutcome& outcome) {
     return outcome.reason;
 }
 
-std::string sectionChunk(const salvage::Section section, const Options& options) {
+std::string sectionChunk(const salvage::Section section, bool namesOnly) {
     Json entry;
     putBytes(entry, "name", section.name);
-    if (!options.list) {
+    if (!namesOnly) {
         putBytes(entry, "text", section.text);
     }
     return serialise(entry);
@@ -137,41 +137,45 @@ std::string sectionChunk(const salvage::Section section, const Options& options)
 }  // namespace
 
 JsonRecord::JsonRecord(std::string_view file, const session::OpenOutcome& outcome,
-                       const salvage::Document* read, const Options& options) {
+                       const salvage::Document* read, const Options& options)
+    : section_(options.section), namesOnly_(options.list) {
     Json head;
     putBytes(head, "file", file);
     head["status"] = statusName(outcome.status);
     head["reason"] = nullOr(reasonFor(outcome));
     if (!outcome.accepted() || read == nullptr) {
-        chunks_.push_back(serialise(head) + "\n");
+        head_ = serialise(head) + "\n";
         return;
     }
-    const salvage::Document& document = *read;
-    head["report"] = reportFields(document.report, document.contents);
-    std::string opening = serialise(head);
-    opening.back() = ',';  // the closing brace gives way to the sections
-    opening += "\"sections\":[";
-    chunks_.push_back(std::move(opening));
-    const auto add = [&](const salvage::Section section) {
-        chunks_.push_back((chunks_.size() > 1 ? "," : "") + sectionChunk(section, options));
-    };
-    if (options.section) {
-        if (const auto index = document.contents.indexOf(*options.section)) {
-            add(document.contents[*index]);
-        }
-    } else {
-        for (const salvage::Section section : document.contents) {
-            add(section);
-        }
-    }
-    chunks_.push_back("]}\n");
+    document_ = read;
+    head["report"] = reportFields(read->report, read->contents);
+    head_ = serialise(head);
+    head_.back() = ',';  // the closing brace gives way to the sections
+    head_ += "\"sections\":[";
 }
 
 kestLibrary::TextPieces JsonRecord::pieces() const {
     return [this](const kestLibrary::PieceWriter& write) {
-        for (const std::string& chunk : chunks_) {
-            write(chunk);
+        write(head_);
+        if (document_ == nullptr) {
+            return;
         }
+        const salvage::SectionMap& contents = document_->contents;
+        std::string_view separator;
+        const auto add = [&](const salvage::Section section) {
+            write(std::string(separator) + sectionChunk(section, namesOnly_));
+            separator = ",";
+        };
+        if (section_) {
+            if (const auto index = contents.indexOf(*section_)) {
+                add(contents[*index]);
+            }
+        } else {
+            for (const salvage::Section section : contents) {
+                add(section);
+            }
+        }
+        write("]}\n");
     };
 }
 

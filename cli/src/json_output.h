@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "options.h"
 #include "salvage/reader.h"
@@ -12,9 +11,9 @@
 
 namespace qlv::cli {
 
-// One FILE as one line of JSON (the format is in --help and the README). The record is made
-// in chunks, the file's status and report first and then one chunk per section, so that a
-// large document never becomes one JSON value in memory.
+// One FILE as one line of JSON (the format is in --help and the README). The file's status and
+// report are made at once; each section is made as it is written, so that a large document
+// never becomes JSON in memory.
 class JsonRecord {
   public:
     // `file` is the FILE as given on the command line; `document` is what it yielded, when it
@@ -22,12 +21,15 @@ class JsonRecord {
     JsonRecord(std::string_view file, const session::OpenOutcome& outcome,
                const salvage::Document* document, const Options& options);
 
-    // The chunks in order; together they are the record and its line break. They refer to
-    // the record, which must outlive them.
+    // The record and its line break. The pieces refer to the record and its document, which
+    // must outlive them.
     kestLibrary::TextPieces pieces() const;
 
   private:
-    std::vector<std::string> chunks_;
+    std::string head_;  // the whole record of a file not read; else up to its sections
+    const salvage::Document* document_ = nullptr;  // whose sections follow the head
+    std::optional<std::string> section_;           // the one section asked for
+    bool namesOnly_ = false;
 };
 
 }  // namespace qlv::cli
