@@ -407,15 +407,6 @@ void Window1::sectionText_Change() {
     Event_EnableMenuItems();
 }
 
-// What the text area holds, as bytes. Until the user edits it, that is the section's own
-// text, byte for byte, even where it is not valid UTF-8 and shows as U+FFFD.
-std::string Window1::sectionTextBytes() const {
-    if (const auto unchanged = session_.unchangedText()) {
-        return std::string(*unchanged);
-    }
-    return ui::areaText(sectionText).toUtf8().toStdString();
-}
-
 std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defaultName) {
     std::string filter;
     if (filetypes::FileType* simpletext = FileTypes::Simpletext()) {
@@ -448,8 +439,14 @@ void Window1::saveOneButton_Action() {
     if (!file) {
         return;
     }
-    const std::string text = sectionTextBytes();
-    save(*file, kestLibrary::wholeText(text));
+    // Until the user edits it, the text is the section's own, byte for byte (written straight
+    // from the document), even where it is not valid UTF-8 and shows as U+FFFD.
+    if (const auto unchanged = session_.unchangedText()) {
+        save(*file, kestLibrary::wholeText(*unchanged));
+        return;
+    }
+    const std::string edited = ui::areaText(sectionText).toUtf8().toStdString();
+    save(*file, kestLibrary::wholeText(edited));
 }
 
 void Window1::Event_MouseMove(int, int) {
