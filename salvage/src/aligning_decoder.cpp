@@ -18,6 +18,11 @@ constexpr std::size_t kTrustedTail = 16;
 constexpr std::size_t kLongStretch = 128;
 // Input the fast path decodes per step: the room it makes is filled one step at a time.
 constexpr std::size_t kCleanStep = std::size_t{64} << 10;
+// Characters of the alphabet after a surprising one that must decode to text, taken as if it
+// were inserted, before it is: shifted Base64 of real text fails within a few bytes.
+constexpr std::size_t kInsertedLookahead = 24;
+// Slots held at the most before deciding: a long run of junk is decided a window at a time.
+constexpr std::size_t kLongestHold = 64;
 
 constexpr bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
@@ -72,6 +77,8 @@ void AligningDecoder::start(bool aligned, std::string* out) {
     fed_ = 0;
     recentCount_ = 0;
     sawBase64_ = false;
+    held_.clear();
+    heldValues_ = 0;
     mode_ = Mode::Aligned;
     if (!aligned) {
         beginRealigning(false);
@@ -93,7 +100,8 @@ void AligningDecoder::feed(const char* p, const char* end) {
     const bool fast = routines_.decodeCleanGroups != nullptr;
     while (p != end) {
         if (fast && mode_ == Mode::Aligned && filled_ == 0 && quietSlots_ == 0 &&
-            checker_.pending() == 0 && !skipContinuations_ && fed_ >= nextCleanTry_) {
+            checker_.pending() == 0 && !skipContinuations_ && held_.empty() &&
+            fed_ >= nextCleanTry_) {
             const char* after = feedClean(p, end);
             if (after == p) {
                 nextCleanTry_ = fed_ + 32;
@@ -109,11 +117,102 @@ void AligningDecoder::feed(const char* p, const char* end) {
             continue;
         }
         sawBase64_ = sawBase64_ || slot < 64;
-        if (mode_ == Mode::Aligned) {
-            feedAligned(slot);
-        } else {
-            feedRealigning(slot);
+        feedSlot(slot);
+    }
+}
+
+void AligningDecoder::feedSlot(std::uint8_t slot) {
+    if (!held_.empty() || (mode_ == Mode::Aligned && (slot == kBad || slot == kPad))) {
+        hold(slot);
+    } else {
+        dispatch(slot);
+    }
+}
+
+void AligningDecoder::dispatch(std::uint8_t slot) {
+    if (mode_ == Mode::Aligned) {
+        feedAligned(slot);
+    } else {
+        feedRealigning(slot);
+    }
+}
+
+void AligningDecoder::hold(std::uint8_t slot) {
+    held_.push_back(slot);
+    heldValues_ += slot < 64 ? 1 : 0;
+    if (heldValues_ > kInsertedLookahead || held_.size() >= kLongestHold) {
+        decideHeld(false);
+    }
+}
+
+// Whether the held characters give text when every surprising one among them is taken as the
+// plain decoder takes it: skipped, or, for "=", ending the group.
+bool AligningDecoder::insertedGivesText(bool atEnd) const {
+    TextChecker checker = checker_;
+    bool skip = skipContinuations_;
+    std::array<std::uint8_t, 4> group = group_;
+    unsigned filled = filled_;
+    const auto givesText = [&] {
+        const GroupBytes bytes = decodeGroup(group, filled);
+        filled = 0;
+        return bytes.count >= 0 && checkGroup(bytes, checker, skip).text;
+    };
+    for (const std::uint8_t slot : held_) {
+        if (slot == kBad || (slot == kPad && filled == 0)) {
+            continue;
         }
+        if (slot != kPad) {
+            group[filled++] = slot;
+        }
+        if ((slot == kPad || filled == 4) && !givesText()) {
+            return false;
+        }
+    }
+    return !atEnd || filled == 0 || givesText();
+}
+
+void AligningDecoder::decideHeld(bool atEnd) {
+    const bool inserted = insertedGivesText(atEnd);
+    std::vector<std::uint8_t> slots;
+    slots.swap(held_);
+    heldValues_ = 0;
+    if (inserted) {
+        for (const std::uint8_t slot : slots) {
+            if (slot == kBad || slot == kPad) {
+                takeAsInserted(slot);
+            } else {
+                dispatch(slot);
+            }
+        }
+        return;
+    }
+    // The first surprising character stands for a lost one; those after it get their own turn.
+    dispatch(slots.front());
+    for (std::size_t i = 1; i < slots.size(); ++i) {
+        feedSlot(slots[i]);
+    }
+}
+
+void AligningDecoder::takeAsInserted(std::uint8_t slot) {
+    if (slot == kPad) {
+        endGroupEarly();
+        return;
+    }
+    if (counting_) {
+        ++counts_.charactersSkipped;
+    }
+    ++quietSlots_;  // a long run of junk still parts what stands on either side of it
+}
+
+void AligningDecoder::endGroupEarly() {
+    if (filled_ == 0) {
+        return;
+    }
+    const GroupBytes bytes = decodeGroup(group_, filled_);
+    filled_ = 0;
+    recentCount_ = 0;  // the groups start afresh: there is nothing before to realign from
+    if (bytes.count > 0 && !appendChecked(bytes) && counting_) {
+        counts_.bytesDropped += static_cast<std::size_t>(bytes.count);
     }
 }
 
@@ -205,26 +304,37 @@ void AligningDecoder::feedAligned(std::uint8_t slot) {
     beginRealigning(true);
 }
 
-bool AligningDecoder::appendChecked(const GroupBytes& group) {
-    TextChecker checker = checker_;
-    bool skip = skipContinuations_;
-    unsigned first = 0;     // bytes before it are the tail of a character lost before
-    unsigned complete = 0;  // bytes up to it end whole characters
+AligningDecoder::GroupCheck AligningDecoder::checkGroup(const GroupBytes& group,
+                                                        TextChecker& checker, bool& skip) {
+    GroupCheck result;
     for (unsigned i = 0; i < static_cast<unsigned>(group.count); ++i) {
         const unsigned char byte = group.bytes[i];
         if (skip && isContinuation(byte)) {
-            first = i + 1;
+            result.first = i + 1;
             continue;
         }
         skip = false;
         const TextChecker::Step step = checker.step(byte);
         if (step == TextChecker::Step::Invalid) {
-            return false;
+            return result;
         }
         if (step == TextChecker::Step::Complete) {
-            complete = i + 1;
+            result.complete = i + 1;
         }
     }
+    result.text = true;
+    return result;
+}
+
+bool AligningDecoder::appendChecked(const GroupBytes& group) {
+    TextChecker checker = checker_;
+    bool skip = skipContinuations_;
+    const GroupCheck check = checkGroup(group, checker, skip);
+    if (!check.text) {
+        return false;
+    }
+    const unsigned first = check.first;
+    const unsigned complete = check.complete;
     if (counting_) {
         counts_.bytesDropped += first;
     }
@@ -407,6 +517,9 @@ void AligningDecoder::adopt(Candidate& candidate) {
 }
 
 void AligningDecoder::finish() {
+    while (!held_.empty()) {
+        decideHeld(true);
+    }
     if (mode_ == Mode::Realigning) {
         Candidate* best = nullptr;
         for (Candidate& candidate : candidates_) {

@@ -1,16 +1,19 @@
 #pragma once
 
-// The thorough reading's Base64 decoder. It decodes in fixed groups of four characters, so a
-// character outside the alphabet costs the bytes of its own group and shifts nothing, and it
-// keeps only what decodes to text (see TextChecker). When characters were inserted or lost, the
-// groups fall out of step and decode to bytes that are not text; the decoder then tries the
-// four ways of cutting the characters into groups and goes on with the first one that gives a
-// long enough run of text.
+// The thorough reading's Base64 decoder. It decodes in fixed groups of four characters and
+// keeps only what decodes to text (see TextChecker). A character outside the alphabet, or a "="
+// before the end, is first taken as inserted, as the plain decoder takes it (skipped, or ending
+// the group); only when the characters after it then give no text is it taken as standing for
+// a lost character, which costs the bytes of its own group and shifts nothing. When characters were
+// inserted or lost, the groups fall out of step and decode to bytes that are not text; the decoder
+// then tries the four ways of cutting the characters into groups and goes on with the first one
+// that gives a long enough run of text.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "implementation.h"
 #include "utf8.h"
@@ -18,10 +21,11 @@
 namespace salvage::detail {
 
 struct DecodingCounts {
-    std::size_t groupsDropped = 0;  // groups holding a character outside the alphabet
-    std::size_t bytesDropped = 0;   // decoded bytes that were not text
-    std::size_t realignments = 0;   // times the groups were cut anew
-    std::size_t stretchesLost = 0;  // damaged stretches that gave nothing
+    std::size_t charactersSkipped = 0;  // characters outside the alphabet taken as inserted
+    std::size_t groupsDropped = 0;      // groups holding a character outside the alphabet
+    std::size_t bytesDropped = 0;       // decoded bytes that were not text
+    std::size_t realignments = 0;       // times the groups were cut anew
+    std::size_t stretchesLost = 0;      // damaged stretches that gave nothing
 };
 
 class AligningDecoder {
@@ -75,6 +79,15 @@ class AligningDecoder {
     };
     static GroupBytes decodeGroup(const std::array<std::uint8_t, 4>& slots, unsigned filled);
 
+    // Where a group's bytes stand against the text before them: which are the tail of a
+    // character lost before (skipped), and where whole characters end.
+    struct GroupCheck {
+        bool text = false;
+        unsigned first = 0;     // bytes before it are the tail of a character lost before
+        unsigned complete = 0;  // bytes up to it end whole characters
+    };
+    static GroupCheck checkGroup(const GroupBytes& group, TextChecker& checker, bool& skip);
+
     // One of the four ways to cut the characters into groups, tried while realigning.
     struct Candidate {
         std::array<std::uint8_t, 4> group{};
@@ -94,7 +107,15 @@ class AligningDecoder {
     enum class Mode { Aligned, Realigning };
 
     void feedSlot(std::uint8_t slot);
+    void dispatch(std::uint8_t slot);
     void feedAligned(std::uint8_t slot);
+    // Characters after a surprising one (outside the alphabet, or "="), held until it is known
+    // whether it was inserted.
+    void hold(std::uint8_t slot);
+    bool insertedGivesText(bool atEnd) const;
+    void decideHeld(bool atEnd);
+    void takeAsInserted(std::uint8_t slot);
+    void endGroupEarly();
     const char* feedClean(const char* p, const char* end);
     bool appendChecked(const GroupBytes& bytes);
     void dropGroup();
@@ -125,6 +146,10 @@ class AligningDecoder {
     std::size_t quietSlots_ = 0;      // characters since the last that gave text
     std::size_t nextCleanTry_ = 0;    // characters fed before the fast path is tried again
     std::size_t fed_ = 0;
+
+    // Slots held from a surprising character on, and how many of them are in the alphabet.
+    std::vector<std::uint8_t> held_;
+    std::size_t heldValues_ = 0;
 
     // The two groups before the current one, to realign from.
     std::array<std::array<std::uint8_t, 4>, 2> recent_{};
