@@ -55,6 +55,12 @@ Json thoroughFields(const salvage::SalvageReport::ThoroughFindings& found) {
     fields["bytes_dropped"] = found.bytesDropped;
     fields["realignments"] = found.realignments;
     fields["stretches_lost"] = found.stretchesLost;
+    fields["characters_skipped"] = found.charactersSkipped;
+    fields["name_references"] = found.nameReferences;
+    fields["other_name_spellings"] = found.otherNameSpellings;
+    fields["prefixed_tags"] = found.prefixedTags;
+    fields["cdata_texts"] = found.cdataTexts;
+    fields["seams"] = found.seams;
     fields["pieces"] = entriesFor(found.pieces, [](Json& entry, const Piece& piece) {
         putBytes(entry, "section", piece.name);
         entry["after_damage"] = piece.afterDamage;

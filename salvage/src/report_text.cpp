@@ -44,6 +44,20 @@ std::string describeThorough(const SalvageReport::ThoroughFindings& found) {
     out += "Realignments after characters were lost or inserted: " +
            std::to_string(found.realignments) + "\n";
     out += "Damaged stretches that gave no text: " + std::to_string(found.stretchesLost) + "\n";
+    // What other writers and transports do to a document, named only where it was met.
+    const auto whereMet = [&out](std::size_t count, std::string_view what) {
+        if (count != 0) {
+            out += std::string(what) + ": " + std::to_string(count) + "\n";
+        }
+    };
+    whereMet(found.charactersSkipped, "Characters outside the alphabet skipped as inserted");
+    whereMet(found.nameReferences, "Character references decoded in section names");
+    whereMet(found.otherNameSpellings,
+             "Section names in another spelling (blanks around \"=\", single quotes, other "
+             "attributes first)");
+    whereMet(found.prefixedTags, "Section tags with a namespace prefix");
+    whereMet(found.cdataTexts, "Texts wrapped in CDATA");
+    whereMet(found.seams, "Seams where a section's text stopped being its own");
     for (const auto& piece : found.pieces) {
         out += "Piece kept under a name of its own: " + quotedName(piece.name) +
                (piece.afterDamage ? " (the text after a long damaged stretch)"

@@ -14,6 +14,8 @@ constexpr std::size_t kLongestTagName = 32;
 
 constexpr std::string_view kSectionTagName = "section";
 constexpr std::string_view kEndTagName = "/section";
+// After "<![": a text wrapped so that an XML parser leaves it alone.
+constexpr std::string_view kCdataOpening = "CDATA[";
 
 constexpr bool isTagNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -22,6 +24,12 @@ constexpr bool isTagNameCharacter(char c) {
 
 constexpr bool beginsTagName(char c) {
     return isTagNameCharacter(c) || c == '/' || c == '?' || c == '!';
+}
+
+// A tag's name without its namespace prefix ("q:Section" is a section tag too).
+std::string_view localName(std::string_view name) {
+    const std::size_t colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
 bool hasLetter(std::string_view text) {
@@ -87,6 +95,9 @@ void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput) {
             case Scan::TagName:
                 p += scanTagName(*p) ? 1 : 0;
                 break;
+            case Scan::CdataOpening:
+                p += scanCdataOpening(*p) ? 1 : 0;
+                break;
             case Scan::SectionTag:
             case Scan::OtherTag:
                 p = scanTag(p, end);
@@ -111,6 +122,11 @@ bool ThoroughReader::scanTagName(char c) {
     if (tagNameBroken_ && (c == ' ' || c == '\t')) {
         return true;  // the indentation after a line break that damage put inside the name
     }
+    if (c == '[' && tagName_ == "!") {
+        scan_ = Scan::CdataOpening;
+        cdataMatched_ = 0;
+        return true;
+    }
     tagNameBroken_ = false;
     if (tagName_.empty() ? beginsTagName(c) : isTagNameCharacter(c)) {
         if (tagName_.size() == kLongestTagName) {
@@ -126,6 +142,25 @@ bool ThoroughReader::scanTagName(char c) {
     }
     notATag();
     return false;  // a "<" here may begin a tag of its own
+}
+
+// "<![CDATA[" is no tag: the text it opens goes on in the same section.
+bool ThoroughReader::scanCdataOpening(char c) {
+    if (toLowerAscii(c) != toLowerAscii(kCdataOpening[cdataMatched_])) {
+        notCdata();
+        return false;
+    }
+    if (++cdataMatched_ == kCdataOpening.size()) {
+        scan_ = Scan::Text;
+        tagName_.clear();
+        ++findings_.cdataTexts;
+    }
+    return true;
+}
+
+void ThoroughReader::notCdata() {
+    tagName_ += "[" + std::string(kCdataOpening.substr(0, cdataMatched_));
+    notATag();
 }
 
 // What looked like the start of a tag is text after all: a damaged character and the
@@ -148,11 +183,14 @@ void ThoroughReader::decideTag(char terminator, bool offLineStart) {
     const std::string lower = lowerTagName();
     tagName_.clear();
     endContext();
-    if ((terminator == ' ' || terminator == '\n') && lower == kSectionTagName) {
+    if ((terminator == ' ' || terminator == '\n') && localName(lower) == kSectionTagName) {
         ++sectionTags_;
+        if (lower.size() != kSectionTagName.size()) {
+            ++findings_.prefixedTags;
+        }
         findings_.tagsOffLineStart += offLineStart ? 1 : 0;
         tagLine_ = lineIndex_;
-        nameScanner_ = NameScanner<NameSink>();
+        nameScanner_ = NameAttributeScanner<NameSink>();
         tagBreaks_ = 0;
         nameText_.clear();
         nameDecoder_.start(AligningDecoder::kAligned, &nameText_);
@@ -184,7 +222,11 @@ const char* ThoroughReader::scanTag(const char* p, const char* end) {
 }
 
 void ThoroughReader::finishSectionTag() {
+    nameSink_.finish();
     nameDecoder_.finish();
+    if (nameScanner_.otherSpelling()) {
+        ++findings_.otherNameSpellings;
+    }
     scan_ = Scan::Text;
     context_ = Context::Section;
     sectionName_ = nameText_;
@@ -271,9 +313,10 @@ void ThoroughReader::endLine() {
         case Scan::TagName: {
             // A line break inside a section tag's name may be damage: the name may go on.
             const std::string lower = lowerTagName();
-            if (lower == kSectionTagName) {
+            const std::string_view local = localName(lower);
+            if (local == kSectionTagName) {
                 decideTag('\n', tagOffLineStart_);
-            } else if (kSectionTagName.starts_with(lower) || kEndTagName.starts_with(lower)) {
+            } else if (kSectionTagName.starts_with(local) || kEndTagName.starts_with(local)) {
                 tagNameBroken_ = true;
             } else {
                 notATag();
@@ -297,6 +340,9 @@ void ThoroughReader::endLine() {
             scan_ = Scan::Text;
             startOrphan();
             break;
+        case Scan::CdataOpening:
+            notCdata();
+            break;
         case Scan::Text:
             break;
     }
@@ -312,6 +358,8 @@ void ThoroughReader::endLine() {
 bool ThoroughReader::finish() {
     if (scan_ == Scan::TagName) {
         notATag();
+    } else if (scan_ == Scan::CdataOpening) {
+        notCdata();
     } else if (scan_ == Scan::SectionTag) {
         finishSectionTag();
     }
@@ -319,6 +367,9 @@ bool ThoroughReader::finish() {
     const bool header = !headerFailed_ && headerMatched_ == kHeaderPrefix.size();
     const DecodingCounts& counts = decoder_.counts();
     findings_.headerDamaged = !header;
+    findings_.charactersSkipped =
+        counts.charactersSkipped + nameDecoder_.counts().charactersSkipped;
+    findings_.nameReferences = nameSink_.referencesDecoded();
     findings_.groupsDropped = counts.groupsDropped + nameDecoder_.counts().groupsDropped;
     findings_.bytesDropped = counts.bytesDropped + nameDecoder_.counts().bytesDropped;
     findings_.realignments = counts.realignments;

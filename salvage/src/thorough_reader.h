@@ -7,6 +7,8 @@
 #include <unordered_map>
 
 #include "aligning_decoder.h"
+#include "character_references.h"
+#include "name_attribute_scanner.h"
 #include "salvage/reader.h"
 #include "section_line.h"
 #include "text_storage.h"
@@ -32,18 +34,27 @@ class ThoroughReader final : private AligningDecoder::Listener {
     bool finish();
 
   private:
-    enum class Scan { Text, TagName, SectionTag, OtherTag };
+    enum class Scan { Text, TagName, CdataOpening, SectionTag, OtherTag };
     enum class Context { None, Orphan, Section };
     enum class PieceKind { None, Section, AfterDamage, Orphan };
 
-    // Decodes a name as the name scanner hands it over.
+    // Decodes a name as the name scanner hands it over, with the character references some
+    // writers put in attribute values ("&#61;" for the padding) decoded first.
     class NameSink {
       public:
         explicit NameSink(AligningDecoder& decoder) : decoder_(decoder) {}
-        void append(const char* begin, const char* end) { decoder_.feed(begin, end); }
+        void append(const char* begin, const char* end) {
+            references_.feed(begin, end,
+                             [this](const char* b, const char* e) { decoder_.feed(b, e); });
+        }
+        void finish() {
+            references_.finish([this](const char* b, const char* e) { decoder_.feed(b, e); });
+        }
+        std::size_t referencesDecoded() const { return references_.decoded(); }
 
       private:
         AligningDecoder& decoder_;
+        ReferenceDecoder references_;
     };
 
     void textResumes(std::size_t line, bool afterLongDamage) override;
@@ -52,6 +63,8 @@ class ThoroughReader final : private AligningDecoder::Listener {
     void feedText(const char* begin, const char* end, std::uint64_t rest);
     // Takes the next character after "<"; returns whether it belongs to the tag name.
     bool scanTagName(char c);
+    bool scanCdataOpening(char c);
+    void notCdata();
     const char* scanTag(const char* p, const char* end);
     void notATag();
     std::string lowerTagName() const;
@@ -79,7 +92,8 @@ class ThoroughReader final : private AligningDecoder::Listener {
     std::size_t tagBreaks_ = 0;   // line breaks inside the section tag
     std::size_t sectionTags_ = 0;
     std::size_t tagLine_ = 0;
-    NameScanner<NameSink> nameScanner_;
+    std::size_t cdataMatched_ = 0;  // of "CDATA[", after "<!["
+    NameAttributeScanner<NameSink> nameScanner_;
     AligningDecoder nameDecoder_;
     NameSink nameSink_{nameDecoder_};
     std::string nameText_;

@@ -55,13 +55,20 @@ struct SalvageReport {
             std::string firstRenamed;  // the name the first of them was kept under
         };
 
-        bool headerDamaged = false;         // the first line does not begin with "<?xml "
-        std::size_t bodiesAcrossLines = 0;  // sections whose text runs on past their tag's line
-        std::size_t tagsOffLineStart = 0;   // section tags with something before them on the line
-        std::size_t groupsDropped = 0;      // groups of four holding a character outside Base64
-        std::size_t bytesDropped = 0;       // decoded bytes that were not text, left out
-        std::size_t realignments = 0;       // groups cut anew after characters were lost or added
-        std::size_t stretchesLost = 0;      // damaged stretches where no way of cutting gave text
+        bool headerDamaged = false;          // the first line does not begin with "<?xml "
+        std::size_t bodiesAcrossLines = 0;   // sections whose text runs on past their tag's line
+        std::size_t tagsOffLineStart = 0;    // section tags with something before them on the line
+        std::size_t groupsDropped = 0;       // groups of four holding a character outside Base64
+        std::size_t bytesDropped = 0;        // decoded bytes that were not text, left out
+        std::size_t realignments = 0;        // groups cut anew after characters were lost or added
+        std::size_t stretchesLost = 0;       // damaged stretches where no way of cutting gave text
+        std::size_t charactersSkipped = 0;   // characters outside Base64 taken as inserted
+        std::size_t nameReferences = 0;      // character references decoded in names (&#61;)
+        std::size_t otherNameSpellings = 0;  // names written name = '...', or after other
+                                             // attributes
+        std::size_t prefixedTags = 0;        // section tags with a namespace prefix (q:Section)
+        std::size_t cdataTexts = 0;          // texts wrapped in <![CDATA[ ... ]]>
+        std::size_t seams = 0;               // places where a section's text stopped being its own
         std::vector<Piece> pieces;
         std::vector<RepeatedName> repeatedNames;
     };
