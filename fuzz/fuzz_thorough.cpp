@@ -2,8 +2,10 @@
 // the input, and whole again without the vector fast paths; all three must agree. What it keeps
 // must be text (well-formed UTF-8 without control characters other than tab and line breaks)
 // under names that are all different, and it accepts exactly the inputs that begin with the
-// header or hold a section tag. Then the sections the plain reading finds, written back as a
+// header or hold a section tag, and every section line the plain reading decodes to text is
+// read thoroughly to the same text. Then the sections the plain reading finds, written back as a
 // clean document, must read the same both ways. Slow inputs are left to libFuzzer's -timeout.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -15,6 +17,7 @@
 #include "salvage/base64.h"
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
+#include "salvage/section_line.h"
 
 namespace {
 
@@ -55,25 +58,50 @@ std::size_t skipBreaks(std::string_view data, std::size_t at) {
     return at;
 }
 
-// A section start tag: "<section" in any letter case, line breaks allowed between its letters,
-// then a space, a line break or the end of the input.
+bool isTagNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == ':' || c == '.';
+}
+
+std::string_view localName(std::string_view name) {
+    const std::size_t colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// A section start tag: "<section" in any letter case, perhaps with a namespace prefix
+// ("<q:section"), then a space, a line break or the end of the input. Line breaks may stand
+// inside the name while what came before them may still be the start of "section".
 bool holdsSectionTag(std::string_view data) {
-    constexpr std::string_view name = "section";
+    constexpr std::string_view section = "section";
+    constexpr std::string_view endTag = "/section";
+    constexpr std::size_t longestName = 32;
     for (std::size_t open = 0; open < data.size(); ++open) {
         if (data[open] != '<') {
             continue;
         }
+        std::string name;
         std::size_t at = open + 1;
-        std::size_t k = 0;
-        for (; k < name.size(); ++k) {
-            at = skipBreaks(data, at);
-            if (at == data.size() || lower(data[at]) != name[k]) {
+        while (true) {
+            const std::string_view local = localName(name);
+            if (local != section && (section.starts_with(local) || endTag.starts_with(local))) {
+                at = skipBreaks(data, at);
+            }
+            if (at == data.size()) {
                 break;
             }
+            const char c = data[at];
+            const bool begins = name.empty()
+                                    ? isTagNameCharacter(c) || c == '/' || c == '?' || c == '!'
+                                    : isTagNameCharacter(c);
+            if (!begins || name.size() == longestName) {
+                break;
+            }
+            name.push_back(lower(c));
             ++at;
         }
         // The end of the input ends the last line as a line break does.
-        if (k == name.size() && (at == data.size() || data[at] == ' ' || isBreak(data[at]))) {
+        if (localName(name) == section &&
+            (at == data.size() || data[at] == ' ' || isBreak(data[at]))) {
             return true;
         }
     }
@@ -122,6 +150,96 @@ bool isText(std::string_view text) {
         i += length;
     }
     return true;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < prefix.size(); ++k) {
+        if (lower(text[k]) != prefix[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isBase64OrBlank(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/' || c == '=' || c == ' ' || c == '\t';
+}
+
+// Whether `body` holds a long run of characters that are neither Base64 nor blanks: text after
+// such a run may be another document's and go into a piece of its own.
+bool holdsLongJunk(std::string_view body) {
+    std::size_t run = 0;
+    for (const char c : body) {
+        run = isBase64OrBlank(c) ? 0 : run + 1;
+        if (run >= 64) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A section line that both readings take apart the same way: `<section name="..."`, then only
+// attributes of the plain form, ">", a body without tags, and the end tag closing the line. Its
+// name, or the empty view when it is none.
+std::string_view simpleSectionName(std::string_view line) {
+    constexpr std::string_view start = "<section name=\"";
+    constexpr std::string_view end = "</section>";
+    if (!startsWithIgnoringCase(line, start) || line.size() < start.size() + end.size() ||
+        !startsWithIgnoringCase(line.substr(line.size() - end.size()), end)) {
+        return {};
+    }
+    const std::size_t close = line.find('"', start.size());
+    const std::size_t tagEnd = line.find('>');
+    if (close == std::string_view::npos || tagEnd == std::string_view::npos || close > tagEnd) {
+        return {};
+    }
+    const std::string_view name = line.substr(start.size(), close - start.size());
+    // Other attributes: ` word="value"`, with nothing in them that could read otherwise.
+    const std::string_view rest = line.substr(close + 1, tagEnd - close - 1);
+    std::size_t quotes = 0;
+    for (const char c : rest) {
+        quotes += c == '"' ? 1 : 0;
+        if (c == '\'' || c == '<' || c == '&' || (c == '=' && quotes % 2 != 0)) {
+            return {};
+        }
+    }
+    const std::string_view body = line.substr(tagEnd + 1, line.size() - end.size() - tagEnd - 1);
+    if (quotes % 2 != 0 || rest.find("name") != std::string_view::npos ||
+        name.find_first_of("&<>'") != std::string_view::npos ||
+        body.find('<') != std::string_view::npos || holdsLongJunk(name) || holdsLongJunk(body)) {
+        return {};
+    }
+    return line.substr(0, close);
+}
+
+// Every section line whose text the plain reading decodes to text is read thoroughly to the
+// same text, under its name or a numbered form of it.
+void checkNeverLessThanPlain(std::string_view data, const salvage::ParseResult& thorough) {
+    std::size_t index = 0;
+    for (std::size_t at = 0; at <= data.size(); ++index) {
+        const std::size_t lineEnd = std::min(data.find_first_of("\r\n", at), data.size());
+        const std::string_view line = data.substr(at, lineEnd - at);
+        at = lineEnd + (data.substr(lineEnd, 2) == "\r\n" ? 2 : 1);
+        if (index == 0 || simpleSectionName(line).empty()) {
+            continue;
+        }
+        const std::string name = salvage::decodeBase64(salvage::extractName(line));
+        const std::string text = salvage::decodeBase64(salvage::stripTags(line));
+        if (!isText(name) || !isText(text)) {
+            continue;
+        }
+        bool found = false;
+        for (const salvage::Section section : thorough.document.contents) {
+            const bool sameName = section.name == name || (section.name.starts_with(name + " (") &&
+                                                           section.name.ends_with(")"));
+            found = found || (sameName && section.text == text);
+        }
+        check(found, "the thorough reading gets what the plain reading gets from a section line");
+    }
 }
 
 void checkSame(const salvage::ParseResult& a, const salvage::ParseResult& b, const char* what) {
@@ -198,6 +316,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const bool expected = startsWithHeader(data) || holdsSectionTag(data);
     check(whole.accepted() == expected, "accepted exactly with a header or a section tag");
     if (whole.accepted()) {
+        checkNeverLessThanPlain(data, whole);
         std::set<std::string_view> names;
         for (const salvage::Section section : whole.document.contents) {
             check(names.insert(section.name).second, "names are all different");
