@@ -23,6 +23,14 @@ constexpr std::size_t kCleanStep = std::size_t{64} << 10;
 constexpr std::size_t kInsertedLookahead = 24;
 // Slots held at the most before deciding: a long run of junk is decided a window at a time.
 constexpr std::size_t kLongestHold = 64;
+// Disks read and write whole sectors: where another file's data was written into a document
+// (clusters cross-linked or reused), it begins and ends at a multiple of this.
+constexpr std::uint64_t kSector = 512;
+
+// Whether a sector boundary lies in (from, to].
+constexpr bool crossesSector(std::uint64_t from, std::uint64_t to) {
+    return from < to && to / kSector != from / kSector;
+}
 
 constexpr bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
@@ -98,10 +106,14 @@ void AligningDecoder::feed(const char* p, const char* end) {
         return slots;
     }();
     const bool fast = routines_.decodeCleanGroups != nullptr;
+    const char* const begin = p;
+    const std::uint64_t base = nextOffset_;
+    nextOffset_ += static_cast<std::uint64_t>(end - begin);
     while (p != end) {
         if (fast && mode_ == Mode::Aligned && filled_ == 0 && quietSlots_ == 0 &&
             checker_.pending() == 0 && !skipContinuations_ && held_.empty() &&
             fed_ >= nextCleanTry_) {
+            offset_ = base + static_cast<std::uint64_t>(p - begin);
             const char* after = feedClean(p, end);
             if (after == p) {
                 nextCleanTry_ = fed_ + 32;
@@ -111,6 +123,7 @@ void AligningDecoder::feed(const char* p, const char* end) {
                 break;
             }
         }
+        offset_ = base + static_cast<std::uint64_t>(p - begin);
         const std::uint8_t slot = kSlots[static_cast<unsigned char>(*p++)];
         ++fed_;
         if (slot == kSkip) {
@@ -138,7 +151,7 @@ void AligningDecoder::dispatch(std::uint8_t slot) {
 }
 
 void AligningDecoder::hold(std::uint8_t slot) {
-    held_.push_back(slot);
+    held_.push_back({slot, offset_});
     heldValues_ += slot < 64 ? 1 : 0;
     if (heldValues_ > kInsertedLookahead || held_.size() >= kLongestHold) {
         decideHeld(false);
@@ -157,7 +170,8 @@ bool AligningDecoder::insertedGivesText(bool atEnd) const {
         filled = 0;
         return bytes.count >= 0 && checkGroup(bytes, checker, skip).text;
     };
-    for (const std::uint8_t slot : held_) {
+    for (const HeldSlot& held : held_) {
+        const std::uint8_t slot = held.slot;
         if (slot == kBad || (slot == kPad && filled == 0)) {
             continue;
         }
@@ -173,24 +187,24 @@ bool AligningDecoder::insertedGivesText(bool atEnd) const {
 
 void AligningDecoder::decideHeld(bool atEnd) {
     const bool inserted = insertedGivesText(atEnd);
-    std::vector<std::uint8_t> slots;
+    std::vector<HeldSlot> slots;
     slots.swap(held_);
     heldValues_ = 0;
-    if (inserted) {
-        for (const std::uint8_t slot : slots) {
-            if (slot == kBad || slot == kPad) {
-                takeAsInserted(slot);
-            } else {
-                dispatch(slot);
-            }
+    const std::uint64_t current = offset_;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        offset_ = slots[i].offset;
+        const std::uint8_t slot = slots[i].slot;
+        if (inserted && (slot == kBad || slot == kPad)) {
+            takeAsInserted(slot);
+        } else if (inserted || i == 0) {
+            // Not inserted: the first surprising character stands for a lost one, and those
+            // after it get their own turn.
+            dispatch(slot);
+        } else {
+            feedSlot(slot);
         }
-        return;
     }
-    // The first surprising character stands for a lost one; those after it get their own turn.
-    dispatch(slots.front());
-    for (std::size_t i = 1; i < slots.size(); ++i) {
-        feedSlot(slots[i]);
-    }
+    offset_ = current;
 }
 
 void AligningDecoder::takeAsInserted(std::uint8_t slot) {
@@ -257,23 +271,29 @@ const char* AligningDecoder::feedClean(const char* p, const char* end) {
         for (std::size_t k = 0; k < 4; ++k) {
             slots[k] = kBase64Table[static_cast<unsigned char>(group[k])];
         }
-        remember(slots, out.size() - back * 3);
+        remember(slots, out.size() - back * 3, offset_ + consumed - back * 4);
     }
     return after;
 }
 
-void AligningDecoder::remember(const std::array<std::uint8_t, 4>& group, std::size_t outStart) {
+void AligningDecoder::remember(const std::array<std::uint8_t, 4>& group, std::size_t outStart,
+                               std::uint64_t offset) {
     if (recentCount_ == 2) {
         recent_[0] = recent_[1];
         recentStart_[0] = recentStart_[1];
+        recentOffset_[0] = recentOffset_[1];
         recentCount_ = 1;
     }
     recent_[recentCount_] = group;
     recentStart_[recentCount_] = outStart;
+    recentOffset_[recentCount_] = offset;
     ++recentCount_;
 }
 
 void AligningDecoder::feedAligned(std::uint8_t slot) {
+    if (filled_ == 0) {
+        groupOffset_ = offset_;
+    }
     group_[filled_++] = slot;
     if (filled_ < 4) {
         return;
@@ -282,13 +302,13 @@ void AligningDecoder::feedAligned(std::uint8_t slot) {
     const GroupBytes bytes = decodeGroup(group_, 4);
     if (bytes.count < 0) {
         dropGroup();
-        remember(group_, out_->size());
+        remember(group_, out_->size(), groupOffset_);
         quietSlots_ += 4;
         return;
     }
     const std::size_t outStart = out_->size();
     if (appendChecked(bytes)) {
-        remember(group_, outStart);
+        remember(group_, outStart, groupOffset_);
         return;
     }
     if (counting_) {
@@ -298,7 +318,7 @@ void AligningDecoder::feedAligned(std::uint8_t slot) {
         dropPending();
         skipContinuations_ = true;
         quietSlots_ += 4;
-        remember(group_, out_->size());
+        remember(group_, out_->size(), groupOffset_);
         return;
     }
     beginRealigning(true);
@@ -394,6 +414,8 @@ void AligningDecoder::beginRealigning(bool afterFailure) {
         return;
     }
     dropPending();
+    damageFrom_ = recentCount_ != 0 ? recentOffset_[0] : groupOffset_;
+    damageTo_ = offset_;
     replayGroups_ = recentCount_;
     for (unsigned g = 0; g < recentCount_; ++g) {
         oldBoundary_[g] = recentStart_[g];
@@ -405,19 +427,23 @@ void AligningDecoder::beginRealigning(bool afterFailure) {
     const unsigned recent = recentCount_;
     recentCount_ = 0;
     replayed_ = (recent + 1) * 4;
-    for (unsigned g = 0; g < recent; ++g) {
-        for (const std::uint8_t slot : recent_[g]) {
-            feedRealigning(slot);
+    const auto replay = [this](const std::array<std::uint8_t, 4>& group, std::uint64_t offset) {
+        for (std::size_t k = 0; k < group.size(); ++k) {
+            offset_ = offset + k;  // close enough: blanks between them are rare
+            feedRealigning(group[k]);
         }
+    };
+    for (unsigned g = 0; g < recent; ++g) {
+        replay(recent_[g], recentOffset_[g]);
     }
-    for (const std::uint8_t slot : failed) {
-        feedRealigning(slot);
-    }
+    replay(failed, groupOffset_);
+    offset_ = damageTo_;
 }
 
 bool AligningDecoder::feedCandidate(Candidate& candidate, std::uint8_t slot) {
     if (candidate.runSlots++ == 0) {
         candidate.runLine = line_;
+        candidate.runOffset = offset_;
     }
     candidate.group[candidate.filled++] = slot;
     if (candidate.filled < 4) {
@@ -479,6 +505,13 @@ void AligningDecoder::adopt(Candidate& candidate) {
         out_->resize(whole);
         from = candidate.suspectBytes;
     }
+    // Damage at a sector boundary is where another file's data may begin or end: what follows
+    // is not tied to what went before.
+    const bool seam =
+        afterFailure_ && crossesSector(damageFrom_, continues ? damageTo_ : candidate.runOffset);
+    if (seam && counting_) {
+        ++counts_.seams;
+    }
     const std::size_t lost = candidate.runStart > replayed_ ? candidate.runStart - replayed_ : 0;
     if (counting_ && afterFailure_ && lost >= 4) {
         ++counts_.stretchesLost;
@@ -501,7 +534,7 @@ void AligningDecoder::adopt(Candidate& candidate) {
         if (!afterFailure_) {
             listener_->textResumes(candidate.runLine, false);
             recentCount_ = 0;
-        } else if (quietSlots_ >= kLongStretch) {
+        } else if (quietSlots_ >= kLongStretch || seam) {
             textFollows(candidate.runLine);
         }
         quietSlots_ = 0;

@@ -26,6 +26,7 @@ struct DecodingCounts {
     std::size_t bytesDropped = 0;       // decoded bytes that were not text
     std::size_t realignments = 0;       // times the groups were cut anew
     std::size_t stretchesLost = 0;      // damaged stretches that gave nothing
+    std::size_t seams = 0;              // realignments across a sector boundary
 };
 
 class AligningDecoder {
@@ -56,6 +57,8 @@ class AligningDecoder {
     void start(bool aligned, std::string* out);
     // The line the characters fed next stand on.
     void setLine(std::size_t line) { line_ = line; }
+    // Where in the input the characters fed next begin.
+    void setOffset(std::uint64_t offset) { nextOffset_ = offset; }
     void feed(const char* begin, const char* end);
     // Ends the text: what is left of the last group, or the best run found so far.
     void finish();
@@ -101,6 +104,7 @@ class AligningDecoder {
         // this new way, they may have been damaged then.
         std::size_t suspectBytes = 0;
         std::size_t runLine = 0;
+        std::uint64_t runOffset = 0;
         void restart(std::size_t at);
     };
 
@@ -125,7 +129,8 @@ class AligningDecoder {
     bool feedCandidate(Candidate& candidate, std::uint8_t slot);
     void adopt(Candidate& candidate);
     void textFollows(std::size_t line);
-    void remember(const std::array<std::uint8_t, 4>& group, std::size_t outStart);
+    void remember(const std::array<std::uint8_t, 4>& group, std::size_t outStart,
+                  std::uint64_t offset);
 
     Listener* listener_;
     const Implementation& routines_;
@@ -146,14 +151,22 @@ class AligningDecoder {
     std::size_t quietSlots_ = 0;      // characters since the last that gave text
     std::size_t nextCleanTry_ = 0;    // characters fed before the fast path is tried again
     std::size_t fed_ = 0;
+    std::uint64_t nextOffset_ = 0;   // of the next character fed
+    std::uint64_t offset_ = 0;       // of the character being taken
+    std::uint64_t groupOffset_ = 0;  // of the current group's first character
 
     // Slots held from a surprising character on, and how many of them are in the alphabet.
-    std::vector<std::uint8_t> held_;
+    struct HeldSlot {
+        std::uint8_t slot = 0;
+        std::uint64_t offset = 0;
+    };
+    std::vector<HeldSlot> held_;
     std::size_t heldValues_ = 0;
 
     // The two groups before the current one, to realign from.
     std::array<std::array<std::uint8_t, 4>, 2> recent_{};
     std::array<std::size_t, 2> recentStart_{};
+    std::array<std::uint64_t, 2> recentOffset_{};
     unsigned recentCount_ = 0;
 
     // While realigning.
@@ -165,6 +178,10 @@ class AligningDecoder {
     std::array<std::size_t, 3> oldBoundary_{};
     unsigned replayGroups_ = 0;
     bool afterFailure_ = false;  // realigning because aligned groups stopped giving text
+    // Where in the input the damage may lie: from the first group tried again to the end of
+    // the group that failed.
+    std::uint64_t damageFrom_ = 0;
+    std::uint64_t damageTo_ = 0;
 };
 
 }  // namespace salvage::detail

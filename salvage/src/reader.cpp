@@ -177,6 +177,7 @@ struct DocumentReader::State {
     std::uint64_t expectedSize = 0;
     std::uint64_t fedSize = 0;
     LineSplitter lines;
+    std::uint64_t partOffset = 0;  // where the part of a line being fed begins in the input
 
     // The current line.
     std::size_t lineIndex = 0;
@@ -199,7 +200,7 @@ struct DocumentReader::State {
     // and equals the piece's size when the line is known to end with it.
     void feedLine(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere) {
         if (thorough) {
-            thorough->feed(piece, restOfInput);
+            thorough->feed(piece, restOfInput, partOffset);
             return;
         }
         if (mode == Mode::Prefix) {
@@ -286,6 +287,7 @@ void DocumentReader::expectSize(std::uint64_t totalBytes) {
 
 void DocumentReader::feed(std::string_view chunk) {
     State& s = *state_;
+    const std::uint64_t chunkOffset = s.fedSize;
     s.fedSize += chunk.size();
     // Bytes of the input after this chunk, as far as the expected size tells.
     const std::uint64_t afterChunk = s.expectedSize > s.fedSize ? s.expectedSize - s.fedSize : 0;
@@ -293,6 +295,7 @@ void DocumentReader::feed(std::string_view chunk) {
         return;
     }
     s.lines.feed(chunk, [&](std::string_view part, bool endsLine) {
+        s.partOffset = chunkOffset + static_cast<std::uint64_t>(part.data() - chunk.data());
         s.feedLine(part, endsLine ? part.size() : part.size() + afterChunk, endsLine);
         if (s.refused) {
             return false;

@@ -62,7 +62,7 @@ void ThoroughReader::checkHeader(std::string_view piece) {
     }
 }
 
-void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput) {
+void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput, std::uint64_t offset) {
     if (lineIndex_ == 0) {
         checkHeader(piece);
     }
@@ -70,6 +70,9 @@ void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput) {
     const char* const end = p + piece.size();
     const auto restAt = [&](const char* at) {
         return restOfInput - static_cast<std::uint64_t>(at - piece.data());
+    };
+    const auto offsetOf = [&](const char* at) {
+        return offset + static_cast<std::uint64_t>(at - piece.data());
     };
     while (p != end) {
         switch (scan_) {
@@ -79,13 +82,14 @@ void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput) {
                 while (open != nullptr && open + 1 != end && !beginsTagName(open[1])) {
                     open = findByte(open + 1, end, '<');
                 }
-                feedText(p, open == nullptr ? end : open, restAt(p));
+                feedText(p, open == nullptr ? end : open, restAt(p), offsetOf(p));
                 if (open == nullptr) {
                     p = end;
                     break;
                 }
                 tagOffLineStart_ =
                     lineBytes_ + static_cast<std::uint64_t>(open - piece.data()) != 0;
+                tagOffset_ = offsetOf(open);
                 tagName_.clear();
                 tagNameBroken_ = false;
                 scan_ = Scan::TagName;
@@ -107,7 +111,8 @@ void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput) {
     lineBytes_ += piece.size();
 }
 
-void ThoroughReader::feedText(const char* begin, const char* end, std::uint64_t rest) {
+void ThoroughReader::feedText(const char* begin, const char* end, std::uint64_t rest,
+                              std::uint64_t offset) {
     if (begin == end) {
         return;
     }
@@ -115,6 +120,7 @@ void ThoroughReader::feedText(const char* begin, const char* end, std::uint64_t 
         sectionRunsOn_ = !isBlank(begin, end);
     }
     storage_.prepare(static_cast<std::size_t>(end - begin), rest, false);
+    decoder_.setOffset(offset);
     decoder_.feed(begin, end);
 }
 
@@ -168,7 +174,7 @@ void ThoroughReader::notCdata() {
 void ThoroughReader::notATag() {
     scan_ = Scan::Text;
     tagName_.insert(tagName_.begin(), '<');
-    feedText(tagName_.data(), tagName_.data() + tagName_.size(), tagName_.size());
+    feedText(tagName_.data(), tagName_.data() + tagName_.size(), tagName_.size(), tagOffset_);
     tagName_.clear();
 }
 
@@ -374,6 +380,7 @@ bool ThoroughReader::finish() {
     findings_.bytesDropped = counts.bytesDropped + nameDecoder_.counts().bytesDropped;
     findings_.realignments = counts.realignments;
     findings_.stretchesLost = counts.stretchesLost;
+    findings_.seams = counts.seams;
     document_.report.sectionLines = sectionTags_;
     document_.report.thorough = std::move(findings_);
     return header || sectionTags_ != 0;

@@ -23,9 +23,9 @@ class ThoroughReader final : private AligningDecoder::Listener {
   public:
     ThoroughReader(Document& document, const Implementation& routines);
 
-    // `piece` is part of the current line; `restOfInput` bounds how much input is left, the
-    // piece included.
-    void feed(std::string_view piece, std::uint64_t restOfInput);
+    // `piece` is part of the current line and begins at `offset` in the input; `restOfInput`
+    // bounds how much input is left, the piece included.
+    void feed(std::string_view piece, std::uint64_t restOfInput, std::uint64_t offset);
     void endLine();
     // Whether the current line has any bytes yet.
     bool lineStarted() const { return lineBytes_ != 0; }
@@ -60,7 +60,7 @@ class ThoroughReader final : private AligningDecoder::Listener {
     void textResumes(std::size_t line, bool afterLongDamage) override;
 
     void checkHeader(std::string_view piece);
-    void feedText(const char* begin, const char* end, std::uint64_t rest);
+    void feedText(const char* begin, const char* end, std::uint64_t rest, std::uint64_t offset);
     // Takes the next character after "<"; returns whether it belongs to the tag name.
     bool scanTagName(char c);
     bool scanCdataOpening(char c);
@@ -88,8 +88,9 @@ class ThoroughReader final : private AligningDecoder::Listener {
     Scan scan_ = Scan::Text;
     std::string tagName_;  // after "<", while it may still turn out not to be a tag
     bool tagOffLineStart_ = false;
-    bool tagNameBroken_ = false;  // a line break came inside the tag name
-    std::size_t tagBreaks_ = 0;   // line breaks inside the section tag
+    std::uint64_t tagOffset_ = 0;  // where its "<" stands in the input
+    bool tagNameBroken_ = false;   // a line break came inside the tag name
+    std::size_t tagBreaks_ = 0;    // line breaks inside the section tag
     std::size_t sectionTags_ = 0;
     std::size_t tagLine_ = 0;
     std::size_t cdataMatched_ = 0;  // of "CDATA[", after "<!["
