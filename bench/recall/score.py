@@ -38,6 +38,8 @@ import subprocess
 import sys
 from collections import defaultdict
 
+import generate
+
 SHINGLE = 8  # characters in a run that tells where a text came from
 CANDIDATES = 3  # source texts an output stretch is compared with, the ones it shares most with
 CHUNK = 3000  # output characters compared at a time, which bounds each comparison's work
@@ -188,6 +190,10 @@ def score_document(cli, corpus, stem):
     with open(os.path.join(corpus, stem + ".json"), encoding="utf-8") as f:
         truth = json.load(f)
     path = os.path.join(corpus, stem + ".qlx")
+    with open(path, "rb") as f:
+        # Looked for again, so that a corpus made before a kind's encoding was known is judged
+        # the same way.
+        truth["has_section_tag"] = generate.has_section_tag(truth["damage"], f.read())
     readings = {}
     for reading, thorough in (("plain", False), ("thorough", True)):
         sections, problem = read_sections(cli, path, thorough)
