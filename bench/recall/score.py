@@ -279,16 +279,16 @@ def quoted(name):
 
 
 def problems(stem, truth, readings):
-    """What a developer should look at in one document, one line each."""
-    notes = []
-    for reading, r in readings.items():
-        if r["problem"]:
-            notes.append("%s reading %s" % (reading, r["problem"]))
-        if r["mixing"]:
-            notes.append("%s reading mixes two documents in %s" % (
-                reading, ", ".join(map(quoted, r["mixing"]))))
-        if r["refused"] and truth["has_section_tag"]:
-            notes.append("%s reading refused it although it holds a section tag" % reading)
+    """What a developer should look at in one document, one line each: the thorough reading's
+    faults (the plain one keeps its old behaviour on purpose), and a reading that failed."""
+    notes = ["%s reading %s" % (reading, r["problem"])
+             for reading, r in readings.items() if r["problem"]]
+    thorough = readings["thorough"]
+    if thorough["mixing"]:
+        notes.append("thorough reading mixes two documents in %s" % (
+            ", ".join(map(quoted, thorough["mixing"]))))
+    if thorough["refused"] and truth["has_section_tag"]:
+        notes.append("thorough reading refused it although it holds a section tag")
     weaker = less_than_plain(truth, readings)
     if weaker:
         notes.append("thorough reading found less than the plain one in %s" % (
@@ -307,12 +307,13 @@ def main():
     parser.add_argument("--cli", required=True)
     parser.add_argument("--markdown")
     parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--kinds", help="comma-separated damage kinds: score only their documents")
+    parser.add_argument("--kinds", type=generate.parse_kinds,
+                        help="comma-separated damage kinds: score only their documents")
     parser.add_argument("--details", action="store_true",
                         help="also list, per document, what went wrong")
     args = parser.parse_args()
 
-    kinds = set(args.kinds.split(",")) if args.kinds else None
+    kinds = set(args.kinds) if args.kinds else None
     entries = []
     for entry in sorted(e[:-5] for e in os.listdir(args.corpus) if e.endswith(".json")):
         with open(os.path.join(args.corpus, entry + ".json"), encoding="utf-8") as f:
