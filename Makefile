@@ -69,14 +69,20 @@ bench: build
 	bash bench/compare.sh
 
 # How much of a known text each reading gets back from damaged documents (docs/RECOVERY.md).
-RECALL_DOCUMENTS ?= 320
+# 5 documents for each of the 4 layouts and 28 damage kinds. RECALL_KINDS=a,b makes and scores
+# only those kinds; RECALL_DETAILS=1 lists, per document, what went wrong.
+RECALL_DOCUMENTS ?= 560
 RECALL_SEED ?= 1
+RECALL_JOBS ?= 2
+RECALL_KINDS ?=
+RECALL_DETAILS ?=
 recall: configure
 	cmake --build --preset release -j $(JOBS) -t qlvodadov-cli
 	rm -rf $(BUILD_DIR)/recall
-	python3 bench/recall/generate.py $(BUILD_DIR)/recall/corpus --count $(RECALL_DOCUMENTS) --seed $(RECALL_SEED)
+	python3 bench/recall/generate.py $(BUILD_DIR)/recall/corpus --count $(RECALL_DOCUMENTS) --seed $(RECALL_SEED) \
+	    $(if $(RECALL_KINDS),--kinds $(RECALL_KINDS))
 	python3 bench/recall/score.py $(BUILD_DIR)/recall/corpus --cli $(BUILD_DIR)/bin/qlvodadov-cli \
-	    --markdown $(BUILD_DIR)/recall/table.md
+	    --jobs $(RECALL_JOBS) --markdown $(BUILD_DIR)/recall/table.md $(if $(RECALL_DETAILS),--details)
 
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
