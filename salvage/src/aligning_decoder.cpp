@@ -311,6 +311,11 @@ void AligningDecoder::feedAligned(std::uint8_t slot) {
         remember(group_, outStart, groupOffset_);
         return;
     }
+    // A character begun before this group that it does not finish was damaged there, not here:
+    // when the group is text on its own, only that character is lost.
+    if (checker_.pending() != 0 && appendAfterCutCharacter(bytes)) {
+        return;
+    }
     if (counting_) {
         counts_.bytesDropped += static_cast<std::size_t>(bytes.count);
     }
@@ -344,6 +349,20 @@ AligningDecoder::GroupCheck AligningDecoder::checkGroup(const GroupBytes& group,
     }
     result.text = true;
     return result;
+}
+
+bool AligningDecoder::appendAfterCutCharacter(const GroupBytes& bytes) {
+    TextChecker fresh;
+    bool skip = true;
+    if (!checkGroup(bytes, fresh, skip).text) {
+        return false;
+    }
+    dropPending();
+    skipContinuations_ = true;
+    const std::size_t outStart = out_->size();
+    const bool appended = appendChecked(bytes);
+    remember(group_, outStart, groupOffset_);
+    return appended;
 }
 
 bool AligningDecoder::appendChecked(const GroupBytes& group) {

@@ -122,6 +122,7 @@ class AligningDecoder {
     void endGroupEarly();
     const char* feedClean(const char* p, const char* end);
     bool appendChecked(const GroupBytes& bytes);
+    bool appendAfterCutCharacter(const GroupBytes& bytes);
     void dropGroup();
     void dropPending();
     void beginRealigning(bool afterFailure);
