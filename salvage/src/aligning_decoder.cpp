@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "base64_groups.h"
 
@@ -301,6 +302,7 @@ void AligningDecoder::feedAligned(std::uint8_t slot) {
     filled_ = 0;
     const GroupBytes bytes = decodeGroup(group_, 4);
     if (bytes.count < 0) {
+        keepBytesBeforeDamage(4);
         dropGroup();
         remember(group_, out_->size(), groupOffset_);
         quietSlots_ += 4;
@@ -359,6 +361,13 @@ bool AligningDecoder::appendAfterCutCharacter(const GroupBytes& bytes) {
     }
     dropPending();
     skipContinuations_ = true;
+    // A character cut short at a sector boundary: another file's data may begin here.
+    if (listener_ != nullptr && groupOffset_ != 0 && crossesSector(groupOffset_ - 1, offset_)) {
+        if (counting_) {
+            ++counts_.seams;
+        }
+        textFollows(line_);
+    }
     const std::size_t outStart = out_->size();
     const bool appended = appendChecked(bytes);
     remember(group_, outStart, groupOffset_);
@@ -401,6 +410,18 @@ void AligningDecoder::textFollows(std::size_t line) {
     // The text may now be another piece's: nothing before this point is to be rolled back.
     checkedEnd_ = std::min(checkedEnd_, out_->size());
     recentCount_ = 0;
+}
+
+// The bytes of a group that only its characters before the damaged one make up are as sound as
+// any: two characters give the first byte, three the second.
+void AligningDecoder::keepBytesBeforeDamage(unsigned filled) {
+    unsigned values = 0;
+    while (values < filled && group_[values] < 64) {
+        ++values;
+    }
+    if (values >= 2) {
+        appendChecked(decodeGroup(group_, values));
+    }
 }
 
 void AligningDecoder::dropGroup() {
@@ -591,9 +612,10 @@ void AligningDecoder::finish() {
         adopt(*best);
     }
     if (filled_ > 0) {
-        const GroupBytes bytes = decodeGroup(group_, filled_);
-        filled_ = 0;
+        const unsigned filled = std::exchange(filled_, 0u);
+        const GroupBytes bytes = decodeGroup(group_, filled);
         if (bytes.count < 0) {
+            keepBytesBeforeDamage(filled);
             dropGroup();
         } else if (!appendChecked(bytes) && counting_) {
             counts_.bytesDropped += static_cast<std::size_t>(bytes.count);

@@ -123,6 +123,7 @@ class AligningDecoder {
     const char* feedClean(const char* p, const char* end);
     bool appendChecked(const GroupBytes& bytes);
     bool appendAfterCutCharacter(const GroupBytes& bytes);
+    void keepBytesBeforeDamage(unsigned filled);
     void dropGroup();
     void dropPending();
     void beginRealigning(bool afterFailure);

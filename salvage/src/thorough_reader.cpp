@@ -12,6 +12,9 @@ namespace {
 // damaged character inside Base64, not a tag.
 constexpr std::size_t kLongestTagName = 32;
 
+// Bytes of text a piece found after damage holds before further damage may part it again.
+constexpr std::size_t kShortestPiece = 16;
+
 constexpr std::string_view kSectionTagName = "section";
 constexpr std::string_view kEndTagName = "/section";
 // After "<![": a text wrapped so that an XML parser leaves it alone.
@@ -255,6 +258,12 @@ void ThoroughReader::startOrphan() {
 }
 
 void ThoroughReader::textResumes(std::size_t line, bool afterLongDamage) {
+    // A piece begun after damage that has hardly any text yet goes on: the damage that begins
+    // it often ends in a group or two that realign.
+    if (afterLongDamage && (piece_ == PieceKind::AfterDamage || piece_ == PieceKind::Orphan) &&
+        storage_.text().size() < kShortestPiece) {
+        return;
+    }
     if (piece_ != PieceKind::None && afterLongDamage) {
         storePiece();
     } else if (piece_ != PieceKind::None) {
