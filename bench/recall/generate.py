@@ -503,14 +503,20 @@ def recoverable(section, offsets, touched):
     return count
 
 
+# Bytes of the start tag before a name's Base64: '<Section name="'.
+NAME_TAG = 15
+
+
 def make_entry(seed, index, layout, kind):
     rng = random.Random(seed * 1_000_003 + index)
     sections, doc = make_document(rng, layout, min_size=3 * CLUSTER if kind == "cross-linked" else 0)
     other = make_document(random.Random(seed * 7_919 + index), rng.choice(LAYOUTS))
     original = doc.data()
     data, touched, extra, notes = damage(rng, kind, doc, other, layout, seed * 1_000_003 + index)
-    for section, offsets in zip(sections, doc.positions):
+    for section, offsets, (start, end) in zip(sections, doc.positions, doc.name_spans):
         section["recoverable"] = recoverable(section, offsets, touched)
+        # The name can come back only where its tag and its Base64 are untouched.
+        section["name_recoverable"] = not any(o in touched for o in range(start - NAME_TAG, end))
     check(kind, data, original, sections, touched)
     truth = {
         "layout": layout,

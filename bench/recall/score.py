@@ -16,7 +16,8 @@ output section's exact name and text. For each document and reading:
   whose bytes got in (an appended tail, a cross-linked cluster). Text that is not valid UTF-8
   comes with replacement characters, which count as never there.
 - names: the share of original sections whose name is among the output sections' names (for a
-  repeated name, the name or the name followed by " (N)").
+  repeated name, the name or the name followed by " (N)"); and the same share of those whose
+  name the damage left whole (its tag and Base64 untouched), which no reader can better.
 - mixing: output sections holding at least 16 characters of the original texts and at least
   16 of the other document's texts, in runs of 8 or more, that the other side does not hold.
 - less than plain: original sections of which the plain reading found more than the thorough,
@@ -158,7 +159,7 @@ def assign(originals, outputs):
 
 def names_back(originals, outputs):
     wanted = defaultdict(int)
-    for name, _ in originals:
+    for name in originals:
         wanted[name] += 1
     repeated = {name for name, count in wanted.items() if count > 1}
     got = defaultdict(int)
@@ -183,7 +184,11 @@ def score(truth, outputs):
         if len(own_long - other_long) >= MIXING_MIN and len(other_long - own_long) >= MIXING_MIN:
             mixing.append(name)
     return {"found": found, "written": written, "invented": invented,
-            "names": names_back(originals, outputs), "mixing": mixing}
+            "names": names_back([name for name, _ in originals], outputs),
+            "recoverable names": names_back(
+                [s["name"] for s in truth["sections"] if s.get("name_recoverable", True)],
+                outputs),
+            "mixing": mixing}
 
 
 def score_document(cli, corpus, stem):
@@ -222,6 +227,7 @@ def tally(cells, truth, readings):
     for cell in (cells[key], cells[("all", key[1])], cells[(key[0], "all")], cells[("all", "all")]):
         cell["documents"] += 1
         cell["sections"] += len(sections)
+        cell["names left whole"] += sum(1 for s in sections if s.get("name_recoverable", True))
         cell["original"] += sum(len(s["text"]) for s in sections)
         cell["recoverable"] += sum(s["recoverable"] for s in sections)
         cell["less than plain"] += len(less_than_plain(truth, readings))
@@ -230,6 +236,7 @@ def tally(cells, truth, readings):
             cell[reading + " written"] += r["written"]
             cell[reading + " invented"] += r["invented"]
             cell[reading + " names"] += r["names"]
+            cell[reading + " recoverable names"] += r["recoverable names"]
             cell[reading + " mixing"] += len(r["mixing"])
             if r["refused"]:
                 cell[reading + " refused"] += 1
@@ -254,6 +261,8 @@ CHECK_COLUMNS = [
     ("documents", "%d", lambda c: c["documents"]),
     ("plain: names", "%.1f %%", lambda c: percent(c["plain names"], c["sections"])),
     ("thorough: names", "%.1f %%", lambda c: percent(c["thorough names"], c["sections"])),
+    ("thorough: names of those left whole", "%.1f %%",
+     lambda c: percent(c["thorough recoverable names"], c["names left whole"])),
     ("plain: mixing", "%d", lambda c: c["plain mixing"]),
     ("thorough: mixing", "%d", lambda c: c["thorough mixing"]),
     ("thorough < plain", "%d", lambda c: c["less than plain"]),
