@@ -1,0 +1,242 @@
+#include "input_normalizer.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace salvage::detail {
+namespace {
+
+using namespace std::literals;
+
+struct Normalized {
+    std::string text;
+    InputFindings findings;
+};
+
+// Feeds `input` cut at `cuts` (ascending offsets), checking at each step that the bound of
+// what is still to come holds.
+Normalized normalize(std::string_view input, const std::vector<std::size_t>& cuts,
+                     std::size_t& boundFailures) {
+    InputNormalizer normalizer;
+    std::vector<std::uint64_t> bounds;  // output so far + bound of the rest, after each chunk
+    Normalized result;
+    std::size_t from = 0;
+    for (std::size_t k = 0; k <= cuts.size(); ++k) {
+        const std::size_t to = k < cuts.size() ? cuts[k] : input.size();
+        normalizer.feed(input.substr(from, to - from), result.text);
+        bounds.push_back(result.text.size() + normalizer.normalizedBound(input.size() - to));
+        from = to;
+    }
+    normalizer.finish(result.text);
+    for (const std::uint64_t bound : bounds) {
+        boundFailures += bound < result.text.size() ? 1u : 0u;
+    }
+    result.findings = normalizer.findings();
+    return result;
+}
+
+// Every way to cut `input` in two, and one byte at a time: the splits are where a streaming
+// filter breaks. Long inputs are cut at every `stride`th place only.
+std::vector<std::vector<std::size_t>> cutsOf(std::size_t size, std::size_t stride = 1) {
+    std::vector<std::vector<std::size_t>> all{{}};
+    for (std::size_t at = 1; at < size; at += stride) {
+        all.push_back({at});
+    }
+    std::vector<std::size_t> everyByte;
+    for (std::size_t at = 1; at < size; ++at) {
+        everyByte.push_back(at);
+    }
+    all.push_back(everyByte);
+    return all;
+}
+
+struct Row {
+    const char* label;
+    std::string input;
+    std::string expected;
+    InputFindings findings;
+};
+
+void expectRows(const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        for (const auto& cuts : cutsOf(row.input.size())) {
+            std::size_t boundFailures = 0;
+            const Normalized got = normalize(row.input, cuts, boundFailures);
+            ASSERT_EQ(got.text, row.expected)
+                << cuts.size() << " cuts, first at " << (cuts.empty() ? 0 : cuts[0]);
+            EXPECT_EQ(boundFailures, 0u);
+            EXPECT_EQ(got.findings.textEncoding, row.findings.textEncoding);
+            EXPECT_EQ(got.findings.byteOrderMark, row.findings.byteOrderMark);
+            EXPECT_EQ(got.findings.quotedPrintable, row.findings.quotedPrintable);
+            EXPECT_EQ(got.findings.escapedMarkup, row.findings.escapedMarkup);
+            EXPECT_EQ(got.findings.invisibleCharacters, row.findings.invisibleCharacters);
+        }
+    }
+}
+
+// `text` (code points) in UTF-16 or UTF-32, with the byte order mark when `mark`.
+std::string wide(std::u32string_view text, TextEncoding encoding, bool mark = false) {
+    const bool big = encoding == TextEncoding::Utf16BE || encoding == TextEncoding::Utf32BE;
+    const bool utf32 = encoding == TextEncoding::Utf32LE || encoding == TextEncoding::Utf32BE;
+    std::string out;
+    const auto put = [&](std::uint32_t unit) {
+        const std::size_t width = utf32 ? 4 : 2;
+        for (std::size_t k = 0; k < width; ++k) {
+            out.push_back(static_cast<char>(unit >> (8 * (big ? width - 1 - k : k))));
+        }
+    };
+    if (mark) {
+        put(0xFEFF);
+    }
+    for (const char32_t c : text) {
+        if (!utf32 && c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return out;
+}
+
+std::string utf16le(std::u32string_view text) {
+    return wide(text, TextEncoding::Utf16LE);
+}
+
+const std::string kTag = "<Section name=\"QQ==\">";
+const std::u32string kWideTag = U"<Section name=\"QQ==\">";
+
+InputFindings found(std::string encoding, bool mark, bool quoted, bool escaped,
+                    std::size_t invisible) {
+    InputFindings findings;
+    findings.textEncoding = std::move(encoding);
+    findings.byteOrderMark = mark;
+    findings.quotedPrintable = quoted;
+    findings.escapedMarkup = escaped;
+    findings.invisibleCharacters = invisible;
+    return findings;
+}
+
+InputFindings encoded(std::string name, bool mark = false) {
+    return found(std::move(name), mark, false, false, 0);
+}
+
+TEST(InputNormalizer, ConvertsWideTextAndLeavesUtf8AsItIs) {
+    std::mt19937 rng(7);
+    const std::string document = "<?xml version=\"1.0\"?>\n" + testing::sectionLine("A", "text");
+    std::string zeroedStart = document + std::string(600, 'x');
+    std::fill_n(zeroedStart.begin(), 512, '\0');
+    std::string zeroedBlock = std::string(900, 'x') + document;
+    std::fill_n(zeroedBlock.begin() + 301, 255, '\0');
+    const std::string random = testing::randomBytes(rng, 1500);
+    expectRows({
+        {"UTF-16LE, marked", wide(kWideTag, TextEncoding::Utf16LE, true), kTag,
+         encoded("UTF-16LE", true)},
+        {"UTF-16LE", wide(kWideTag, TextEncoding::Utf16LE), kTag, encoded("UTF-16LE")},
+        {"UTF-16BE, marked", wide(kWideTag, TextEncoding::Utf16BE, true), kTag,
+         encoded("UTF-16BE", true)},
+        {"UTF-16BE", wide(kWideTag, TextEncoding::Utf16BE), kTag, encoded("UTF-16BE")},
+        {"UTF-32LE, marked", wide(kWideTag, TextEncoding::Utf32LE, true), kTag,
+         encoded("UTF-32LE", true)},
+        {"UTF-32BE", wide(kWideTag, TextEncoding::Utf32BE), kTag, encoded("UTF-32BE")},
+        {"UTF-8 mark", "\xEF\xBB\xBF" + kTag, kTag, encoded("", true)},
+        {"beyond ASCII, a pair", utf16le(kWideTag + U"\u00E9\u20AC\U0001F3D4"), kTag + "é€🏔",
+         encoded("UTF-16LE")},
+        {"unpaired halves become U+FFFD, never Base64",
+         utf16le(kWideTag) + "\x00\xD8"
+                             "A\x00"
+                             "\x00\xDC"
+                             "\x00\xD8"s,
+         kTag + "\uFFFDA\uFFFD\uFFFD", encoded("UTF-16LE")},
+        {"a byte too few for a unit", utf16le(U"<abc>") + "Q", "<abc>", encoded("UTF-16LE")},
+        {"past U+10FFFF", wide(U"<ab>", TextEncoding::Utf32LE) + "\x00\x00\x11\x00"s, "<ab>\uFFFD",
+         encoded("UTF-32LE")},
+        {"UTF-16 with a zeroed start", std::string(512, '\0') + utf16le(kWideTag),
+         std::string(256, '\0') + kTag, encoded("UTF-16LE")},
+        {"trap: UTF-8 with its first 512 bytes zeroed", zeroedStart, zeroedStart, {}},
+        {"trap: UTF-8 with a zeroed block", zeroedBlock, zeroedBlock, {}},
+        {"trap: UTF-8 padded with zeros",
+         document + std::string(700, '\0'),
+         document + std::string(700, '\0'),
+         {}},
+        {"trap: a UTF-16 mark before UTF-8", "\xFF\xFE" + document, "\xFF\xFE" + document, {}},
+        {"trap: random bytes", random, random, {}},
+    });
+}
+
+TEST(InputNormalizer, UndoesQuotedPrintableOnlyWhereMailMadeIt) {
+    const InputFindings qp = found("", false, true, false, 0);
+    const std::string folded = "<?xml version=\"1.0\"?>\n<Section name=\"QQ==\">QUJD\nREVG==\n";
+    expectRows({
+        {"escapes and soft breaks", "<x v=3D\"1\">QUJD=\r\nRE=\nVG=\rSEk=3D=3d</x>\r\n",
+         "<x v=\"1\">QUJDREVGSEk==</x>\r\n", qp},
+        {"blanks before a soft break", "<x v=3D\"1\">QU= \t\r\nJD", "<x v=\"1\">QUJD", qp},
+        {"bytes beyond ASCII", "<x v=3D'1'>=C3=A9", "<x v='1'>é", qp},
+        {"an = that escapes nothing stays",
+         "<x v=3D\"1\">QQ==ZZ=4 =G=", "<x v=\"1\">QQ==ZZ=4 =G=", qp},
+        {"folded Base64 is no mail encoding", folded, folded, {}},
+        {"padding before hex digits is no escape",
+         folded + "QQ==ABCD\n",
+         folded + "QQ==ABCD\n",
+         {}},
+    });
+}
+
+TEST(InputNormalizer, UnescapesMarkupEscapedAsAWholeOnce) {
+    const InputFindings escaped = found("", false, false, true, 0);
+    const std::string literal = kTag + "QUJD</Section>&lt;Section&gt;\n";
+    expectRows({
+        {"a document",
+         "&lt;?xml version=&quot;1.0&quot;?&gt;\n&lt;Section name=&quot;QQ==&quot;&gt;",
+         "<?xml version=\"1.0\"?>\n<Section name=\"QQ==\">", escaped},
+        {"in a web page", "<html><body><pre>&lt;Section name=&apos;QQ==&apos;&gt;</pre>",
+         "<html><body><pre><Section name='QQ=='></pre>", escaped},
+        {"in a page's own section", "<section class=\"x\"><pre>&lt;Section name=&quot;QQ==",
+         "<section class=\"x\"><pre><Section name=\"QQ==", escaped},
+        {"a prefix, any case", "&LT;q:SECTION name=&QUOT;QQ==&quot;&Gt;",
+         "<q:SECTION name=\"QQ==\">", escaped},
+        {"once only", "&lt;Section&gt;&amp;#61;&amp;lt;&&lt;&nbsp;&amp",
+         "<Section>&#61;&lt;&<&nbsp;&amp", escaped},
+        {"a literal section tag: not escaped as a whole", literal, literal, {}},
+        {"no escaped tag", "&lt;p&gt; &lt;", "&lt;p&gt; &lt;", {}},
+    });
+}
+
+TEST(InputNormalizer, RemovesInvisibleCharactersAndCountsThem) {
+    const auto removed = [](std::size_t count) { return found("", false, false, false, count); };
+    expectRows({
+        {"each kind", "QU\u200BJ\uFEFFD\u00A0RE\u00ADVG\u2060", "QUJDREVG", removed(5)},
+        {"other characters stay", "é\u200C\xC2\xC2\xA0\xE2\xE2\x80\x8B\xE2\x80",
+         "é\u200C\xC2\xE2\xE2\x80", removed(2)},
+        {"after conversion", utf16le(U"<a>QU\u200BJD"), "<a>QUJD",
+         found("UTF-16LE", false, false, false, 1)},
+    });
+}
+
+// Past the window the decision is made on, sequences still straddle chunks.
+TEST(InputNormalizer, StreamsPastTheWindow) {
+    std::u32string text = U"<?xml version=\"1.0\"?>\n" + kWideTag;
+    while (text.size() < InputNormalizer::kWindow) {
+        text += U"QUJD\u200B\U0001F3D4\n";
+    }
+    std::string expected;
+    for (const char32_t c : text) {
+        expected += c == U'\u200B' ? "" : c == U'\U0001F3D4' ? "🏔" : std::string(1, char(c));
+    }
+    const std::string input = utf16le(text);
+    std::size_t boundFailures = 0;
+    for (std::size_t at = InputNormalizer::kWindow - 16; at < InputNormalizer::kWindow + 16; ++at) {
+        ASSERT_EQ(normalize(input, {at}, boundFailures).text, expected) << at;
+        ASSERT_EQ(normalize(input, {at - 7, at, at + 3}, boundFailures).text, expected) << at;
+    }
+    EXPECT_EQ(boundFailures, 0u);
+}
+
+}  // namespace
+}  // namespace salvage::detail
