@@ -11,6 +11,7 @@
 
 #include "ascii.h"
 #include "implementation.h"
+#include "input_normalizer.h"
 #include "report_builder.h"
 #include "salvage/base64.h"
 #include "salvage/line_breaks.h"
@@ -190,6 +191,9 @@ struct DocumentReader::State {
     void storeWaitingLine() { decodedLines[1 - currentLine].storeInto(document, reportBuilder); }
     LookalikeScanner lookalike;
     std::optional<detail::ThoroughReader> thorough;
+    // The thorough reading reads the input as the normalizer turns it out, a chunk at a time.
+    std::optional<detail::InputNormalizer> normalizer;
+    std::string normalized;
 
     std::string_view wantedPrefix() const {
         return lineIndex == 0 ? detail::kHeaderPrefix : detail::kSectionPrefix;
@@ -241,6 +245,20 @@ struct DocumentReader::State {
         }
     }
 
+    // Hands the lines of `text` to feedLine; `afterText` bounds the input that follows it.
+    void splitLines(std::string_view text, std::uint64_t afterText) {
+        lines.feed(text, [&](std::string_view part, bool endsLine) {
+            feedLine(part, endsLine ? part.size() : part.size() + afterText, endsLine);
+            if (refused) {
+                return false;
+            }
+            if (endsLine) {
+                endLine();
+            }
+            return !refused;
+        });
+    }
+
     void endLine() {
         if (thorough) {
             ++document.report.linesRead;
@@ -276,6 +294,7 @@ DocumentReader::DocumentReader(Reading reading, const detail::Implementation& ro
     : state_(std::make_unique<State>(routines)) {
     if (reading == Reading::Thorough) {
         state_->thorough.emplace(state_->document, routines);
+        state_->normalizer.emplace();
     }
 }
 DocumentReader::~DocumentReader() = default;
@@ -292,20 +311,22 @@ void DocumentReader::feed(std::string_view chunk) {
     if (s.refused) {
         return;
     }
-    s.lines.feed(chunk, [&](std::string_view part, bool endsLine) {
-        s.feedLine(part, endsLine ? part.size() : part.size() + afterChunk, endsLine);
-        if (s.refused) {
-            return false;
-        }
-        if (endsLine) {
-            s.endLine();
-        }
-        return !s.refused;
-    });
+    if (s.normalizer) {
+        s.normalized.clear();
+        s.normalizer->feed(chunk, s.normalized);
+        s.splitLines(s.normalized, s.normalizer->normalizedBound(afterChunk));
+        return;
+    }
+    s.splitLines(chunk, afterChunk);
 }
 
 ParseResult DocumentReader::finish(std::string_view fileName) {
     State& s = *state_;
+    if (s.normalizer) {
+        s.normalized.clear();
+        s.normalizer->finish(s.normalized);
+        s.splitLines(s.normalized, 0);
+    }
     // A final line break ends the last line; it does not start another one.
     const bool lineStarted =
         s.thorough ? s.thorough->lineStarted() : s.mode != State::Mode::Prefix || !s.prefix.empty();
@@ -315,6 +336,9 @@ ParseResult DocumentReader::finish(std::string_view fileName) {
     s.storeWaitingLine();
     if (s.thorough && !s.thorough->finish()) {
         s.refused = true;
+    }
+    if (s.normalizer && !s.refused) {
+        s.document.report.thorough->input = s.normalizer->findings();
     }
     ParseResult result;
     if (s.refused) {

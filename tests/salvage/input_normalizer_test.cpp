@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "salvage/reader.h"
+#include "salvage/report_text.h"
 #include "test_support.h"
+#include "utf8.h"
 
 namespace salvage::detail {
 namespace {
@@ -236,6 +240,89 @@ TEST(InputNormalizer, StreamsPastTheWindow) {
         ASSERT_EQ(normalize(input, {at - 7, at, at + 3}, boundFailures).text, expected) << at;
     }
     EXPECT_EQ(boundFailures, 0u);
+}
+
+// The sample letter in the forms editors and mail give it reads to the same sections.
+TEST(InputNormalizer, TheSampleReadsTheSameInEveryForm) {
+    const std::string sample = testing::readFile(QLV_SAMPLES_DIR "/damaged-letter.qlx");
+    ASSERT_FALSE(sample.empty());
+    // Wide forms can only hold characters: its damaged bytes become U+FFFD in them, so they are
+    // compared with the letter holding U+FFFD in UTF-8.
+    std::u32string characters;
+    std::string repaired;
+    for (std::size_t i = 0; i < sample.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(sample[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+        std::string_view sequence = std::string_view(sample).substr(i, length);
+        if (length == 1 || !isValidUtf8(sequence)) {
+            characters += byte < 0x80 ? char32_t(byte) : U'\uFFFD';
+            repaired += byte < 0x80 ? std::string(1, char(byte)) : "\uFFFD";
+            continue;
+        }
+        char32_t c = byte & (0xFF >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            c = c << 6 | (static_cast<unsigned char>(sequence[k]) & 0x3F);
+        }
+        characters += c;
+        repaired += sequence;
+        i += length - 1;
+    }
+    std::string quoted;
+    std::string escaped = "<html><body><pre>";
+    std::size_t column = 0;
+    for (const char c : sample) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            quoted += "\r\n";
+            column = 0;
+            continue;
+        }
+        if (column >= 72) {
+            quoted += "=\r\n";  // a soft break, as mail folds long lines
+            column = 0;
+        }
+        char escape[4];
+        std::snprintf(escape, sizeof escape, "=%02X", byte);
+        const bool plain = byte >= 0x20 && byte < 0x7F && c != '=';
+        quoted += plain ? std::string(1, c) : escape;
+        column += plain ? 1 : 3;
+        escaped += c == '<'   ? "&lt;"
+                   : c == '>' ? "&gt;"
+                   : c == '&' ? "&amp;"
+                   : c == '"' ? "&quot;"
+                              : std::string(1, c);
+    }
+    struct Form {
+        const char* label;
+        std::string bytes;
+        const std::string& original;
+    };
+    const std::vector<Form> forms = {
+        {"UTF-16LE", wide(characters, TextEncoding::Utf16LE), repaired},
+        {"UTF-16LE, marked", wide(characters, TextEncoding::Utf16LE, true), repaired},
+        {"UTF-16BE", wide(characters, TextEncoding::Utf16BE), repaired},
+        {"UTF-16BE, marked", wide(characters, TextEncoding::Utf16BE, true), repaired},
+        {"UTF-32LE, marked", wide(characters, TextEncoding::Utf32LE, true), repaired},
+        {"UTF-32BE", wide(characters, TextEncoding::Utf32BE), repaired},
+        {"quoted-printable", quoted, sample},
+        {"escaped in a page", escaped + "</pre></body></html>", sample},
+    };
+    for (const Form& form : forms) {
+        SCOPED_TRACE(form.label);
+        const ParseResult expected = parseText(form.original, "a.qlx", Reading::Thorough);
+        const ParseResult got = parseText(form.bytes, "a.qlx", Reading::Thorough);
+        ASSERT_TRUE(got.accepted());
+        ASSERT_EQ(got.document.contents.size(), expected.document.contents.size());
+        for (std::size_t k = 0; k < expected.document.contents.size(); ++k) {
+            EXPECT_EQ(got.document.contents[k].name, expected.document.contents[k].name);
+            EXPECT_EQ(got.document.contents[k].text, expected.document.contents[k].text);
+        }
+    }
+    const ParseResult utf16 = parseText(forms[1].bytes, "a.qlx", Reading::Thorough);
+    const std::string report = describeReport(utf16.document.report, utf16.document.contents);
+    EXPECT_NE(report.find("Converted from UTF-16LE before reading"), std::string::npos) << report;
+    // The plain reading is as it was: it does not read UTF-16.
+    EXPECT_EQ(parseText(forms[0].bytes, "a.qlx").status, ReadStatus::Refused);
 }
 
 }  // namespace
