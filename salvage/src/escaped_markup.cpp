@@ -3,7 +3,6 @@
 #include <array>
 
 #include "ascii.h"
-#include "section_line.h"
 
 namespace salvage::detail {
 namespace {
@@ -91,25 +90,6 @@ bool escapedDocumentTag(std::string_view window) {
 
 bool looksEscapedMarkup(std::string_view window) {
     return escapedDocumentTag(window) && !literalSectionTag(window);
-}
-
-void MarkupUnescaper::feed(std::string_view in, std::string& out) {
-    const char* p = in.data();
-    const char* const end = p + in.size();
-    while (p != end) {
-        if (held_.empty()) {
-            const char* const ampersand = findByte(p, end, '&');
-            if (ampersand == nullptr) {
-                out.append(p, end);
-                return;
-            }
-            out.append(p, ampersand);
-            held_.assign(1, '&');
-            p = ampersand + 1;
-        } else if (take(*p, out)) {
-            ++p;
-        }
-    }
 }
 
 bool MarkupUnescaper::take(char c, std::string& out) {

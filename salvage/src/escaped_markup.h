@@ -15,15 +15,17 @@ bool looksEscapedMarkup(std::string_view window);
 
 // Unescapes "&lt;", "&gt;", "&quot;", "&apos;" and "&amp;" (any letter case), once: "&amp;lt;"
 // becomes "&lt;". Any other "&" stays as it is.
-class MarkupUnescaper final : public NormalizerStage {
+class MarkupUnescaper final : public EscapeDecodingStage {
   public:
-    void feed(std::string_view in, std::string& out) override;
+    MarkupUnescaper() : EscapeDecodingStage('&') {}
+
     void finish(std::string& out) override;
     std::size_t heldBack() const override { return held_.size(); }
 
   private:
-    // Takes the byte after an open "&..."; returns whether it was used.
-    bool take(char c, std::string& out);
+    bool escapeOpen() const override { return !held_.empty(); }
+    void open() override { held_.assign(1, '&'); }
+    bool take(char c, std::string& out) override;
 
     std::string held_;  // "&" and what follows it, while it may still be an escape
 };

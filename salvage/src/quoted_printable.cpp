@@ -1,7 +1,6 @@
 #include "quoted_printable.h"
 
 #include "ascii.h"
-#include "section_line.h"
 
 namespace salvage::detail {
 namespace {
@@ -36,24 +35,9 @@ bool looksQuotedPrintable(std::string_view window) {
     return false;
 }
 
-void QuotedPrintableDecoder::feed(std::string_view in, std::string& out) {
-    const char* p = in.data();
-    const char* const end = p + in.size();
-    while (p != end) {
-        if (state_ == State::Text) {
-            const char* const equals = findByte(p, end, '=');
-            if (equals == nullptr) {
-                out.append(p, end);
-                return;
-            }
-            out.append(p, equals);
-            held_.assign(1, '=');
-            state_ = State::AfterEquals;
-            p = equals + 1;
-        } else if (take(*p, out)) {
-            ++p;
-        }
-    }
+void QuotedPrintableDecoder::open() {
+    held_.assign(1, '=');
+    state_ = State::AfterEquals;
 }
 
 bool QuotedPrintableDecoder::take(char c, std::string& out) {

@@ -16,17 +16,19 @@ bool looksQuotedPrintable(std::string_view window);
 // Undoes quoted-printable: "=" followed by two hex digits becomes that byte, and a soft line
 // break ("=", perhaps blanks, then CR LF, LF or CR) goes. An "=" that starts neither stays as
 // it is. The document's own line breaks are kept.
-class QuotedPrintableDecoder final : public NormalizerStage {
+class QuotedPrintableDecoder final : public EscapeDecodingStage {
   public:
-    void feed(std::string_view in, std::string& out) override;
+    QuotedPrintableDecoder() : EscapeDecodingStage('=') {}
+
     void finish(std::string& out) override;
     std::size_t heldBack() const override { return held_.size(); }
 
   private:
     enum class State { Text, AfterEquals, AfterHexDigit, InBlanks, AfterCarriageReturn };
 
-    // Takes the byte at `c` while an "=" sequence is open; returns whether it was used.
-    bool take(char c, std::string& out);
+    bool escapeOpen() const override { return state_ != State::Text; }
+    void open() override;
+    bool take(char c, std::string& out) override;
     void giveUp(std::string& out);
 
     State state_ = State::Text;
