@@ -17,6 +17,15 @@ void InputNormalizer::feed(std::string_view chunk, std::string& out) {
     }
 }
 
+std::string_view InputNormalizer::normalize(std::string_view chunk, std::string& buffer) {
+    if (decided_ && stages_.size() == 1 && invisible_.passesUnchanged(chunk)) {
+        return chunk;
+    }
+    buffer.clear();
+    feed(chunk, buffer);
+    return buffer;
+}
+
 void InputNormalizer::finish(std::string& out) {
     if (!decided_) {
         decide(out);

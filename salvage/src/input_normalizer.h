@@ -34,6 +34,9 @@ class InputNormalizer {
 
     // Appends the normalized form of `chunk` to `out`; holds the input back while it decides.
     void feed(std::string_view chunk, std::string& out);
+    // The same for a reader that takes the result at once: `chunk` itself when it passes
+    // unchanged (no copy), else its normalized form, made in `buffer`.
+    std::string_view normalize(std::string_view chunk, std::string& buffer);
     // Ends the input, flushing what was held back.
     void finish(std::string& out);
 

@@ -70,6 +70,11 @@ void InvisibleCharacterFilter::feed(std::string_view in, std::string& out) {
     }
 }
 
+bool InvisibleCharacterFilter::passesUnchanged(std::string_view in) const {
+    return heldLength_ == 0 &&
+           firstNonAscii(in.data(), in.data() + in.size()) == in.data() + in.size();
+}
+
 void InvisibleCharacterFilter::take(unsigned char byte, std::string& out) {
     char candidate[3];
     std::copy_n(held_.begin(), heldLength_, candidate);

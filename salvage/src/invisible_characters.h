@@ -19,6 +19,8 @@ class InvisibleCharacterFilter final : public NormalizerStage {
     void finish(std::string& out) override;
     std::size_t heldBack() const override { return heldLength_; }
 
+    // Whether `in` would be copied as it is: nothing held, and all of it ASCII.
+    bool passesUnchanged(std::string_view in) const;
     std::size_t removed() const { return removed_; }
 
   private:

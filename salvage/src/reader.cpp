@@ -312,9 +312,8 @@ void DocumentReader::feed(std::string_view chunk) {
         return;
     }
     if (s.normalizer) {
-        s.normalized.clear();
-        s.normalizer->feed(chunk, s.normalized);
-        s.splitLines(s.normalized, s.normalizer->normalizedBound(afterChunk));
+        s.splitLines(s.normalizer->normalize(chunk, s.normalized),
+                     s.normalizer->normalizedBound(afterChunk));
         return;
     }
     s.splitLines(chunk, afterChunk);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -240,6 +242,42 @@ TEST(InputNormalizer, StreamsPastTheWindow) {
         ASSERT_EQ(normalize(input, {at - 7, at, at + 3}, boundFailures).text, expected) << at;
     }
     EXPECT_EQ(boundFailures, 0u);
+}
+
+// Past the window, a chunk of ASCII goes to the reading as it is; the ones around it do not,
+// and an invisible character may be cut in two by a chunk's end.
+TEST(InputNormalizer, ReadsChunksThatPassUnchangedAndOnesThatDoNot) {
+    std::string clean = "<?xml version=\"1.0\"?>\n";
+    std::string marked = clean;
+    std::set<std::size_t> cuts;
+    for (std::size_t k = 0; clean.size() < 3 * InputNormalizer::kWindow; ++k) {
+        const std::string line =
+            testing::sectionLine("S" + std::to_string(k), std::string(90, 'x'));
+        clean += line;
+        if (k % 50 == 0) {
+            cuts.insert(marked.size() + 40 + 1 + k % 2);  // inside the character
+            marked += line.substr(0, 40) + "\u200B" + line.substr(40);
+        } else {
+            marked += line;
+        }
+        cuts.insert(marked.size() - 7);
+    }
+    cuts.insert(marked.size());
+    const ParseResult expected = parseText(clean, "a.qlx", Reading::Thorough);
+    DocumentReader reader(Reading::Thorough);
+    reader.expectSize(marked.size());
+    std::size_t from = 0;
+    for (const std::size_t to : cuts) {
+        reader.feed(std::string_view(marked).substr(from, to - from));
+        from = to;
+    }
+    const ParseResult got = reader.finish("a.qlx");
+    ASSERT_EQ(got.document.contents.size(), expected.document.contents.size());
+    for (std::size_t k = 0; k < expected.document.contents.size(); ++k) {
+        ASSERT_EQ(got.document.contents[k].text, expected.document.contents[k].text) << k;
+    }
+    EXPECT_EQ(got.document.report.thorough->input.invisibleCharacters,
+              std::count(marked.begin(), marked.end(), '\x8B'));
 }
 
 // The sample letter in the forms editors and mail give it reads to the same sections.
