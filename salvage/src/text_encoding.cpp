@@ -1,6 +1,7 @@
 #include "text_encoding.h"
 
 #include <array>
+#include <utility>
 
 namespace salvage::detail {
 namespace {
@@ -58,10 +59,9 @@ UnitShapes unitShapes(std::string_view text, const Candidate& candidate) {
 // Damage may have put junk among the units, so the shape need not hold everywhere: without a
 // mark, one unit in five that is not all zeros must have it (random bytes give one in 256),
 // with one a unit in nine, or the text must be too short to tell.
-bool hasShapeOf(std::string_view text, const Candidate& candidate, bool marked) {
+bool hasShape(const UnitShapes& shapes, bool marked) {
     constexpr std::size_t kFewestShaped = 2;
     constexpr std::size_t kTooShortToTell = 16;
-    const UnitShapes shapes = unitShapes(text, candidate);
     if (marked) {
         return shapes.shaped + shapes.other < kTooShortToTell || shapes.shaped * 8 >= shapes.other;
     }
@@ -117,17 +117,24 @@ EncodingGuess guessEncoding(std::string_view window) {
         return {TextEncoding::Utf8, kUtf8ByteOrderMark.size()};
     }
     for (const Candidate& candidate : kCandidates) {
+        const std::string_view text = window.substr(candidate.byteOrderMark.size());
         if (window.starts_with(candidate.byteOrderMark) &&
-            hasShapeOf(window.substr(candidate.byteOrderMark.size()), candidate, true)) {
+            hasShape(unitShapes(text, candidate), true)) {
             return {candidate.encoding, candidate.byteOrderMark.size()};
         }
     }
+    // A byte lost or added leaves text of both byte orders after each other: the one whose
+    // shape holds for the most bytes wins. (UTF-32 text has UTF-16's shape in half its bytes.)
+    EncodingGuess best;
+    std::size_t bestBytes = 0;
     for (const Candidate& candidate : kCandidates) {
-        if (hasShapeOf(window, candidate, false)) {
-            return {candidate.encoding, 0};
+        const UnitShapes shapes = unitShapes(window, candidate);
+        if (hasShape(shapes, false) && shapes.shaped * candidate.width > bestBytes) {
+            best = {candidate.encoding, 0};
+            bestBytes = shapes.shaped * candidate.width;
         }
     }
-    return {};
+    return best;
 }
 
 WideTextDecoder::WideTextDecoder(TextEncoding encoding)
@@ -147,36 +154,74 @@ std::uint32_t WideTextDecoder::unitAt(const unsigned char* bytes) const {
 void WideTextDecoder::feed(std::string_view in, std::string& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const auto* const end = p + in.size();
-    while (partialLength_ != 0 && p != end) {
-        partial_[partialLength_++] = *p++;
-        if (partialLength_ == width_) {
-            partialLength_ = 0;
-            takeUnit(unitAt(partial_), out);
-        }
-    }
-    for (; static_cast<std::size_t>(end - p) >= width_; p += width_) {
-        takeUnit(unitAt(p), out);
-    }
     while (p != end) {
-        partial_[partialLength_++] = *p++;
+        // A unit split across chunks, or cut anew, is gathered a byte at a time.
+        if (partialLength_ != 0 || static_cast<std::size_t>(end - p) < width_) {
+            partial_[partialLength_++] = *p++;
+            if (partialLength_ == width_) {
+                partialLength_ = 0;
+                takeUnit(unitAt(partial_), out);
+            }
+            continue;
+        }
+        if (width_ == 2 && highSurrogate_ == 0 && outOfStepLength_ == 0) {
+            p = copyAsciiUnits(p, end, out);
+            if (static_cast<std::size_t>(end - p) < width_) {
+                continue;
+            }
+        }
+        takeUnit(unitAt(p), out);
+        p += width_;
     }
 }
 
+// The bulk of a document: found first, then copied in one go.
+const unsigned char* WideTextDecoder::copyAsciiUnits(const unsigned char* p,
+                                                     const unsigned char* end,
+                                                     std::string& out) const {
+    const std::size_t low = bigEndian_ ? 1 : 0;
+    const std::size_t units = static_cast<std::size_t>(end - p) / 2;
+    std::size_t ascii = 0;
+    while (ascii < units && p[2 * ascii + 1 - low] == 0 && p[2 * ascii + low] < 0x80) {
+        ++ascii;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + ascii);
+    char* const to = out.data() + start;
+    for (std::size_t k = 0; k < ascii; ++k) {
+        to[k] = static_cast<char>(p[2 * k + low]);
+    }
+    return p + 2 * ascii;
+}
+
 void WideTextDecoder::takeUnit(std::uint32_t unit, std::string& out) {
-    if (width_ == 4) {
-        const bool character = unit <= 0x10FFFF && !isHighSurrogate(unit) && !isLowSurrogate(unit);
-        appendUtf8(character ? unit : kReplacement, out);
+    if (width_ == 2) {
+        takeUtf16(unit, out);
         return;
     }
+    const bool character = unit <= 0x10FFFF && !isHighSurrogate(unit) && !isLowSurrogate(unit);
+    appendUtf8(character ? unit : kReplacement, out);
+}
+
+void WideTextDecoder::takeUtf16(std::uint32_t unit, std::string& out) {
     if (highSurrogate_ != 0) {
-        const std::uint32_t high = highSurrogate_;
-        highSurrogate_ = 0;
+        const std::uint32_t high = std::exchange(highSurrogate_, 0);
         if (isLowSurrogate(unit)) {
             appendUtf8(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00), out);
             return;
         }
         appendUtf8(kReplacement, out);
     }
+    // An ASCII character in the high byte and zero in the low one: read a byte out of step.
+    const std::uint32_t high = unit >> 8;
+    if ((unit & 0xFF) == 0 && high >= '\t' && high <= '~') {
+        outOfStep_[outOfStepLength_++] = static_cast<unsigned char>(high);
+        if (outOfStepLength_ == kOutOfStepEvidence) {
+            stepByOneByte(out);
+        }
+        return;
+    }
+    flushOutOfStep(out);
     if (isHighSurrogate(unit)) {
         highSurrogate_ = unit;
     } else {
@@ -184,7 +229,27 @@ void WideTextDecoder::takeUnit(std::uint32_t unit, std::string& out) {
     }
 }
 
+// Too few to tell: the units are what they say.
+void WideTextDecoder::flushOutOfStep(std::string& out) {
+    for (std::size_t k = 0; k < outOfStepLength_; ++k) {
+        appendUtf8(std::uint32_t{outOfStep_[k]} << 8, out);
+    }
+    outOfStepLength_ = 0;
+}
+
+// The held units are ASCII read a byte out of step: their characters are kept, and the units
+// are cut one byte later from now on. In little-endian order the last character's zero byte
+// is still to come; in big-endian order the zero byte taken is the next unit's first.
+void WideTextDecoder::stepByOneByte(std::string& out) {
+    const std::size_t kept = bigEndian_ ? outOfStepLength_ : outOfStepLength_ - 1;
+    out.append(reinterpret_cast<const char*>(outOfStep_), kept);
+    partial_[0] = bigEndian_ ? 0 : outOfStep_[outOfStepLength_ - 1];
+    partialLength_ = 1;
+    outOfStepLength_ = 0;
+}
+
 void WideTextDecoder::finish(std::string& out) {
+    flushOutOfStep(out);
     if (highSurrogate_ != 0) {
         appendUtf8(kReplacement, out);
         highSurrogate_ = 0;
@@ -193,7 +258,7 @@ void WideTextDecoder::finish(std::string& out) {
 }
 
 std::size_t WideTextDecoder::heldBack() const {
-    return partialLength_ + (highSurrogate_ != 0 ? 2 : 0);
+    return partialLength_ + (highSurrogate_ != 0 ? 2 : 0) + 2 * outOfStepLength_;
 }
 
 std::uint64_t WideTextDecoder::convertedBound(std::uint64_t bytes) const {

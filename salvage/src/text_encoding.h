@@ -30,7 +30,8 @@ std::uint64_t utf8Bound(TextEncoding encoding, std::uint64_t bytes);
 
 // Converts UTF-16 or UTF-32 to UTF-8. A unit that is no character (an unpaired surrogate, a
 // value past U+10FFFF) becomes U+FFFD; a byte left over at the end, too few for a unit, is
-// dropped.
+// dropped. UTF-16 that a lost or added byte put out of step (each unit then holds an ASCII
+// character and the zero byte of its neighbour) is cut into units anew, one byte later.
 class WideTextDecoder final : public NormalizerStage {
   public:
     explicit WideTextDecoder(TextEncoding encoding);
@@ -43,8 +44,18 @@ class WideTextDecoder final : public NormalizerStage {
     std::uint64_t convertedBound(std::uint64_t bytes) const;
 
   private:
+    // Units in a row that look out of step before the decoder takes them to be.
+    static constexpr std::size_t kOutOfStepEvidence = 8;
+
     std::uint32_t unitAt(const unsigned char* bytes) const;
+    // UTF-16: appends the characters of the ASCII units from `p` on while they last; returns
+    // where they end.
+    const unsigned char* copyAsciiUnits(const unsigned char* p, const unsigned char* end,
+                                        std::string& out) const;
     void takeUnit(std::uint32_t unit, std::string& out);
+    void takeUtf16(std::uint32_t unit, std::string& out);
+    void flushOutOfStep(std::string& out);
+    void stepByOneByte(std::string& out);
 
     TextEncoding encoding_;
     std::size_t width_;
@@ -52,6 +63,9 @@ class WideTextDecoder final : public NormalizerStage {
     unsigned char partial_[4] = {};  // the bytes of a unit split across chunks
     std::size_t partialLength_ = 0;
     std::uint32_t highSurrogate_ = 0;  // UTF-16: waiting for its low half, when not 0
+    // UTF-16: the ASCII characters of units in a row that look out of step, held back.
+    unsigned char outOfStep_[kOutOfStepEvidence] = {};
+    std::size_t outOfStepLength_ = 0;
 };
 
 }  // namespace salvage::detail

@@ -115,6 +115,10 @@ std::string utf16le(std::u32string_view text) {
     return wide(text, TextEncoding::Utf16LE);
 }
 
+std::string withoutByte(std::string bytes, std::size_t at) {
+    return bytes.erase(at, 1);
+}
+
 const std::string kTag = "<Section name=\"QQ==\">";
 const std::u32string kWideTag = U"<Section name=\"QQ==\">";
 
@@ -160,6 +164,13 @@ TEST(InputNormalizer, ConvertsWideTextAndLeavesUtf8AsItIs) {
                              "\x00\xDC"
                              "\x00\xD8"s,
          kTag + "\uFFFDA\uFFFD\uFFFD", encoded("UTF-16LE")},
+        {"a byte lost, little-endian", withoutByte(utf16le(kWideTag + U"QUJDREVGSEtM"), 43),
+         kTag + "\u5551JDREVGSEtM", encoded("UTF-16LE")},
+        {"a byte lost, big-endian",
+         withoutByte(wide(kWideTag + U"QUJDREVGSEtM", TextEncoding::Utf16BE), 44),
+         kTag + "QUJDREVGSEtM", encoded("UTF-16BE")},
+        {"a few such characters are what they say", utf16le(kWideTag + U"\u5100\u5200"),
+         kTag + "\u5100\u5200", encoded("UTF-16LE")},
         {"a byte too few for a unit", utf16le(U"<abc>") + "Q", "<abc>", encoded("UTF-16LE")},
         {"past U+10FFFF", wide(U"<ab>", TextEncoding::Utf32LE) + "\x00\x00\x11\x00"s, "<ab>\uFFFD",
          encoded("UTF-32LE")},
