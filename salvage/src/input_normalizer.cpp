@@ -19,6 +19,8 @@ void InputNormalizer::feed(std::string_view chunk, std::string& out) {
 
 std::string_view InputNormalizer::normalize(std::string_view chunk, std::string& buffer) {
     if (decided_ && stages_.size() == 1 && invisible_.passesUnchanged(chunk)) {
+        // The buffer was needed while deciding; it is given back rather than held to the end.
+        std::string().swap(buffer);
         return chunk;
     }
     buffer.clear();
