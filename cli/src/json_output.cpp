@@ -48,6 +48,11 @@ Json thoroughFields(const salvage::SalvageReport::ThoroughFindings& found) {
     using Piece = salvage::SalvageReport::ThoroughFindings::Piece;
     using Repeated = salvage::SalvageReport::ThoroughFindings::RepeatedName;
     Json fields;
+    fields["text_encoding"] = nullOr(found.input.textEncoding);
+    fields["byte_order_mark"] = found.input.byteOrderMark;
+    fields["quoted_printable"] = found.input.quotedPrintable;
+    fields["escaped_markup"] = found.input.escapedMarkup;
+    fields["invisible_characters"] = found.input.invisibleCharacters;
     fields["header_damaged"] = found.headerDamaged;
     fields["bodies_across_lines"] = found.bodiesAcrossLines;
     fields["tags_off_line_start"] = found.tagsOffLineStart;

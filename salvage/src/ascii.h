@@ -6,6 +6,7 @@
 
 namespace salvage::detail {
 
+using qlv::equalsIgnoringCase;
 using qlv::startsWithIgnoringCase;
 using qlv::toLowerAscii;
 

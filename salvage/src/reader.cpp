@@ -11,6 +11,7 @@
 
 #include "ascii.h"
 #include "implementation.h"
+#include "input_normalizer.h"
 #include "report_builder.h"
 #include "salvage/base64.h"
 #include "salvage/line_breaks.h"
@@ -177,7 +178,8 @@ struct DocumentReader::State {
     std::uint64_t expectedSize = 0;
     std::uint64_t fedSize = 0;
     LineSplitter lines;
-    std::uint64_t partOffset = 0;  // where the part of a line being fed begins in the input
+    std::uint64_t linesFed = 0;    // bytes handed to the line splitter so far
+    std::uint64_t partOffset = 0;  // where the part of a line being fed begins among them
 
     // The current line.
     std::size_t lineIndex = 0;
@@ -191,6 +193,9 @@ struct DocumentReader::State {
     void storeWaitingLine() { decodedLines[1 - currentLine].storeInto(document, reportBuilder); }
     LookalikeScanner lookalike;
     std::optional<detail::ThoroughReader> thorough;
+    // The thorough reading reads the input as the normalizer turns it out, a chunk at a time.
+    std::optional<detail::InputNormalizer> normalizer;
+    std::string normalized;
 
     std::string_view wantedPrefix() const {
         return lineIndex == 0 ? detail::kHeaderPrefix : detail::kSectionPrefix;
@@ -242,6 +247,23 @@ struct DocumentReader::State {
         }
     }
 
+    // Hands the lines of `text` to feedLine; `afterText` bounds the input that follows it.
+    void splitLines(std::string_view text, std::uint64_t afterText) {
+        const std::uint64_t textOffset = linesFed;
+        linesFed += text.size();
+        lines.feed(text, [&](std::string_view part, bool endsLine) {
+            partOffset = textOffset + static_cast<std::uint64_t>(part.data() - text.data());
+            feedLine(part, endsLine ? part.size() : part.size() + afterText, endsLine);
+            if (refused) {
+                return false;
+            }
+            if (endsLine) {
+                endLine();
+            }
+            return !refused;
+        });
+    }
+
     void endLine() {
         if (thorough) {
             ++document.report.linesRead;
@@ -277,6 +299,7 @@ DocumentReader::DocumentReader(Reading reading, const detail::Implementation& ro
     : state_(std::make_unique<State>(routines)) {
     if (reading == Reading::Thorough) {
         state_->thorough.emplace(state_->document, routines);
+        state_->normalizer.emplace();
     }
 }
 DocumentReader::~DocumentReader() = default;
@@ -287,28 +310,27 @@ void DocumentReader::expectSize(std::uint64_t totalBytes) {
 
 void DocumentReader::feed(std::string_view chunk) {
     State& s = *state_;
-    const std::uint64_t chunkOffset = s.fedSize;
     s.fedSize += chunk.size();
     // Bytes of the input after this chunk, as far as the expected size tells.
     const std::uint64_t afterChunk = s.expectedSize > s.fedSize ? s.expectedSize - s.fedSize : 0;
     if (s.refused) {
         return;
     }
-    s.lines.feed(chunk, [&](std::string_view part, bool endsLine) {
-        s.partOffset = chunkOffset + static_cast<std::uint64_t>(part.data() - chunk.data());
-        s.feedLine(part, endsLine ? part.size() : part.size() + afterChunk, endsLine);
-        if (s.refused) {
-            return false;
-        }
-        if (endsLine) {
-            s.endLine();
-        }
-        return !s.refused;
-    });
+    if (s.normalizer) {
+        s.splitLines(s.normalizer->normalize(chunk, s.normalized),
+                     s.normalizer->normalizedBound(afterChunk));
+        return;
+    }
+    s.splitLines(chunk, afterChunk);
 }
 
 ParseResult DocumentReader::finish(std::string_view fileName) {
     State& s = *state_;
+    if (s.normalizer) {
+        s.normalized.clear();
+        s.normalizer->finish(s.normalized);
+        s.splitLines(s.normalized, 0);
+    }
     // A final line break ends the last line; it does not start another one.
     const bool lineStarted =
         s.thorough ? s.thorough->lineStarted() : s.mode != State::Mode::Prefix || !s.prefix.empty();
@@ -318,6 +340,9 @@ ParseResult DocumentReader::finish(std::string_view fileName) {
     s.storeWaitingLine();
     if (s.thorough && !s.thorough->finish()) {
         s.refused = true;
+    }
+    if (s.normalizer && !s.refused) {
+        s.document.report.thorough->input = s.normalizer->findings();
     }
     ParseResult result;
     if (s.refused) {

@@ -28,8 +28,30 @@ std::size_t validSequenceLength(std::string_view text) {
     return 0;
 }
 
+// How the input was brought into the form the reading expects: a line for each step taken.
+std::string describeInputForm(const SalvageReport::ThoroughFindings::InputForm& input) {
+    std::string out;
+    if (!input.textEncoding.empty()) {
+        out += "Converted from " + input.textEncoding + " before reading" +
+               (input.byteOrderMark ? " (it began with a byte order mark)" : "") + "\n";
+    } else if (input.byteOrderMark) {
+        out += "A UTF-8 byte order mark at the start skipped\n";
+    }
+    if (input.quotedPrintable) {
+        out += "Quoted-printable undone before reading\n";
+    }
+    if (input.escapedMarkup) {
+        out += "Markup escaped as a whole (&lt;Section ...): read unescaped\n";
+    }
+    if (input.invisibleCharacters != 0) {
+        out += "Invisible characters skipped inside Base64: " +
+               std::to_string(input.invisibleCharacters) + "\n";
+    }
+    return out;
+}
+
 std::string describeThorough(const SalvageReport::ThoroughFindings& found) {
-    std::string out = "Read thoroughly\n";
+    std::string out = "Read thoroughly\n" + describeInputForm(found.input);
     if (found.headerDamaged) {
         out += "The first line is not an \"<?xml \" header: read for the section tags found\n";
     }

@@ -183,6 +183,26 @@ TEST_F(JsonOutputTest, TheReportComesAsFields) {
     EXPECT_NE(expected.skippedLookalikes, 0u);
 }
 
+// How the input was brought into form: a UTF-16 document, marked, with a zero width space.
+TEST_F(JsonOutputTest, TheThoroughReadingSaysHowItsInputWasBroughtIntoForm) {
+    const std::string text = "<?xml version=\"1.0\"?>\n<Section name=\"QQ==\">QU\x01JD</Section>\n";
+    std::string wide = "\xFF\xFE";
+    for (const char c : text) {
+        wide += c == '\x01' ? std::string("\x0B\x20") : std::string{c, '\0'};  // U+200B for \x01
+    }
+    writeFile(dir / "wide.qlx", wide);
+    const std::vector<json> records =
+        parseLines(run({.files = {"wide.qlx"}, .json = true, .thorough = true}).out);
+    ASSERT_EQ(records.size(), 1u);
+    const json& found = records[0].at("report").at("thorough");
+    EXPECT_EQ(found.at("text_encoding"), "UTF-16LE");
+    EXPECT_EQ(found.at("byte_order_mark"), true);
+    EXPECT_EQ(found.at("quoted_printable"), false);
+    EXPECT_EQ(found.at("escaped_markup"), false);
+    EXPECT_EQ(found.at("invisible_characters"), 1);
+    EXPECT_EQ(bytes(records[0].at("sections")[0], "text"), "ABC");
+}
+
 TEST_F(JsonOutputTest, TheThoroughReadingsFindingsComeAsFields) {
     const std::vector<json> records =
         parseLines(run({.files = {"damaged.qlx"}, .json = true, .thorough = true}).out);

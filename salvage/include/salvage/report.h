@@ -71,6 +71,16 @@ struct SalvageReport {
         std::size_t seams = 0;               // places where a section's text stopped being its own
         std::vector<Piece> pieces;
         std::vector<RepeatedName> repeatedNames;
+
+        // How the stored bytes were brought into the form the reading expects, before it read.
+        struct InputForm {
+            std::string textEncoding;  // empty for UTF-8, else "UTF-16LE", "UTF-32BE", ...
+            bool byteOrderMark = false;
+            bool quotedPrintable = false;         // mail's transfer encoding undone
+            bool escapedMarkup = false;           // "&lt;Section ..." unescaped once
+            std::size_t invisibleCharacters = 0;  // zero-width and no-break characters removed
+        };
+        InputForm input;
     };
     // Present after a thorough reading only.
     std::optional<ThoroughFindings> thorough;
