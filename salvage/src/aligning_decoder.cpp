@@ -22,8 +22,6 @@ constexpr std::size_t kCleanStep = std::size_t{64} << 10;
 // Characters of the alphabet after a surprising one that must decode to text, taken as if it
 // were inserted, before it is: shifted Base64 of real text fails within a few bytes.
 constexpr std::size_t kInsertedLookahead = 24;
-// Slots held at the most before deciding: a long run of junk is decided a window at a time.
-constexpr std::size_t kLongestHold = 64;
 // Disks read and write whole sectors: where another file's data was written into a document
 // (clusters cross-linked or reused), it begins and ends at a multiple of this.
 constexpr std::uint64_t kSector = 512;
@@ -86,7 +84,7 @@ void AligningDecoder::start(bool aligned, std::string* out) {
     fed_ = 0;
     recentCount_ = 0;
     sawBase64_ = false;
-    held_.clear();
+    heldCount_ = 0;
     heldValues_ = 0;
     mode_ = Mode::Aligned;
     if (!aligned) {
@@ -112,7 +110,7 @@ void AligningDecoder::feed(const char* p, const char* end) {
     nextOffset_ += static_cast<std::uint64_t>(end - begin);
     while (p != end) {
         if (fast && mode_ == Mode::Aligned && filled_ == 0 && quietSlots_ == 0 &&
-            checker_.pending() == 0 && !skipContinuations_ && held_.empty() &&
+            checker_.pending() == 0 && !skipContinuations_ && heldCount_ == 0 &&
             fed_ >= nextCleanTry_) {
             offset_ = base + static_cast<std::uint64_t>(p - begin);
             const char* after = feedClean(p, end);
@@ -136,7 +134,7 @@ void AligningDecoder::feed(const char* p, const char* end) {
 }
 
 void AligningDecoder::feedSlot(std::uint8_t slot) {
-    if (!held_.empty() || (mode_ == Mode::Aligned && (slot == kBad || slot == kPad))) {
+    if (heldCount_ != 0 || (mode_ == Mode::Aligned && (slot == kBad || slot == kPad))) {
         hold(slot);
     } else {
         dispatch(slot);
@@ -152,9 +150,9 @@ void AligningDecoder::dispatch(std::uint8_t slot) {
 }
 
 void AligningDecoder::hold(std::uint8_t slot) {
-    held_.push_back({slot, offset_});
+    held_[heldCount_++] = {slot, offset_};
     heldValues_ += slot < 64 ? 1 : 0;
-    if (heldValues_ > kInsertedLookahead || held_.size() >= kLongestHold) {
+    if (heldValues_ > kInsertedLookahead || heldCount_ == kLongestHold) {
         decideHeld(false);
     }
 }
@@ -171,8 +169,8 @@ bool AligningDecoder::insertedGivesText(bool atEnd) const {
         filled = 0;
         return bytes.count >= 0 && checkGroup(bytes, checker, skip).text;
     };
-    for (const HeldSlot& held : held_) {
-        const std::uint8_t slot = held.slot;
+    for (std::size_t i = 0; i < heldCount_; ++i) {
+        const std::uint8_t slot = held_[i].slot;
         if (slot == kBad || (slot == kPad && filled == 0)) {
             continue;
         }
@@ -188,11 +186,13 @@ bool AligningDecoder::insertedGivesText(bool atEnd) const {
 
 void AligningDecoder::decideHeld(bool atEnd) {
     const bool inserted = insertedGivesText(atEnd);
-    std::vector<HeldSlot> slots;
-    slots.swap(held_);
+    // Replaying them may hold slots again: the held ones are taken out first.
+    const std::size_t count = std::exchange(heldCount_, 0);
+    HeldSlots slots;
+    std::copy_n(held_.begin(), count, slots.begin());
     heldValues_ = 0;
     const std::uint64_t current = offset_;
-    for (std::size_t i = 0; i < slots.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         offset_ = slots[i].offset;
         const std::uint8_t slot = slots[i].slot;
         if (inserted && (slot == kBad || slot == kPad)) {
@@ -590,7 +590,7 @@ void AligningDecoder::adopt(Candidate& candidate) {
 }
 
 void AligningDecoder::finish() {
-    while (!held_.empty()) {
+    while (heldCount_ != 0) {
         decideHeld(true);
     }
     if (mode_ == Mode::Realigning) {

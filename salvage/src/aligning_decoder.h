@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "implementation.h"
 #include "utf8.h"
@@ -162,7 +161,11 @@ class AligningDecoder {
         std::uint8_t slot = 0;
         std::uint64_t offset = 0;
     };
-    std::vector<HeldSlot> held_;
+    // Slots held at the most before deciding: a long run of junk is decided a window at a time.
+    static constexpr std::size_t kLongestHold = 64;
+    using HeldSlots = std::array<HeldSlot, kLongestHold>;
+    HeldSlots held_{};
+    std::size_t heldCount_ = 0;
     std::size_t heldValues_ = 0;
 
     // The two groups before the current one, to realign from.
