@@ -304,6 +304,10 @@ void DocumentReader::feed(std::string_view chunk) {
     });
 }
 
+bool DocumentReader::refused() const {
+    return state_->refused;
+}
+
 ParseResult DocumentReader::finish(std::string_view fileName) {
     State& s = *state_;
     // A final line break ends the last line; it does not start another one.
