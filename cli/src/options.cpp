@@ -16,7 +16,10 @@ constexpr const char* kDescription =
 constexpr const char* kFooter = R"(What is written for each FILE:
   (no option)       every section, as "Save All Sections..." writes it: "Section: ", the name,
                     a line break, the text, two line breaks
-  --list            the section names, one per line
+  --list            the section names, one per line; in a name, a line break is written
+                    \n, a tab \t, a backslash \\ and any other control character \xHH
+                    (two hexadecimal digits), so that every line is one name (--json gives
+                    the names exactly)
   --section NAME    that section's text alone, byte for byte
 
 Where it goes: standard output, or with --output PATH that file (one FILE only), or with

@@ -239,6 +239,18 @@ TEST_F(RunTest, AWriteThatFailsAtAnyStepFailsTheRunAndKeepsTheOldFile) {
     }
 }
 
+// A name that holds a line break must not pass for two names.
+TEST_F(RunTest, ListedNamesAreEscapedSoThatEachLineIsOneName) {
+    writeFile(dir / "odd.qlx", "<?xml ?>\n" + sectionLine("Two\nlines", "a") +
+                                   sectionLine("tab\there", "b") + sectionLine("back\\slash", "c") +
+                                   sectionLine("bell\x07 \x7f", "d") + sectionLine("Über", "e"));
+    const Outcome outcome = run({.files = {"odd.qlx"}, .list = true});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "Two\\nlines\ntab\\there\nback\\\\slash\nbell\\x07 \\x7F\nÜber\n");
+    // The exact names stay available: --section takes them as they are.
+    EXPECT_EQ(run({.files = {"odd.qlx"}, .section = "Two\nlines"}).out, "a");
+}
+
 TEST_F(RunTest, NothingIsWrittenForARefusedDocumentAndAnExistingFileStays) {
     writeFile(dir / "out.txt", "keep me");
     const Outcome outcome = run({.files = {"notes.txt"}, .output = dir / "out.txt"});
