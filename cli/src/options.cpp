@@ -84,6 +84,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     std::string section;
     std::string output;
     std::string outputDir;
+    // The help, and the manual page made from it, speak in plain words: no "Positionals",
+    // "REQUIRED" or "Excludes:" notes of CLI11's own. Options that exclude each other are
+    // checked below instead of declared to CLI11.
+    app.get_formatter()->label("Positionals", "Arguments");
+    app.get_formatter()->label("REQUIRED", "");
     app.add_option("FILE", options.files, "Documents to read; - reads standard input")
         ->type_name("")
         ->required();
@@ -105,8 +110,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                  "Write each document as one line of JSON (format below)");
     app.add_flag("-t,--thorough", options.thorough,
                  "Read thoroughly: also get back texts that line-by-line reading loses");
-    listOption->excludes(sectionOption);
-    outputOption->excludes(outputDirOption);
+    const auto refuseTogether = [](const CLI::Option* first, const CLI::Option* second) {
+        if (first->count() != 0 && second->count() != 0) {
+            throw CLI::ExcludesError(first->get_name(), second->get_name());
+        }
+    };
 
     CommandLine result;
     std::ostringstream out;
@@ -117,6 +125,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     };
     try {
         app.parse(argc, argv);
+        refuseTogether(listOption, sectionOption);
+        refuseTogether(outputOption, outputDirOption);
         if (outputOption->count() != 0 && options.files.size() > 1) {
             throw CLI::ValidationError("--output",
                                        "takes a single FILE; use --output-dir for several");
