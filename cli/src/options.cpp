@@ -25,7 +25,10 @@ constexpr const char* kFooter = R"(What is written for each FILE:
 Where it goes: standard output, or with --output PATH that file (one FILE only), or with
 --output-dir DIR the file DIR/NAME.txt for each FILE, NAME being the FILE's name without
 ".qlx" and ".qll" ("stdin.txt" for standard input). Files are replaced atomically: a failed
-write leaves the destination as it was. Two FILEs that would share one destination are refused.
+write leaves the destination as it was, and a replaced file keeps its mode. A symbolic link is
+followed to its target, made if missing; /dev/stdout and /dev/fd/N are written through their
+descriptor, so that the shell's >> appends. Two FILEs that would share one destination are
+refused.
 --output-dir makes DIR, and the folders above it, when they are missing.
 --list cannot be combined with --section, nor --output with --output-dir.
 
