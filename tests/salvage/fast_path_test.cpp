@@ -232,7 +232,8 @@ TEST_P(EveryVersion, ControlCheckAgreesOnEveryByteAtBlockEdges) {
     for (const std::size_t length :
          {std::size_t{40}, std::size_t{64}, std::size_t{65}, std::size_t{97}, std::size_t{130}}) {
         const std::string text(length, 'x');
-        for (std::size_t at = 0; at + 1 < length; at += at % 32 == 0 ? 30 : 1) {
+        for (std::size_t at = 0; at + 1 < length;
+             at += at % 32 == 0 ? std::size_t{30} : std::size_t{1}) {
             for (int byte = 0; byte < 256; ++byte) {
                 std::string one = text;
                 one[at] = static_cast<char>(byte);
