@@ -33,10 +33,13 @@ struct DescriptorName {
 // Whether `path` is an entry of a process's descriptor folder, /proc/PID/fd (also reached as
 // /proc/self/fd, /proc/thread-self/fd, /dev/fd, or PID's task folders).
 std::optional<DescriptorName> descriptorNamed(const std::filesystem::path& path) {
+    const auto descriptor = number(path.filename().native());
+    if (!descriptor) {
+        return std::nullopt;
+    }
     std::error_code error;
     const std::filesystem::path folder = std::filesystem::canonical(path.parent_path(), error);
-    const auto descriptor = number(path.filename().native());
-    if (error || !descriptor || folder.filename() != "fd") {
+    if (error || folder.filename() != "fd") {
         return std::nullopt;
     }
     std::filesystem::path process = folder.parent_path();
