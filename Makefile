@@ -28,6 +28,7 @@ deps:
 	  else \
 	    echo "Missing Debian packages. Install them as root with:"; \
 	    echo "  su -c 'apt-get update && apt-get install -y --no-install-recommends" $$missing"'"; \
+	    echo "(where you have sudo: the same with 'sudo sh -c' in place of 'su -c')"; \
 	    exit 1; \
 	  fi; \
 	fi

@@ -182,6 +182,7 @@ in_root bash -c 'source /usr/share/bash-completion/bash_completion &&
                  __load_completion qlvodadov-cli && complete -p qlvodadov-cli' \
     || fail "bash-completion does not find the completion of qlvodadov-cli"
 in_root bash /tmp/completion.sh /usr/share/bash-completion/completions/qlvodadov-cli \
+    /usr/bin/qlvodadov-cli \
     || fail "the installed completion of qlvodadov-cli offers the wrong things"
 
 say "desktop integration"

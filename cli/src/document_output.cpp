@@ -1,5 +1,6 @@
 #include "document_output.h"
 
+#include "salvage/escaped_name.h"
 #include "salvage/export.h"
 #include "salvage/line_breaks.h"
 
@@ -9,7 +10,12 @@ namespace {
 kestLibrary::TextPieces namePieces(const salvage::SectionMap& contents) {
     return [&contents](const kestLibrary::PieceWriter& write) {
         for (const salvage::Section section : contents) {
-            write(section.name);
+            // Escaped, so that a name holding a line break cannot pass for two names.
+            if (salvage::needsEscaping(section.name)) {
+                write(salvage::escapedName(section.name));
+            } else {
+                write(section.name);
+            }
             write(salvage::kEndOfLine);
         }
     };

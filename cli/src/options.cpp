@@ -16,13 +16,19 @@ constexpr const char* kDescription =
 constexpr const char* kFooter = R"(What is written for each FILE:
   (no option)       every section, as "Save All Sections..." writes it: "Section: ", the name,
                     a line break, the text, two line breaks
-  --list            the section names, one per line
+  --list            the section names, one per line; in a name, a line break is written
+                    \n, a tab \t, a backslash \\ and any other control character \xHH
+                    (two hexadecimal digits), so that every line is one name (--json gives
+                    the names exactly)
   --section NAME    that section's text alone, byte for byte
 
 Where it goes: standard output, or with --output PATH that file (one FILE only), or with
 --output-dir DIR the file DIR/NAME.txt for each FILE, NAME being the FILE's name without
 ".qlx" and ".qll" ("stdin.txt" for standard input). Files are replaced atomically: a failed
-write leaves the destination as it was. Two FILEs that would share one destination are refused.
+write leaves the destination as it was, and a replaced file keeps its mode. A symbolic link is
+followed to its target, made if missing; /dev/stdout and /dev/fd/N are written through their
+descriptor, so that the shell's >> appends. Two FILEs that would share one destination are
+refused.
 --output-dir makes DIR, and the folders above it, when they are missing.
 --list cannot be combined with --section, nor --output with --output-dir.
 
@@ -81,6 +87,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     std::string section;
     std::string output;
     std::string outputDir;
+    // The help, and the manual page made from it, speak in plain words: no "Positionals",
+    // "REQUIRED" or "Excludes:" notes of CLI11's own. Options that exclude each other are
+    // checked below instead of declared to CLI11.
+    app.get_formatter()->label("Positionals", "Arguments");
+    app.get_formatter()->label("REQUIRED", "");
     app.add_option("FILE", options.files, "Documents to read; - reads standard input")
         ->type_name("")
         ->required();
@@ -102,8 +113,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                  "Write each document as one line of JSON (format below)");
     app.add_flag("-t,--thorough", options.thorough,
                  "Read thoroughly: also get back texts that line-by-line reading loses");
-    listOption->excludes(sectionOption);
-    outputOption->excludes(outputDirOption);
+    const auto refuseTogether = [](const CLI::Option* first, const CLI::Option* second) {
+        if (first->count() != 0 && second->count() != 0) {
+            throw CLI::ExcludesError(first->get_name(), second->get_name());
+        }
+    };
 
     CommandLine result;
     std::ostringstream out;
@@ -114,6 +128,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     };
     try {
         app.parse(argc, argv);
+        refuseTogether(listOption, sectionOption);
+        refuseTogether(outputOption, outputDirOption);
         if (outputOption->count() != 0 && options.files.size() > 1) {
             throw CLI::ValidationError("--output",
                                        "takes a single FILE; use --output-dir for several");

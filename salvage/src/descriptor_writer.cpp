@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "file_descriptor.h"
+#include "salvage/posix_calls.h"
 
 namespace kestLibrary {
 
@@ -42,7 +43,7 @@ bool DescriptorWriter::flush() {
 
 bool DescriptorWriter::writeAll(std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        const ssize_t written = posixCalls().write(fd_, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR) {
                 continue;

@@ -20,8 +20,11 @@ ParseResult readAll(int fd, std::uint64_t expectedSize, std::string_view fileNam
     try {
         DocumentReader reader(reading);
         reader.expectSize(expectedSize);
-        const auto error =
-            detail::readBlocks(fd, [&](std::string_view block) { reader.feed(block); });
+        // A refusal is decided on the first line: on failing media every further read costs.
+        const auto error = detail::readBlocks(fd, [&](std::string_view block) {
+            reader.feed(block);
+            return !reader.refused();
+        });
         ParseResult result = reader.finish(fileName);
         if (error) {
             if (!result.accepted()) {

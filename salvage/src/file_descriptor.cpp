@@ -11,6 +11,7 @@
 #include <new>
 
 #include "huge_pages.h"
+#include "salvage/posix_calls.h"
 
 namespace salvage::detail {
 
@@ -21,14 +22,14 @@ constexpr std::size_t kBufferAlignment = std::size_t{2} << 20;
 
 FileDescriptor::~FileDescriptor() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        kestLibrary::posixCalls().close(fd_);
     }
 }
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) {
-            ::close(fd_);
+            kestLibrary::posixCalls().close(fd_);
         }
         fd_ = std::exchange(other.fd_, -1);
     }
@@ -37,7 +38,9 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
 
 std::optional<std::string> FileDescriptor::close() {
     const int fd = std::exchange(fd_, -1);
-    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) {
+    // After EINTR the descriptor is closed all the same (Linux): trying again could close
+    // another thread's new descriptor.
+    if (fd >= 0 && kestLibrary::posixCalls().close(fd) != 0 && errno != EINTR) {
         return describeError(errno);
     }
     return std::nullopt;
@@ -74,7 +77,7 @@ std::optional<std::string> openRegularFile(const std::filesystem::path& path, Op
 }
 
 std::optional<std::string> readBlocks(int fd,
-                                      const std::function<void(std::string_view)>& consume) {
+                                      const std::function<bool(std::string_view)>& consume) {
     // Aligned so that the buffer lies on whole huge pages (see huge_pages.h).
     const std::unique_ptr<char, decltype(&std::free)> buffer(
         static_cast<char*>(std::aligned_alloc(kBufferAlignment, kBlockSize)), &std::free);
@@ -83,7 +86,7 @@ std::optional<std::string> readBlocks(int fd,
     }
     adviseHugePages(buffer.get(), kBlockSize);
     for (;;) {
-        const ssize_t count = ::read(fd, buffer.get(), kBlockSize);
+        const ssize_t count = kestLibrary::posixCalls().read(fd, buffer.get(), kBlockSize);
         if (count == 0) {
             return std::nullopt;
         }
@@ -93,7 +96,9 @@ std::optional<std::string> readBlocks(int fd,
             }
             return describeError(errno);
         }
-        consume(std::string_view(buffer.get(), static_cast<std::size_t>(count)));
+        if (!consume(std::string_view(buffer.get(), static_cast<std::size_t>(count)))) {
+            return std::nullopt;
+        }
     }
 }
 

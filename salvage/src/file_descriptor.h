@@ -39,9 +39,9 @@ struct OpenedFile {
 // read, and the open itself cannot block on one. Returns the reason on failure.
 std::optional<std::string> openRegularFile(const std::filesystem::path& path, OpenedFile& opened);
 
-// Reads from `fd` in large blocks until its end, handing each block to `consume`. Returns the
-// reason if reading stopped on an error.
-std::optional<std::string> readBlocks(int fd, const std::function<void(std::string_view)>& consume);
+// Reads from `fd` in large blocks until its end, or until `consume`, handed each block, returns
+// false. Returns the reason if reading stopped on an error.
+std::optional<std::string> readBlocks(int fd, const std::function<bool(std::string_view)>& consume);
 
 // The OS reason for `error` (an errno value), in words.
 std::string describeError(int error);

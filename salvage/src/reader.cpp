@@ -324,6 +324,10 @@ void DocumentReader::feed(std::string_view chunk) {
     s.splitLines(chunk, afterChunk);
 }
 
+bool DocumentReader::refused() const {
+    return state_->refused;
+}
+
 ParseResult DocumentReader::finish(std::string_view fileName) {
     State& s = *state_;
     if (s.normalizer) {

@@ -1,7 +1,6 @@
 #include "salvage/report_text.h"
 
-#include <cstdio>
-
+#include "salvage/escaped_name.h"
 #include "summary_line.h"
 #include "utf8.h"
 
@@ -10,12 +9,6 @@ namespace {
 
 std::string plural(std::size_t count, std::string_view one, std::string_view many) {
     return std::to_string(count) + " " + std::string(count == 1 ? one : many);
-}
-
-void appendEscaped(std::string& out, unsigned char byte) {
-    char escaped[5];
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-    out += escaped;
 }
 
 // Length of the valid UTF-8 sequence that starts `text`, or 0 when it is not one.
@@ -101,12 +94,11 @@ std::string quotedName(std::string_view name) {
     std::string out = "\"";
     for (std::size_t i = 0; i < name.size();) {
         const auto byte = static_cast<unsigned char>(name[i]);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += static_cast<char>(byte);
+        if (byte == '"') {
+            out += "\\\"";
             ++i;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            appendEscaped(out, byte);
+        } else if (isEscapedByte(byte)) {
+            appendEscapedByte(out, byte);
             ++i;
         } else if (byte < 0x80) {
             out += static_cast<char>(byte);
@@ -115,7 +107,7 @@ std::string quotedName(std::string_view name) {
             out.append(name.substr(i, length));
             i += length;
         } else {
-            appendEscaped(out, byte);
+            appendEscapedByte(out, byte);
             ++i;
         }
     }

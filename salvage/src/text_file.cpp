@@ -13,15 +13,28 @@
 #include "file_descriptor.h"
 #include "salvage/descriptor_writer.h"
 #include "salvage/line_breaks.h"
+#include "salvage/posix_calls.h"
+#include "write_destination.h"
 
 namespace kestLibrary {
 namespace {
 
+using detail::WriteDestination;
 using salvage::detail::describeError;
 using salvage::detail::FileDescriptor;
 
 IoError failure(const std::filesystem::path& file, std::string reason) {
     return IoError{file.string(), std::move(reason)};
+}
+
+// Makes `call` again for as long as a signal interrupts it.
+template <class Call>
+int retryInterrupted(const Call& call) {
+    int result = call();
+    while (result < 0 && errno == EINTR) {
+        result = call();
+    }
+    return result;
 }
 
 std::optional<std::string> writeAll(int fd, const TextPieces& pieces) {
@@ -41,21 +54,96 @@ std::filesystem::path temporaryNameFor(const std::filesystem::path& destination)
     return name;
 }
 
-// Writes straight into something that is not a regular file (a device, a FIFO): there is no
-// content to protect there, and replacing it with a regular file would be wrong.
-std::optional<IoError> writeInPlace(const std::filesystem::path& file, const TextPieces& pieces) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+// Writes straight into something that is not a regular file of its own (a device, a FIFO,
+// another process's descriptor): there is no content to protect there, and replacing it with
+// a regular file would be wrong. Appending, so that a file behind a descriptor loses nothing.
+std::optional<std::string> writeInPlace(const std::filesystem::path& file,
+                                        const TextPieces& pieces) {
+    const PosixCalls& calls = posixCalls();
+    const int fd = retryInterrupted(
+        [&] { return calls.open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY, 0); });
     if (fd < 0) {
-        return failure(file, describeError(errno));
+        return describeError(errno);
     }
     FileDescriptor owned(fd);
     if (auto error = writeAll(fd, pieces)) {
-        return failure(file, std::move(*error));
+        return error;
     }
-    if (auto error = owned.close()) {
-        return failure(file, std::move(*error));
+    return owned.close();
+}
+
+// The replacing file gets the replaced one's owner and group where this process may give them
+// (ownership is kept as far as it can be, never a reason to fail), then its mode: saving over a
+// private file must not leave the text readable by everyone.
+std::optional<std::string> takeOverAccess(int fd, const struct stat& replaced) {
+    const PosixCalls& calls = posixCalls();
+    if (retryInterrupted([&] { return calls.fchown(fd, replaced.st_uid, replaced.st_gid); }) != 0) {
+        retryInterrupted([&] { return calls.fchown(fd, static_cast<uid_t>(-1), replaced.st_gid); });
+    }
+    // After the owner: changing the owner clears the set-user-ID and set-group-ID bits.
+    if (retryInterrupted([&] { return calls.fchmod(fd, replaced.st_mode & 07777); }) != 0) {
+        return describeError(errno);
     }
     return std::nullopt;
+}
+
+// Writes a temporary file beside `file`, flushes it and renames it over `file`. On failure
+// the temporary file is removed and `file` is as it was.
+std::optional<std::string> replaceAtomically(const std::filesystem::path& file,
+                                             const struct stat* replaced,
+                                             const TextPieces& pieces) {
+    const PosixCalls& calls = posixCalls();
+    const std::filesystem::path temporary = temporaryNameFor(file);
+    // 0666 before the umask, as for any new file the user saves.
+    const int fd = retryInterrupted([&] {
+        return calls.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    });
+    if (fd < 0) {
+        return describeError(errno);
+    }
+    FileDescriptor owned(fd);
+    std::optional<std::string> error;
+    if (replaced != nullptr) {
+        error = takeOverAccess(fd, *replaced);
+    }
+    if (!error) {
+        error = writeAll(fd, pieces);
+    }
+    if (!error && retryInterrupted([&] { return calls.fsync(fd); }) != 0) {
+        error = describeError(errno);
+    }
+    if (!error) {
+        error = owned.close();
+    }
+    if (!error &&
+        retryInterrupted([&] { return calls.rename(temporary.c_str(), file.c_str()); }) != 0) {
+        error = describeError(errno);
+    }
+    if (error) {
+        owned.close();
+        retryInterrupted([&] { return calls.unlink(temporary.c_str()); });
+    }
+    return error;
+}
+
+std::optional<std::string> writeTo(const WriteDestination& destination, const TextPieces& pieces) {
+    switch (destination.kind) {
+        case WriteDestination::Kind::NewFile:
+            return replaceAtomically(destination.path, nullptr, pieces);
+        case WriteDestination::Kind::RegularFile:
+            return replaceAtomically(destination.path, &destination.existing, pieces);
+        case WriteDestination::Kind::OwnDescriptor:
+            // Through the descriptor itself: its position and append mode are the ones the
+            // shell set up, as for the program's own standard output.
+            return writeAll(destination.descriptor, pieces);
+        case WriteDestination::Kind::InPlace:
+            return writeInPlace(destination.path, pieces);
+        case WriteDestination::Kind::Folder:
+            return describeError(EISDIR);
+        case WriteDestination::Kind::Unusable:
+            return destination.reason;
+    }
+    return describeError(EINVAL);
 }
 
 }  // namespace
@@ -70,8 +158,10 @@ ReadResult readText(const std::filesystem::path& file) {
     try {
         result.text.reserve(static_cast<std::size_t>(opened.size));
         salvage::LineBreakUnifier unifier;
-        auto error = salvage::detail::readBlocks(
-            opened.fd.get(), [&](std::string_view block) { unifier.feed(block, result.text); });
+        auto error = salvage::detail::readBlocks(opened.fd.get(), [&](std::string_view block) {
+            unifier.feed(block, result.text);
+            return true;
+        });
         unifier.finish(result.text);
         if (error) {
             result.text.clear();
@@ -93,47 +183,19 @@ std::optional<IoError> writeText(const std::filesystem::path& file, std::string_
 }
 
 std::optional<IoError> writeText(const std::filesystem::path& file, const TextPieces& pieces) {
-    std::filesystem::path destination = file;
-    struct stat info {};
-    if (::lstat(file.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        // Replace what the link points to, not the link itself.
-        std::error_code ignored;
-        if (auto target = std::filesystem::canonical(file, ignored); !ignored) {
-            destination = std::move(target);
-        }
-    }
-    if (::stat(destination.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            return failure(file, describeError(EISDIR));
-        }
-        if (!S_ISREG(info.st_mode)) {
-            return writeInPlace(destination, pieces);
-        }
-    }
-
-    const std::filesystem::path temporary = temporaryNameFor(destination);
-    // 0666 before the umask, as for any new file the user saves.
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return failure(file, describeError(errno));
-    }
-    FileDescriptor owned(fd);
-    auto error = writeAll(fd, pieces);
-    if (!error && ::fsync(fd) != 0) {
-        error = describeError(errno);
-    }
+    const WriteDestination destination = detail::resolveWriteDestination(file);
+    auto error = writeTo(destination, pieces);
     if (!error) {
-        error = owned.close();
+        return std::nullopt;
     }
-    if (!error && ::rename(temporary.c_str(), destination.c_str()) != 0) {
-        error = describeError(errno);
+    const bool madeInTargetFolder = destination.kind == WriteDestination::Kind::NewFile ||
+                                    destination.kind == WriteDestination::Kind::RegularFile;
+    if (destination.throughLink && madeInTargetFolder) {
+        // The folder that failed is the target's, which the user may not know of.
+        error =
+            "the file it links to, " + destination.path.string() + ", cannot be written: " + *error;
     }
-    if (error) {
-        owned.close();
-        ::unlink(temporary.c_str());
-        return failure(file, std::move(*error));
-    }
-    return std::nullopt;
+    return failure(file, std::move(*error));
 }
 
 }  // namespace kestLibrary

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "salvage/export.h"
+#include "salvage/section_tag_scan.h"
 
 namespace session {
 
@@ -75,7 +76,7 @@ bool DocumentSession::thoroughReadingMayFindMore() const {
 }
 
 bool DocumentSession::thoroughReadingAccepts(const std::filesystem::path& file) {
-    return salvage::parseFile(file, salvage::Reading::Thorough).accepted();
+    return salvage::holdsSectionTag(file);
 }
 
 std::optional<SaveAvailability> DocumentSession::saveAvailability() const {

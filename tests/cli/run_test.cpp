@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "cli_test_support.h"
+#include "posix_faults.h"
 #include "salvage/reader.h"
 
 namespace qlv::cli {
@@ -208,6 +211,44 @@ TEST_F(RunTest, AFailedOutputFileLeavesNoTraceAndIsReported) {
         ++entries;
     }
     EXPECT_EQ(entries, 6u);  // four documents, stdin, stdout
+}
+
+// Whatever step of the write fails, the run fails, says why and keeps the file it would
+// have replaced.
+TEST_F(RunTest, AWriteThatFailsAtAnyStepFailsTheRunAndKeepsTheOldFile) {
+    using Call = salvage::testing::PosixFaults::Call;
+    const std::vector<salvage::testing::PosixFaults::Fault> faults = {
+        {Call::Write, ENOSPC}, {Call::Write, EIO}, {Call::Fsync, EIO},
+        {Call::Rename, EXDEV}, {Call::Close, EIO}, {Call::Fchmod, EPERM},
+    };
+    writeFile(dir / "out.txt", "kept");
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(std::strerror(fault.error));
+        Outcome outcome;
+        {
+            salvage::testing::PosixFaults faulty(fault);
+            outcome = run({.files = {"letter.qlx"}, .output = dir / "out.txt"});
+        }
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_EQ(outcome.err,
+                  errorLine("letter.qlx", "not written to " + (dir / "out.txt").string() + ": " +
+                                              std::strerror(fault.error)));
+        EXPECT_EQ(readFile(dir / "out.txt"), "kept");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()),
+                  7);  // four documents, stdin, stdout, out.txt: no temporary file
+    }
+}
+
+// A name that holds a line break must not pass for two names.
+TEST_F(RunTest, ListedNamesAreEscapedSoThatEachLineIsOneName) {
+    writeFile(dir / "odd.qlx", "<?xml ?>\n" + sectionLine("Two\nlines", "a") +
+                                   sectionLine("tab\there", "b") + sectionLine("back\\slash", "c") +
+                                   sectionLine("bell\x07 \x7f", "d") + sectionLine("Über", "e"));
+    const Outcome outcome = run({.files = {"odd.qlx"}, .list = true});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, "Two\\nlines\ntab\\there\nback\\\\slash\nbell\\x07 \\x7F\nÜber\n");
+    // The exact names stay available: --section takes them as they are.
+    EXPECT_EQ(run({.files = {"odd.qlx"}, .section = "Two\nlines"}).out, "a");
 }
 
 TEST_F(RunTest, NothingIsWrittenForARefusedDocumentAndAnExistingFileStays) {

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Asks the Bash completion of qlvodadov-cli for what it offers, as bash-completion would
-# when Tab is pressed, and checks the answers. Skipped (77) without bash-completion.
-#   completion.sh COMPLETION_SCRIPT
+# when Tab is pressed, and checks the answers; the options offered must be exactly those the
+# program's --help lists. Skipped (77) without bash-completion.
+#   completion.sh COMPLETION_SCRIPT PROGRAM
 set -euo pipefail
 script="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+program="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
 framework=/usr/share/bash-completion/bash_completion
 [ -r "$framework" ] || { echo "bash-completion is not installed"; exit 77; }
 
@@ -42,6 +44,15 @@ expect() {
         status=1
     fi
 }
+
+# Every option of --help ("  -l,--list ..."), short and long, sorted.
+help_options="$("$program" --help | sed -nE 's/^  (-[A-Za-z]),(--[a-z-]+).*/\1\n\2/p' | sort |
+    tr '\n' ' ' | sed 's/ $//')"
+if [ -z "$help_options" ]; then
+    echo "FAILED: no options found in the output of $program --help"
+    status=1
+fi
+expect "every option of --help" "$help_options" qlvodadov-cli -
 
 expect "documents and folders" "NOTE.QLL folder letter.qlx" qlvodadov-cli ""
 expect "long options" "--json" qlvodadov-cli --j

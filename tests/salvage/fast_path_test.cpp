@@ -152,6 +152,51 @@ TEST_P(EveryVersion, Utf8CheckAgreesOnValidAndBrokenText) {
     }
 }
 
+// The rules of UTF-8 themselves, so that no version, the plain one included, can be wrong in
+// the same way as the others: each sequence alone, between ASCII across the edge of two
+// 32-byte blocks, and at the very end of a text.
+TEST_P(EveryVersion, Utf8CheckKnowsTheRules) {
+    struct Case {
+        std::string bytes;
+        bool valid;
+    };
+    const std::vector<Case> cases = {
+        {"\x7f", true},
+        {"\xc2\x80", true},
+        {"\xdf\xbf", true},
+        {"\xe0\xa0\x80", true},
+        {"\xed\x9f\xbf", true},  // just below the surrogates
+        {"\xee\x80\x80", true},  // just above them
+        {"\xef\xbf\xbf", true},
+        {"\xf0\x90\x80\x80", true},
+        {"\xf4\x8f\xbf\xbf", true},   // the largest code point
+        {"\xc0\x80", false},          // overlong NUL
+        {"\xc1\xbf", false},          // overlong
+        {"\xe0\x80\x80", false},      // overlong
+        {"\xe0\x9f\xbf", false},      // overlong
+        {"\xf0\x80\x80\x80", false},  // overlong
+        {"\xf0\x8f\xbf\xbf", false},  // overlong
+        {"\xed\xa0\x80", false},      // a surrogate
+        {"\xed\xbf\xbf", false},      // a surrogate
+        {"\xf4\x90\x80\x80", false},  // above U+10FFFF
+        {"\xf5\x80\x80\x80", false},
+        {"\xff", false},
+        {"\x80", false},          // a continuation byte alone
+        {"\xc3", false},          // cut short
+        {"\xe2\x80", false},      // cut short
+        {"\xf0\x9f\x8d", false},  // cut short
+        {"\xe2\x28\xa1", false},  // a continuation byte missing
+    };
+    for (const Case& c : cases) {
+        for (const std::size_t before : {std::size_t{0}, std::size_t{30}, std::size_t{62}}) {
+            const std::string text = std::string(before, 'x') + c.bytes;
+            EXPECT_EQ(isValidUtf8(text), c.valid) << ::testing::PrintToString(text);
+            EXPECT_EQ(isValidUtf8(text + std::string(40, 'y')), c.valid)
+                << ::testing::PrintToString(text);
+        }
+    }
+}
+
 // Every sequence of up to three bytes from the bytes that matter, placed across the edge
 // between two 32-byte blocks, and at the very end.
 TEST_P(EveryVersion, Utf8CheckAgreesOnEveryShortSequenceAtBlockEdges) {
@@ -187,7 +232,8 @@ TEST_P(EveryVersion, ControlCheckAgreesOnEveryByteAtBlockEdges) {
     for (const std::size_t length :
          {std::size_t{40}, std::size_t{64}, std::size_t{65}, std::size_t{97}, std::size_t{130}}) {
         const std::string text(length, 'x');
-        for (std::size_t at = 0; at + 1 < length; at += at % 32 == 0 ? 30 : 1) {
+        for (std::size_t at = 0; at + 1 < length;
+             at += at % 32 == 0 ? std::size_t{30} : std::size_t{1}) {
             for (int byte = 0; byte < 256; ++byte) {
                 std::string one = text;
                 one[at] = static_cast<char>(byte);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ascii_case.h"
+#include "posix_faults.h"
 #include "salvage/base64.h"
 #include "salvage/export.h"
 #include "salvage/section_line.h"
@@ -298,21 +299,30 @@ TEST_F(ReaderFiles, ThingsThatAreNotRegularFilesAreRefusedWithoutReading) {
     }
 }
 
-TEST_F(ReaderFiles, EmptyAndForeignFilesAreRefusedSayingWhy) {
+// A refusal is decided on the first line: the rest of the file is not read (on failing media
+// every read costs).
+TEST_F(ReaderFiles, EmptyAndForeignFilesAreRefusedSayingWhyAfterTheFirstLine) {
     struct Case {
         const char* name;
         std::string bytes;
         std::string reason;
+        std::size_t reads;
     };
     const std::string notAHeader = "Its first line is not a Quillora document header";
-    for (const Case& c : {Case{"empty.qlx", "", "The file is empty"},
-                          Case{"notes.txt", "just some notes\n", notAHeader},
-                          Case{"blank-first-line.qlx", "\n<?xml version=\"1.0\"?>\n", notAHeader},
-                          Case{"short-header.qlx", "<?xm", notAHeader}}) {
+    std::mt19937 rng(5);
+    const std::string large = testing::randomBytes(rng, std::size_t{20} << 20);
+    for (const Case& c :
+         {Case{"empty.qlx", "", "The file is empty", 1},
+          Case{"notes.txt", "just some notes\n", notAHeader, 1},
+          Case{"blank-first-line.qlx", "\n<?xml version=\"1.0\"?>\n", notAHeader, 1},
+          Case{"short-header.qlx", "<?xm", notAHeader, 2},
+          Case{"random.bin", "x" + large, notAHeader, 1}}) {
         testing::writeFile(dir / c.name, c.bytes);
+        testing::PosixFaults counted;
         const ParseResult result = parseFile(dir / c.name);
         EXPECT_EQ(result.status, ReadStatus::Refused) << c.name;
         EXPECT_EQ(result.reason, c.reason) << c.name;
+        EXPECT_EQ(counted.reads(), c.reads) << c.name;
     }
 }
 

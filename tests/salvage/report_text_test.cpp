@@ -17,8 +17,9 @@ TEST(QuotedName, EscapesWhatATerminalWouldMangle) {
              Case{"", "\"\""},
              Case{"caf\xc3\xa9", "\"caf\xc3\xa9\""},
              Case{"say \"hi\"\\", "\"say \\\"hi\\\"\\\\\""},
-             Case{"line\nbreak\x1b[31m", "\"line\\x0Abreak\\x1B[31m\""},
+             Case{"line\nbreak\x1b[31m", "\"line\\nbreak\\x1B[31m\""},
              Case{"bad \xff\xc3", "\"bad \\xFF\\xC3\""},
+             Case{"a\tb", "\"a\\tb\""},
          }) {
         EXPECT_EQ(quotedName(c.name), c.shown);
     }

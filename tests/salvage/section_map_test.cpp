@@ -127,15 +127,32 @@ TEST(SectionMap, KeepsALongTextWithoutCopyingIt) {
     EXPECT_EQ(shortText, "short");  // copied, and left as it was
 }
 
+// Looked at as the move left it, by construction and by assignment alike.
 TEST(SectionMap, AMapMovedFromIsEmptyAndUsable) {
-    SectionMap map;
-    map.assign("kept", "text");
-    SectionMap moved = std::move(map);
-    map = SectionMap();
-    EXPECT_TRUE(map.empty());
-    map.assign("again", "more");
-    EXPECT_EQ(map.lookup("again"), "more");
-    EXPECT_EQ(moved.lookup("kept"), "text");
+    for (const bool byAssignment : {false, true}) {
+        SCOPED_TRACE(byAssignment ? "assigned" : "constructed");
+        SectionMap map;
+        map.assign("kept", "text");
+        SectionMap moved;
+        moved.assign("replaced", "gone");
+        if (byAssignment) {
+            moved = std::move(map);
+        } else {
+            moved = SectionMap(std::move(map));
+        }
+        // NOLINTBEGIN(bugprone-use-after-move): the state after the move is what is tested.
+        EXPECT_TRUE(map.empty());
+        EXPECT_EQ(map.size(), 0u);
+        EXPECT_FALSE(map.contains("kept"));
+        EXPECT_TRUE(map.begin() == map.end());
+        map.assign("again", "more");
+        EXPECT_EQ(map.size(), 1u);
+        EXPECT_EQ(map.lookup("again"), "more");
+        // NOLINTEND(bugprone-use-after-move)
+        EXPECT_EQ(moved.size(), 1u);
+        EXPECT_EQ(moved.lookup("kept"), "text");
+        EXPECT_FALSE(moved.contains("replaced"));
+    }
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "salvage/text_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <vector>
@@ -83,13 +85,107 @@ TEST(WriteText, CreatesReplacesAndLeavesNoTemporaryFile) {
               (std::vector<std::string>{"empty.txt", "old.txt", "pieces.txt"}));
 }
 
-TEST(WriteText, WritesThroughALinkToItsTarget) {
+// As cp and the shells do: the link stays, what it points to is written, made if missing.
+TEST(WriteText, WritesThroughLinksToTheirTargets) {
+    struct Case {
+        const char* what;
+        std::filesystem::path linkTo;  // relative to the folder
+        std::string failure;           // empty when the write succeeds
+    };
+    for (const Case& c : {
+             Case{"existing target", "target.txt", ""},
+             Case{"dangling link", "missing.txt", ""},
+             Case{"link to a dangling link", "dangling-link", ""},
+             Case{"into a missing folder", "no-such-folder/target.txt",
+                  "the file it links to, DIR/no-such-folder/target.txt, cannot be written: "
+                  "No such file or directory"},
+         }) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        writeFile(dir / "target.txt", "old");
+        std::filesystem::create_symlink("missing.txt", dir / "dangling-link");
+        std::filesystem::create_symlink(c.linkTo, dir / "link.txt");
+        const auto error = writeText(dir / "link.txt", "new");
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
+        if (c.failure.empty()) {
+            EXPECT_FALSE(error);
+            EXPECT_EQ(readFile(dir / "link.txt"), "new");
+        } else {
+            ASSERT_TRUE(error);
+            std::string reason = c.failure;
+            reason.replace(reason.find("DIR"), 3, dir.path().string());
+            EXPECT_EQ(error->message(), (dir / "link.txt").string() + ": " + reason);
+            EXPECT_EQ(entries(dir.path()),
+                      (std::vector<std::string>{"dangling-link", "link.txt", "target.txt"}));
+        }
+    }
+}
+
+// A path that names an open descriptor (the shell's ">>" behind /dev/stdout) is written
+// through that descriptor, where it stands and in its mode; the file it has open is never
+// replaced.
+TEST(WriteText, ADescriptorsPathIsWrittenThroughTheDescriptor) {
+    struct Case {
+        const char* form;  // N is the descriptor
+        int openFlags;
+        std::string expected;
+    };
+    for (const Case& c : {
+             Case{"/dev/fd/N", O_WRONLY | O_APPEND, "header\nnew"},
+             Case{"/proc/self/fd/N", O_WRONLY | O_APPEND, "header\nnew"},
+             Case{"link to /dev/fd/N", O_WRONLY | O_APPEND, "header\nnew"},
+             Case{"/dev/fd/N", O_WRONLY | O_TRUNC, "new"},
+         }) {
+        SCOPED_TRACE(c.form);
+        TempDir dir;
+        writeFile(dir / "app.txt", "header\n");
+        const int fd = ::open((dir / "app.txt").c_str(), c.openFlags);
+        ASSERT_GE(fd, 0);
+        std::string path = c.form;
+        path.replace(path.find('N'), 1, std::to_string(fd));
+        if (path.starts_with("link to ")) {
+            std::filesystem::create_symlink(path.substr(8), dir / "link");
+            path = (dir / "link").string();
+        }
+        struct stat before {};
+        ASSERT_EQ(::stat((dir / "app.txt").c_str(), &before), 0);
+        EXPECT_FALSE(writeText(path, "new"));
+        ::close(fd);
+        struct stat after {};
+        ASSERT_EQ(::stat((dir / "app.txt").c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(readFile(dir / "app.txt"), c.expected);
+    }
+}
+
+// Saving over a private file must not make the text readable by everyone.
+TEST(WriteText, TheNewFileTakesTheModeAndOwnerOfTheOneItReplaces) {
+    const mode_t umask = ::umask(022);
     TempDir dir;
-    writeFile(dir / "target.txt", "old");
-    std::filesystem::create_symlink(dir / "target.txt", dir / "link.txt");
-    EXPECT_FALSE(writeText(dir / "link.txt", "new"));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
-    EXPECT_EQ(readFile(dir / "target.txt"), "new");
+    EXPECT_FALSE(writeText(dir / "fresh.txt", "new"));
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "fresh.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);  // 0666 less the umask
+    ::umask(umask);
+
+    // Root may give a file away: there, the owner and group are kept too.
+    const bool root = ::geteuid() == 0;
+    for (const mode_t mode : {0600u, 0640u, 0444u, 0755u}) {
+        SCOPED_TRACE(mode);
+        writeFile(dir / "saved.txt", "old");
+        ASSERT_EQ(::chmod((dir / "saved.txt").c_str(), mode), 0);
+        if (root) {
+            ASSERT_EQ(::chown((dir / "saved.txt").c_str(), 4321, 4322), 0);
+        }
+        EXPECT_FALSE(writeText(dir / "saved.txt", "new"));
+        ASSERT_EQ(::stat((dir / "saved.txt").c_str(), &info), 0);
+        EXPECT_EQ(readFile(dir / "saved.txt"), "new");
+        EXPECT_EQ(info.st_mode & 07777, mode);
+        if (root) {
+            EXPECT_EQ(info.st_uid, 4321u);
+            EXPECT_EQ(info.st_gid, 4322u);
+        }
+    }
 }
 
 TEST(WriteText, FailuresAreReportedAndLeaveNothingBehind) {

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "posix_faults.h"
 #include "test_support.h"
 
 namespace session {
@@ -130,6 +131,23 @@ TEST_F(DocumentSessionTest, TheThoroughReadingIsOfferedWhereThePlainOneLostSomet
         session.setReading(c.reading);
         ASSERT_TRUE(session.open(dir / c.file).accepted()) << c.file;
         EXPECT_EQ(session.thoroughReadingMayFindMore(), c.offered) << c.file;
+    }
+}
+
+// Whether to offer the thorough reading for a refused file is decided by the first tag found,
+// not by a whole thorough reading: a large file costs one read.
+TEST_F(DocumentSessionTest, ARefusedFileIsOfferedTheThoroughReadingByItsFirstTag) {
+    writeFile(dir / "tagged.qlx",
+              "damaged\n" + sectionLine("A", "text") + std::string(std::size_t{20} << 20, 'x'));
+    struct Case {
+        const char* file;
+        bool accepted;
+        std::size_t mostReads;
+    };
+    for (const Case& c : {Case{"tagged.qlx", true, 1}, Case{"notes.txt", false, 2}}) {
+        salvage::testing::PosixFaults counted;
+        EXPECT_EQ(DocumentSession::thoroughReadingAccepts(dir / c.file), c.accepted) << c.file;
+        EXPECT_LE(counted.reads(), c.mostReads) << c.file;
     }
 }
 

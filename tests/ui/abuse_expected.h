@@ -43,8 +43,6 @@ struct Expected {
     std::optional<int> selected;
     QString text;         // the text area, line breaks as '\n'
     bool edited = false;  // the user changed the text since the last selection
-    bool allButton = false;
-    bool oneButton = false;
     int beeps = 0;
     qsizetype messages = 0;
     std::size_t dialogRequests = 0;
@@ -67,14 +65,6 @@ struct Expected {
         text =
             row ? asInserted(decoded((*sections)[static_cast<std::size_t>(*row)].text)) : QString();
         edited = false;
-    }
-
-    // The buttons follow the session's rules only when the pointer moves in the window.
-    void pointerMoved(const session::DocumentSession& rules) {
-        if (const auto available = rules.saveAvailability()) {
-            allButton = available->all;
-            oneButton = available->one;
-        }
     }
 
     std::string allExport() const {

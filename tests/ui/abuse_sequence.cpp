@@ -264,9 +264,6 @@ void Sequence::dragAcrossRows() {
     moveTo(list->viewport(), start);
     QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, start);
     followListSelection();
-    // With the button held the move goes straight to the list, whose watcher sees it before
-    // the list selects the row under it.
-    want_.pointerMoved(window()->session());
     QTest::mouseMove(list->viewport(), end);
     followListSelection();
     QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, end);
@@ -435,7 +432,7 @@ void Sequence::save() {
     bool asked = false;
     if (way == 0) {
         moveTo(button, button->rect().center());
-        asked = all ? want_.allButton : want_.oneButton;
+        asked = mayNow(all);
     } else if (way == 1) {
         asked = mayNow(all);
     } else if (way == 2) {
@@ -445,9 +442,8 @@ void Sequence::save() {
         // The File commands answer their shortcuts from any of the program's windows.
         asked = mayNow(all) && QApplication::activeWindow() != nullptr;
     } else {
-        // Reached from the keyboard, the button is pressed in whatever state the pointer
-        // last left it.
-        asked = all ? want_.allButton : want_.oneButton;
+        // Reached from the keyboard, the button follows the same rules.
+        asked = mayNow(all);
     }
     if (asked && answer != Answer::Cancel) {
         f_.fakes.saveDialog.answer(target);

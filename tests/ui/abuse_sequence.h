@@ -57,9 +57,6 @@ class Sequence {
             at += QPoint(1, 0);
         }
         QTest::mouseMove(widget, at);
-        if (window()->rect().contains(window()->mapFromGlobal(widget->mapToGlobal(at)))) {
-            want_.pointerMoved(window()->session());
-        }
     }
 
     void drop();

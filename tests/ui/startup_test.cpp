@@ -125,9 +125,12 @@ class StartupTest : public QObject {
         const auto document = ui_test::writeFile(dir, "letter.qlx", content.toStdString());
         int listed = -1;
         QString summary;
+        bool saveAllEnabled = false;
         QTimer::singleShot(0, [&] {
             Window1* window = Window1::instance();
             listed = window->findChild<QTreeView*>("sectionList")->model()->rowCount();
+            // With no pointer movement: the button must not look disabled while Ctrl+S works.
+            saveAllEnabled = window->findChild<QPushButton*>("saveAllButton")->isEnabled();
             summary = window->findChild<ui::ReportStatus*>("reportStatus")->summary();
             QCoreApplication::exit(0);
         });
@@ -138,6 +141,7 @@ class StartupTest : public QObject {
             services.messageBox.shown(),
             refused ? QStringList{QString::fromUtf8(salvage::kRefusedMessage)} : QStringList{});
         QCOMPARE(summary.isEmpty(), refused);
+        QCOMPARE(saveAllEnabled, !refused);
     }
 };
 

@@ -3,7 +3,11 @@
 #include <QLabel>
 #include <QScrollBar>
 
+#include <cerrno>
+#include <cstring>
+
 #include "filetypes/file_types.h"
+#include "posix_faults.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
 #include "ui/help_window.h"
@@ -271,61 +275,37 @@ class WindowTest : public QObject {
         QVERIFY(f.text()->toPlainText().isEmpty());
     }
 
-    void buttonsFollowThePointerOnly() {
-        WindowFixture f;
-        f.text()->setPlainText("typed before any document");
-        f.moveOver(f.saveOneButton());
-        QVERIFY(!f.saveAllButton()->isEnabled());
-        QVERIFY(!f.saveOneButton()->isEnabled());
-
-        QVERIFY(f.dropDocument(kLetter).accepted);
-        QVERIFY(!f.saveAllButton()->isEnabled());  // until the pointer moves
-        f.moveOver(f.saveAllButton());
-        QVERIFY(f.saveAllButton()->isEnabled());
-        QVERIFY(!f.saveOneButton()->isEnabled());  // the text area was cleared
-
-        f.select(1);
-        QVERIFY(!f.saveOneButton()->isEnabled());
-        f.moveOver(f.saveOneButton());  // reaching the disabled button updates it
-        QVERIFY(f.saveOneButton()->isEnabled());
-
-        f.select(2);  // the empty section
-        f.moveOver(f.list()->viewport());
-        QVERIFY(!f.saveOneButton()->isEnabled());
-
-        f.list()->clearSelection();
-        f.text()->setPlainText("typed with no row selected");
-        f.moveOver(f.text()->viewport());
-        QVERIFY(f.saveOneButton()->isEnabled());
-
-        QVERIFY(f.dropDocument({}, "empty.qlx").accepted);
-        QVERIFY(f.saveAllButton()->isEnabled());
-        f.moveOver(f.window->findChild<QLabel*>("StaticText1"));
-        QVERIFY(!f.saveAllButton()->isEnabled());
+    // The buttons and the File menu items follow the same rules, kept current as documents
+    // open, the selection and the text change, with no pointer movement needed.
+    static void expectSaveCommands(const WindowFixture& f, bool all, bool one) {
+        QCOMPARE(f.item("FileSaveAllSections")->isEnabled(), all);
+        QCOMPARE(f.saveAllButton()->isEnabled(), all);
+        QCOMPARE(f.item("FileSaveJustThisSection")->isEnabled(), one);
+        QCOMPARE(f.saveOneButton()->isEnabled(), one);
     }
 
     void saveCommandsAreAlwaysCurrent() {
         WindowFixture f;
-        QAction* all = f.item("FileSaveAllSections");
-        QAction* one = f.item("FileSaveJustThisSection");
         f.text()->setPlainText("typed before any document");
-        QVERIFY(!all->isEnabled());
-        QVERIFY(!one->isEnabled());
+        expectSaveCommands(f, false, false);
 
         QVERIFY(f.dropDocument(kLetter).accepted);
-        QVERIFY(all->isEnabled());
-        QVERIFY(!one->isEnabled());
+        expectSaveCommands(f, true, false);  // the text area was cleared
         f.select(0);
-        QVERIFY(one->isEnabled());
-        f.select(2);
-        QVERIFY(!one->isEnabled());
+        expectSaveCommands(f, true, true);
+        f.select(2);  // the empty section
+        expectSaveCommands(f, true, false);
         f.text()->insertPlainText("x");
-        QVERIFY(one->isEnabled());
+        expectSaveCommands(f, true, true);
+        f.list()->clearSelection();
+        f.text()->setPlainText("typed with no row selected");
+        expectSaveCommands(f, true, true);
+        f.moveOver(f.saveOneButton());  // the pointer's movement changes nothing
+        expectSaveCommands(f, true, true);
 
         QVERIFY(f.dropDocument({}, "empty.qlx").accepted);
         f.openFileMenu();
-        QVERIFY(!all->isEnabled());
-        QVERIFY(!one->isEnabled());
+        expectSaveCommands(f, false, false);
         QVERIFY(f.item("HelpTechnicalDetails")->isEnabled());
     }
 
@@ -518,6 +498,39 @@ class WindowTest : public QObject {
             QVERIFY(message.size() > QString::fromStdString(target.string()).size() + 28);
         }
         QVERIFY(!std::filesystem::exists(target));
+    }
+
+    // Whatever step of the write fails, the user is told, and the file that was there stays.
+    void failedWriteAtAnyStepIsShownAndKeepsTheOldFile_data() {
+        using Call = salvage::testing::PosixFaults::Call;
+        QTest::addColumn<int>("call");
+        QTest::addColumn<int>("error");
+        QTest::newRow("disk full at write") << int(Call::Write) << ENOSPC;
+        QTest::newRow("I/O error at fsync") << int(Call::Fsync) << EIO;
+        QTest::newRow("failing rename") << int(Call::Rename) << EXDEV;
+        QTest::newRow("failing close") << int(Call::Close) << EIO;
+    }
+
+    void failedWriteAtAnyStepIsShownAndKeepsTheOldFile() {
+        QFETCH(int, call);
+        QFETCH(int, error);
+        WindowFixture f;
+        QVERIFY(f.dropDocument(kLetter).accepted);
+        const auto target = f.file("out.txt", "kept");
+        f.fakes.saveDialog.answer(target);
+        {
+            salvage::testing::PosixFaults faults(
+                {static_cast<salvage::testing::PosixFaults::Call>(call), error});
+            f.window->saveAllButton_Action();
+        }
+        QCOMPARE(
+            f.fakes.messageBox.shown(),
+            QStringList{"The file was not saved.\n\n" + QString::fromStdString(target.string()) +
+                        ": " + QString::fromUtf8(std::strerror(error))});
+        QCOMPARE(ui_test::readFile(target), std::string("kept"));
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(f.path("")),
+                               std::filesystem::directory_iterator()),
+                 2);  // the document and out.txt: no temporary file
     }
 
     // The damaged document may hold more than this program recovers, so a save never

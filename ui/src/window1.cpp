@@ -279,6 +279,7 @@ void Window1::displayFile() {
     sectionText->clear();
     session_.show(std::nullopt);
     Event_EnableMenuItems();
+    updateSaveButtons();
 }
 
 std::optional<std::size_t> Window1::selectedSection() const {
@@ -398,6 +399,7 @@ void Window1::sectionList_Change() {
     sectionText->document()->setModified(false);
     session_.show(selected);
     Event_EnableMenuItems();
+    updateSaveButtons();
 }
 
 // The save commands are kept current as the text changes, so that their shortcuts act exactly
@@ -405,6 +407,7 @@ void Window1::sectionList_Change() {
 void Window1::sectionText_Change() {
     session_.textChanged(sectionText->document()->isEmpty(), sectionText->document()->isModified());
     Event_EnableMenuItems();
+    updateSaveButtons();
 }
 
 std::optional<std::filesystem::path> Window1::askSavePath(std::string_view defaultName) {
@@ -450,6 +453,12 @@ void Window1::saveOneButton_Action() {
 }
 
 void Window1::Event_MouseMove(int, int) {
+    updateSaveButtons();
+}
+
+// Whenever what they depend on changes, and when the pointer moves: a button that looked
+// disabled while its command works would tell the user that saving is not possible.
+void Window1::updateSaveButtons() {
     if (const auto available = session_.saveAvailability()) {
         saveAllButton->setEnabled(available->all);
         saveOneButton->setEnabled(available->one);
@@ -480,8 +489,7 @@ bool Window1::FileOpen_Action() {
     return false;
 }
 
-// The menu commands run the buttons' handlers even while a button still shows an older,
-// disabled state: the command's own enabling is current.
+// The menu commands run the buttons' handlers: both follow the same rules.
 bool Window1::FileSaveAllSections_Action() {
     saveAllButton_Action();
     return false;

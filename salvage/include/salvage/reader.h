@@ -65,6 +65,9 @@ class DocumentReader {
     void expectSize(std::uint64_t totalBytes);
 
     void feed(std::string_view chunk);
+    // Whether the input is refused already (its first line is not a header): the rest of it
+    // can change nothing, and need not be read.
+    bool refused() const;
     // Ends the input. `fileName` is the document's own name (its folder is dropped).
     ParseResult finish(std::string_view fileName);
 

@@ -69,8 +69,9 @@ class DocumentSession {
     // read plainly and its report tells of lines skipped, damage, text that is not UTF-8 or
     // texts replaced by later ones.
     bool thoroughReadingMayFindMore() const;
-    // Whether the thorough reading accepts `file` (a file the plain reading refused may still
-    // hold section tags).
+    // Whether the thorough reading would accept `file`, which the plain reading refused: whether
+    // it holds a section tag anywhere. Reads the file only up to the first tag, so that a large
+    // file that is no document costs one read, not a whole thorough reading.
     static bool thoroughReadingAccepts(const std::filesystem::path& file);
 
     // Nothing before the first document: the save commands then keep their states.

@@ -100,6 +100,7 @@ class Window1 final : public QMainWindow {
     // Reads the document shown again, as documents are now read.
     void readAgain();
     void sectionText_Change();
+    void updateSaveButtons();
     void showRefusal(const std::filesystem::path& file);
     std::optional<std::filesystem::path> askSavePath(std::string_view defaultName);
     void save(const std::filesystem::path& file, const kestLibrary::TextPieces& pieces);
