@@ -38,6 +38,11 @@ TEST(SectionTagScan, FindsTheTagsTheThoroughReadingFinds) {
         {"<sec tion name=\"QQ==\">\n", false},
         {"<Sec\nx tion name=\"QQ==\">\n", false},
         {"<Sec", false},
+        {"<q:Section name=\"QQ==\">QUJD</q:Section>\n", true},
+        {"<q:Sec\n tion name=\"QQ==\">\n", true},
+        {"&lt;Section name=&quot;QQ==&quot;&gt;QUJD&lt;/Section&gt;\n", true},
+        {std::string("\xFF\xFE<\0S\0e\0c\0t\0i\0o\0n\0 \0n\0", 20), true},
+        {"<abcdefghijklmnopqrstuvwxyzabcdef:section name=\"QQ==\">\n", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

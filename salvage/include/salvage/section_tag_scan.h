@@ -2,16 +2,29 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <string_view>
 
 namespace salvage {
 
+namespace detail {
+class InputNormalizer;
+}
+
 // Looks for a section start tag anywhere in a text, as the thorough reading finds one: "<"
-// and "section" in any letter case, followed by a space or a line break (or the end of the
-// input). Line breaks that damage put inside the name, each with the indentation after it,
-// are passed over, as the thorough reading passes over them.
+// and "section" in any letter case, perhaps with a namespace prefix ("<q:section"), followed
+// by a space or a line break (or the end of the input), in the text as the thorough reading
+// takes it (UTF-16 converted, quoted-printable undone, escaped markup unescaped). Line breaks
+// that damage put inside the name, each with the indentation after it, are passed over, as
+// the thorough reading passes over them.
 class SectionTagScanner {
   public:
+    SectionTagScanner();
+    ~SectionTagScanner();
+    SectionTagScanner(const SectionTagScanner&) = delete;
+    SectionTagScanner& operator=(const SectionTagScanner&) = delete;
+
     // Takes the next piece of the text; returns whether a tag has been found so far. Once one
     // is, the rest of the text need not be fed.
     bool feed(std::string_view piece);
@@ -21,7 +34,12 @@ class SectionTagScanner {
     bool found() const { return found_; }
 
   private:
-    std::size_t matched_ = 0;  // characters of "section" after "<"
+    void scan(std::string_view text);
+    void endName(char terminator);
+
+    std::unique_ptr<detail::InputNormalizer> normalizer_;
+    std::string normalized_;
+    std::string name_;  // the tag's name after "<" so far, in lower case
     bool inName_ = false;
     bool afterBreak_ = false;  // a line break came inside the name
     bool found_ = false;
