@@ -117,9 +117,8 @@ EncodingGuess guessEncoding(std::string_view window) {
         return {TextEncoding::Utf8, kUtf8ByteOrderMark.size()};
     }
     for (const Candidate& candidate : kCandidates) {
-        const std::string_view text = window.substr(candidate.byteOrderMark.size());
         if (window.starts_with(candidate.byteOrderMark) &&
-            hasShape(unitShapes(text, candidate), true)) {
+            hasShape(unitShapes(window.substr(candidate.byteOrderMark.size()), candidate), true)) {
             return {candidate.encoding, candidate.byteOrderMark.size()};
         }
     }

@@ -184,6 +184,9 @@ TEST(InputNormalizer, ConvertsWideTextAndLeavesUtf8AsItIs) {
          {}},
         {"trap: a UTF-16 mark before UTF-8", "\xFF\xFE" + document, "\xFF\xFE" + document, {}},
         {"trap: random bytes", random, random, {}},
+        {"nothing", "", "", {}},
+        {"too short to tell", "\xFF", "\xFF", {}},
+        {"a mark alone", "\xFF\xFE", "", encoded("UTF-16LE", true)},
     });
 }
 
