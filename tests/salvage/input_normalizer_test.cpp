@@ -184,6 +184,9 @@ TEST(InputNormalizer, ConvertsWideTextAndLeavesUtf8AsItIs) {
          {}},
         {"trap: a UTF-16 mark before UTF-8", "\xFF\xFE" + document, "\xFF\xFE" + document, {}},
         {"trap: random bytes", random, random, {}},
+        {"nothing", "", "", {}},
+        {"too short to tell", "\xFF", "\xFF", {}},
+        {"a mark alone", "\xFF\xFE", "", encoded("UTF-16LE", true)},
     });
 }
 
@@ -287,8 +290,12 @@ TEST(InputNormalizer, ReadsChunksThatPassUnchangedAndOnesThatDoNot) {
     for (std::size_t k = 0; k < expected.document.contents.size(); ++k) {
         ASSERT_EQ(got.document.contents[k].text, expected.document.contents[k].text) << k;
     }
-    EXPECT_EQ(got.document.report.thorough->input.invisibleCharacters,
-              std::count(marked.begin(), marked.end(), '\x8B'));
+    const auto invisible =
+        static_cast<std::size_t>(std::count(marked.begin(), marked.end(), '\x8B'));
+    EXPECT_EQ(got.document.report.thorough->input.invisibleCharacters, invisible);
+    EXPECT_NE(describeReport(got.document.report, got.document.contents)
+                  .find("Invisible characters skipped inside Base64: " + std::to_string(invisible)),
+              std::string::npos);
 }
 
 // The sample letter in the forms editors and mail give it reads to the same sections.
@@ -345,16 +352,26 @@ TEST(InputNormalizer, TheSampleReadsTheSameInEveryForm) {
         const char* label;
         std::string bytes;
         const std::string& original;
+        const char* reportLine;  // what the report says of it
     };
     const std::vector<Form> forms = {
-        {"UTF-16LE", wide(characters, TextEncoding::Utf16LE), repaired},
-        {"UTF-16LE, marked", wide(characters, TextEncoding::Utf16LE, true), repaired},
-        {"UTF-16BE", wide(characters, TextEncoding::Utf16BE), repaired},
-        {"UTF-16BE, marked", wide(characters, TextEncoding::Utf16BE, true), repaired},
-        {"UTF-32LE, marked", wide(characters, TextEncoding::Utf32LE, true), repaired},
-        {"UTF-32BE", wide(characters, TextEncoding::Utf32BE), repaired},
-        {"quoted-printable", quoted, sample},
-        {"escaped in a page", escaped + "</pre></body></html>", sample},
+        {"UTF-16LE", wide(characters, TextEncoding::Utf16LE), repaired,
+         "Converted from UTF-16LE before reading\n"},
+        {"UTF-16LE, marked", wide(characters, TextEncoding::Utf16LE, true), repaired,
+         "Converted from UTF-16LE before reading (it began with a byte order mark)\n"},
+        {"UTF-16BE", wide(characters, TextEncoding::Utf16BE), repaired,
+         "Converted from UTF-16BE before reading\n"},
+        {"UTF-16BE, marked", wide(characters, TextEncoding::Utf16BE, true), repaired,
+         "Converted from UTF-16BE before reading (it began"},
+        {"UTF-32LE, marked", wide(characters, TextEncoding::Utf32LE, true), repaired,
+         "Converted from UTF-32LE before reading (it began"},
+        {"UTF-32BE", wide(characters, TextEncoding::Utf32BE), repaired,
+         "Converted from UTF-32BE before reading\n"},
+        {"UTF-8, marked", "\xEF\xBB\xBF" + sample, sample,
+         "A UTF-8 byte order mark at the start skipped\n"},
+        {"quoted-printable", quoted, sample, "Quoted-printable undone before reading\n"},
+        {"escaped in a page", escaped + "</pre></body></html>", sample,
+         "Markup escaped as a whole (&lt;Section ...): read unescaped\n"},
     };
     for (const Form& form : forms) {
         SCOPED_TRACE(form.label);
@@ -366,10 +383,12 @@ TEST(InputNormalizer, TheSampleReadsTheSameInEveryForm) {
             EXPECT_EQ(got.document.contents[k].name, expected.document.contents[k].name);
             EXPECT_EQ(got.document.contents[k].text, expected.document.contents[k].text);
         }
+        const std::string report = describeReport(got.document.report, got.document.contents);
+        EXPECT_NE(report.find(form.reportLine), std::string::npos) << report;
+        EXPECT_EQ(describeReport(expected.document.report, expected.document.contents)
+                      .find("before reading"),
+                  std::string::npos);
     }
-    const ParseResult utf16 = parseText(forms[1].bytes, "a.qlx", Reading::Thorough);
-    const std::string report = describeReport(utf16.document.report, utf16.document.contents);
-    EXPECT_NE(report.find("Converted from UTF-16LE before reading"), std::string::npos) << report;
     // The plain reading is as it was: it does not read UTF-16.
     EXPECT_EQ(parseText(forms[0].bytes, "a.qlx").status, ReadStatus::Refused);
 }
