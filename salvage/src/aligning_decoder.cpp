@@ -375,6 +375,12 @@ bool AligningDecoder::appendAfterCutCharacter(const GroupBytes& bytes) {
 }
 
 bool AligningDecoder::appendChecked(const GroupBytes& group) {
+    if (quietSlots_ >= kLongStretch && listener_ != nullptr && checker_.pending() != 0) {
+        // Text after a long stretch may be another piece's: a character begun before the
+        // stretch is not finished by what follows it.
+        dropPending();
+        skipContinuations_ = true;
+    }
     TextChecker checker = checker_;
     bool skip = skipContinuations_;
     const GroupCheck check = checkGroup(group, checker, skip);
