@@ -29,17 +29,20 @@ char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool startsWithHeader(std::string_view data) {
-    constexpr std::string_view header = "<?xml ";
-    if (data.size() < header.size()) {
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
         return false;
     }
-    for (std::size_t k = 0; k < header.size(); ++k) {
-        if (lower(data[k]) != header[k]) {
+    for (std::size_t k = 0; k < prefix.size(); ++k) {
+        if (lower(text[k]) != prefix[k]) {
             return false;
         }
     }
     return true;
+}
+
+bool startsWithHeader(std::string_view data) {
+    return startsWithIgnoringCase(data, "<?xml ");
 }
 
 bool isBreak(char c) {
@@ -149,18 +152,6 @@ bool isText(std::string_view text) {
             return false;
         }
         i += length;
-    }
-    return true;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t k = 0; k < prefix.size(); ++k) {
-        if (lower(text[k]) != prefix[k]) {
-            return false;
-        }
     }
     return true;
 }

@@ -1,31 +1,13 @@
 #include "character_references.h"
 
+#include "utf8.h"
+
 #include <array>
 #include <cstdint>
 #include <utility>
 
 namespace salvage::detail {
 namespace {
-
-std::string utf8(std::uint32_t value) {
-    std::string out;
-    if (value < 0x80) {
-        out.push_back(static_cast<char>(value));
-    } else if (value < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (value >> 6)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    } else if (value < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (value >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (value >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((value >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    }
-    return out;
-}
 
 // "#61" or "#x3D": the character's number, or nothing for what is not one.
 std::string numeric(std::string_view digits) {
@@ -55,7 +37,9 @@ std::string numeric(std::string_view digits) {
     if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) {
         return {};
     }
-    return utf8(value);
+    std::string out;
+    appendUtf8(value, out);
+    return out;
 }
 
 }  // namespace

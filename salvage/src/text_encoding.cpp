@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "utf8.h"
+
 namespace salvage::detail {
 namespace {
 
@@ -66,24 +68,6 @@ bool hasShape(const UnitShapes& shapes, bool marked) {
         return shapes.shaped + shapes.other < kTooShortToTell || shapes.shaped * 8 >= shapes.other;
     }
     return shapes.shaped >= kFewestShaped && shapes.shaped * 4 >= shapes.other;
-}
-
-void appendUtf8(std::uint32_t c, std::string& out) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
 }
 
 bool isHighSurrogate(std::uint32_t unit) {

@@ -1,5 +1,7 @@
 #include "utf8.h"
 
+#include <utility>
+
 #include "implementation.h"
 #include "salvage/utf8.h"
 #include "utf8_forms.h"
@@ -17,6 +19,21 @@ bool isValidUtf8(std::string_view text, const Implementation& routines) {
 bool isCleanText(std::string_view text, const Implementation& routines) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     return routines.isValidUtf8(s, text.size()) && !routines.hasControls(s, text.size());
+}
+
+void appendUtf8(std::uint32_t character, std::string& out) {
+    if (character < 0x80) {
+        out.push_back(static_cast<char>(character));
+        return;
+    }
+    // The lead byte's marker and the number of six-bit continuation bytes after it.
+    const auto [lead, continuations] = character < 0x800     ? std::pair{0xC0u, 1}
+                                       : character < 0x10000 ? std::pair{0xE0u, 2}
+                                                             : std::pair{0xF0u, 3};
+    out.push_back(static_cast<char>(lead | (character >> (6 * continuations))));
+    for (int k = continuations - 1; k >= 0; --k) {
+        out.push_back(static_cast<char>(0x80u | ((character >> (6 * k)) & 0x3Fu)));
+    }
 }
 
 std::size_t wholeCharactersEnd(std::string_view text) {

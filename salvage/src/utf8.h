@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace salvage::detail {
@@ -16,6 +18,9 @@ bool isValidUtf8(std::string_view text, const Implementation& routines);
 // U+0080 to U+009F) other than tab, line feed and carriage return: text a writer wrote, as
 // opposed to bytes decoded out of step.
 bool isCleanText(std::string_view text, const Implementation& routines);
+
+// Appends the UTF-8 form of the character `character` (at most U+10FFFF) to `out`.
+void appendUtf8(std::uint32_t character, std::string& out);
 
 // Where the last whole character of `text` ends: its size, or the start of a last sequence
 // that needs bytes after the end of `text`.
