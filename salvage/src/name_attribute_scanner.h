@@ -11,6 +11,7 @@
 
 #include "ascii.h"
 #include "base64_groups.h"
+#include "tag_names.h"
 
 namespace salvage::detail {
 
@@ -89,11 +90,6 @@ class NameAttributeScanner {
     static constexpr std::size_t kLongestAttributeName = 64;
 
     static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-    static bool isNameCharacter(char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '-' || c == '_' || c == ':' || c == '.';
-    }
-
     void keepNameCharacter(char lower) {
         if (attribute_.size() < kLongestAttributeName) {
             attribute_.push_back(lower);
@@ -101,11 +97,7 @@ class NameAttributeScanner {
     }
 
     // The attribute's name without a namespace prefix.
-    bool isNameAttribute() const {
-        const std::size_t colon = attribute_.rfind(':');
-        return std::string_view(attribute_).substr(colon == std::string::npos ? 0 : colon + 1) ==
-               "name";
-    }
+    bool isNameAttribute() const { return localName(attribute_) == "name"; }
 
     void afterAttributeName(char c) {
         if (c == '=') {

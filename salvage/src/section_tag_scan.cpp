@@ -6,27 +6,13 @@
 #include "file_descriptor.h"
 #include "input_normalizer.h"
 #include "section_line.h"
+#include "tag_names.h"
 
 namespace salvage {
 namespace {
 
-constexpr std::string_view kTagName = "section";  // lower case
-constexpr std::string_view kEndTagName = "/section";
-// A longer run of name characters after "<" is no tag name: the thorough reading gives up there.
-constexpr std::size_t kLongestTagName = 32;
-
 constexpr bool isLineBreak(char c) {
     return c == '\n' || c == '\r';
-}
-
-constexpr bool isTagNameCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_' || c == ':' || c == '.';
-}
-
-std::string_view localName(std::string_view name) {
-    const std::size_t colon = name.rfind(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
 }  // namespace
@@ -57,20 +43,19 @@ void SectionTagScanner::scan(std::string_view text) {
             continue;
         }
         const char c = *p;
-        const std::string_view local = localName(name_);
+        const std::string_view local = detail::localName(name_);
         if (isLineBreak(c)) {
-            if (local == kTagName) {
+            if (local == detail::kSectionTagName) {
                 found_ = true;
-            } else if (kTagName.starts_with(local) || kEndTagName.starts_with(local)) {
+            } else if (detail::mayGoOnToSectionTag(local)) {
                 afterBreak_ = true;
             } else {
                 inName_ = false;
             }
         } else if (afterBreak_ && (c == ' ' || c == '\t')) {
             // the indentation of the line the name goes on in
-        } else if ((name_.empty() ? isTagNameCharacter(c) || c == '/' || c == '?' || c == '!'
-                                  : isTagNameCharacter(c)) &&
-                   name_.size() < kLongestTagName) {
+        } else if ((name_.empty() ? detail::beginsTagName(c) : detail::isNameCharacter(c)) &&
+                   name_.size() < detail::kLongestTagName) {
             name_.push_back(detail::toLowerAscii(c));
             afterBreak_ = false;
         } else {
@@ -82,7 +67,7 @@ void SectionTagScanner::scan(std::string_view text) {
 }
 
 void SectionTagScanner::endName(char terminator) {
-    found_ = found_ || (localName(name_) == kTagName && terminator == ' ');
+    found_ = found_ || (detail::localName(name_) == detail::kSectionTagName && terminator == ' ');
     inName_ = false;
 }
 
@@ -92,7 +77,7 @@ bool SectionTagScanner::finish() {
         normalizer_->finish(normalized_);
         scan(normalized_);
     }
-    found_ = found_ || (inName_ && localName(name_) == kTagName);
+    found_ = found_ || (inName_ && detail::localName(name_) == detail::kSectionTagName);
     return found_;
 }
 

@@ -4,36 +4,16 @@
 #include <utility>
 
 #include "ascii.h"
+#include "tag_names.h"
 
 namespace salvage::detail {
 namespace {
 
-// Longer than any tag name a document uses: a "<" followed by more letters than this is a
-// damaged character inside Base64, not a tag.
-constexpr std::size_t kLongestTagName = 32;
-
 // Bytes of text a piece found after damage holds before further damage may part it again.
 constexpr std::size_t kShortestPiece = 16;
 
-constexpr std::string_view kSectionTagName = "section";
-constexpr std::string_view kEndTagName = "/section";
 // After "<![": a text wrapped so that an XML parser leaves it alone.
 constexpr std::string_view kCdataOpening = "CDATA[";
-
-constexpr bool isTagNameCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_' || c == ':' || c == '.';
-}
-
-constexpr bool beginsTagName(char c) {
-    return isTagNameCharacter(c) || c == '/' || c == '?' || c == '!';
-}
-
-// A tag's name without its namespace prefix ("q:Section" is a section tag too).
-std::string_view localName(std::string_view name) {
-    const std::size_t colon = name.rfind(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
 
 bool hasLetter(std::string_view text) {
     return std::any_of(text.begin(), text.end(),
@@ -137,7 +117,7 @@ bool ThoroughReader::scanTagName(char c) {
         return true;
     }
     tagNameBroken_ = false;
-    if (tagName_.empty() ? beginsTagName(c) : isTagNameCharacter(c)) {
+    if (tagName_.empty() ? beginsTagName(c) : isNameCharacter(c)) {
         if (tagName_.size() == kLongestTagName) {
             notATag();
             return false;
@@ -331,7 +311,7 @@ void ThoroughReader::endLine() {
             const std::string_view local = localName(lower);
             if (local == kSectionTagName) {
                 decideTag('\n', tagOffLineStart_);
-            } else if (kSectionTagName.starts_with(local) || kEndTagName.starts_with(local)) {
+            } else if (mayGoOnToSectionTag(local)) {
                 tagNameBroken_ = true;
             } else {
                 notATag();
