@@ -322,8 +322,7 @@ void AligningDecoder::feedAligned(std::uint8_t slot) {
         counts_.bytesDropped += static_cast<std::size_t>(bytes.count);
     }
     if (listener_ == nullptr) {
-        dropPending();
-        skipContinuations_ = true;
+        cutCharacter();
         quietSlots_ += 4;
         remember(group_, out_->size(), groupOffset_);
         return;
@@ -359,8 +358,7 @@ bool AligningDecoder::appendAfterCutCharacter(const GroupBytes& bytes) {
     if (!checkGroup(bytes, fresh, skip).text) {
         return false;
     }
-    dropPending();
-    skipContinuations_ = true;
+    cutCharacter();
     // A character cut short at a sector boundary: another file's data may begin here.
     if (listener_ != nullptr && groupOffset_ != 0 && crossesSector(groupOffset_ - 1, offset_)) {
         if (counting_) {
@@ -378,8 +376,7 @@ bool AligningDecoder::appendChecked(const GroupBytes& group) {
     if (quietSlots_ >= kLongStretch && listener_ != nullptr && checker_.pending() != 0) {
         // Text after a long stretch may be another piece's: a character begun before the
         // stretch is not finished by what follows it.
-        dropPending();
-        skipContinuations_ = true;
+        cutCharacter();
     }
     TextChecker checker = checker_;
     bool skip = skipContinuations_;
@@ -434,6 +431,12 @@ void AligningDecoder::dropGroup() {
     if (counting_) {
         ++counts_.groupsDropped;
     }
+    cutCharacter();
+}
+
+// Drops a character begun but not finished; the continuation bytes of its tail, should they
+// follow, are skipped.
+void AligningDecoder::cutCharacter() {
     dropPending();
     skipContinuations_ = true;
 }

@@ -124,6 +124,7 @@ class AligningDecoder {
     bool appendAfterCutCharacter(const GroupBytes& bytes);
     void keepBytesBeforeDamage(unsigned filled);
     void dropGroup();
+    void cutCharacter();
     void dropPending();
     void beginRealigning(bool afterFailure);
     void feedRealigning(std::uint8_t slot);
