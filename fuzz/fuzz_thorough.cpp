@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "implementation.h"
-#include "input_normalizer.h"
+#include "simd/implementation.h"
+#include "normalize/input_normalizer.h"
 #include "salvage/base64.h"
 #include "salvage/reader.h"
 #include "salvage/report_text.h"

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "implementation.h"
+#include "simd/implementation.h"
 #include "test_support.h"
 
 namespace salvage {

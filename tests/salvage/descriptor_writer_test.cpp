@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "file_descriptor.h"
+#include "io/file_descriptor.h"
 #include "test_support.h"
 
 namespace kestLibrary {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "implementation.h"
+#include "simd/implementation.h"
 #include "salvage/base64.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"

@@ -1,4 +1,4 @@
-#include "input_normalizer.h"
+#include "normalize/input_normalizer.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
 #include "test_support.h"
-#include "utf8.h"
+#include "simd/utf8.h"
 
 namespace salvage::detail {
 namespace {

@@ -1,0 +1,56 @@
+#include <new>
+
+#include "io/file_descriptor.h"
+#include "salvage/reader.h"
+
+namespace salvage {
+namespace {
+
+constexpr std::string_view kOutOfMemory = "Not enough memory to hold what this document holds";
+
+ParseResult unreadable(std::string reason) {
+    ParseResult result;
+    result.status = ReadStatus::Unreadable;
+    result.reason = std::move(reason);
+    return result;
+}
+
+ParseResult readAll(int fd, std::uint64_t expectedSize, std::string_view fileName,
+                    Reading reading) {
+    try {
+        DocumentReader reader(reading);
+        reader.expectSize(expectedSize);
+        // A refusal is decided on the first line: on failing media every further read costs.
+        const auto error = detail::readBlocks(fd, [&](std::string_view block) {
+            reader.feed(block);
+            return !reader.refused();
+        });
+        ParseResult result = reader.finish(fileName);
+        if (error) {
+            if (!result.accepted()) {
+                return unreadable(*error);
+            }
+            // What was read before the error is worth keeping; the report tells it was cut short.
+            result.document.report.readError = *error;
+        }
+        return result;
+    } catch (const std::bad_alloc&) {
+        return unreadable(std::string(kOutOfMemory));
+    }
+}
+
+}  // namespace
+
+ParseResult parseFile(const std::filesystem::path& file, Reading reading) {
+    detail::OpenedFile opened;
+    if (auto error = detail::openRegularFile(file, opened)) {
+        return unreadable(std::move(*error));
+    }
+    return readAll(opened.fd.get(), opened.size, file.filename().string(), reading);
+}
+
+ParseResult parseDescriptor(int fd, std::string_view fileName, Reading reading) {
+    return readAll(fd, 0, fileName, reading);
+}
+
+}  // namespace salvage

@@ -1,0 +1,378 @@
+#include "read/thorough_reader.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "ascii.h"
+#include "read/tag_names.h"
+
+namespace salvage::detail {
+namespace {
+
+// Bytes of text a piece found after damage holds before further damage may part it again.
+constexpr std::size_t kShortestPiece = 16;
+
+// After "<![": a text wrapped so that an XML parser leaves it alone.
+constexpr std::string_view kCdataOpening = "CDATA[";
+
+bool hasLetter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
+bool isBlank(const char* begin, const char* end) {
+    return std::all_of(begin, end, [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+    });
+}
+
+std::string numbered(const std::string& name, std::size_t number) {
+    return name + " (" + std::to_string(number) + ")";
+}
+
+}  // namespace
+
+ThoroughReader::ThoroughReader(Document& document, const Implementation& routines)
+    : document_(document), nameDecoder_(nullptr, routines), decoder_(this, routines) {
+    startOrphan();
+}
+
+void ThoroughReader::checkHeader(std::string_view piece) {
+    for (std::size_t i = 0;
+         i < piece.size() && !headerFailed_ && headerMatched_ < kHeaderPrefix.size(); ++i) {
+        headerFailed_ = toLowerAscii(piece[i]) != kHeaderPrefix[headerMatched_];
+        headerMatched_ += headerFailed_ ? 0 : 1;
+    }
+}
+
+void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput, std::uint64_t offset) {
+    if (lineIndex_ == 0) {
+        checkHeader(piece);
+    }
+    const char* p = piece.data();
+    const char* const end = p + piece.size();
+    const auto restAt = [&](const char* at) {
+        return restOfInput - static_cast<std::uint64_t>(at - piece.data());
+    };
+    const auto offsetOf = [&](const char* at) {
+        return offset + static_cast<std::uint64_t>(at - piece.data());
+    };
+    while (p != end) {
+        switch (scan_) {
+            case Scan::Text: {
+                // A "<" that no tag name can follow is text; it goes with the text around it.
+                const char* open = findByte(p, end, '<');
+                while (open != nullptr && open + 1 != end && !beginsTagName(open[1])) {
+                    open = findByte(open + 1, end, '<');
+                }
+                feedText(p, open == nullptr ? end : open, restAt(p), offsetOf(p));
+                if (open == nullptr) {
+                    p = end;
+                    break;
+                }
+                tagOffLineStart_ =
+                    lineBytes_ + static_cast<std::uint64_t>(open - piece.data()) != 0;
+                tagOffset_ = offsetOf(open);
+                tagName_.clear();
+                tagNameBroken_ = false;
+                scan_ = Scan::TagName;
+                p = open + 1;
+                break;
+            }
+            case Scan::TagName:
+                p += scanTagName(*p) ? 1 : 0;
+                break;
+            case Scan::CdataOpening:
+                p += scanCdataOpening(*p) ? 1 : 0;
+                break;
+            case Scan::SectionTag:
+            case Scan::OtherTag:
+                p = scanTag(p, end);
+                break;
+        }
+    }
+    lineBytes_ += piece.size();
+}
+
+void ThoroughReader::feedText(const char* begin, const char* end, std::uint64_t rest,
+                              std::uint64_t offset) {
+    if (begin == end) {
+        return;
+    }
+    if (context_ == Context::Section && !sectionRunsOn_ && lineIndex_ != sectionLine_) {
+        sectionRunsOn_ = !isBlank(begin, end);
+    }
+    storage_.prepare(static_cast<std::size_t>(end - begin), rest, false);
+    decoder_.setOffset(offset);
+    decoder_.feed(begin, end);
+}
+
+bool ThoroughReader::scanTagName(char c) {
+    if (tagNameBroken_ && (c == ' ' || c == '\t')) {
+        return true;  // the indentation after a line break that damage put inside the name
+    }
+    if (c == '[' && tagName_ == "!") {
+        scan_ = Scan::CdataOpening;
+        cdataMatched_ = 0;
+        return true;
+    }
+    tagNameBroken_ = false;
+    if (tagName_.empty() ? beginsTagName(c) : isNameCharacter(c)) {
+        if (tagName_.size() == kLongestTagName) {
+            notATag();
+            return false;
+        }
+        tagName_.push_back(c);
+        return true;
+    }
+    if ((c == ' ' || c == '\t' || c == '>') && hasLetter(tagName_)) {
+        decideTag(c, tagOffLineStart_);
+        return c != '>';  // the tag's end is found by the tag scanning
+    }
+    notATag();
+    return false;  // a "<" here may begin a tag of its own
+}
+
+// "<![CDATA[" is no tag: the text it opens goes on in the same section.
+bool ThoroughReader::scanCdataOpening(char c) {
+    if (toLowerAscii(c) != toLowerAscii(kCdataOpening[cdataMatched_])) {
+        notCdata();
+        return false;
+    }
+    if (++cdataMatched_ == kCdataOpening.size()) {
+        scan_ = Scan::Text;
+        tagName_.clear();
+        ++findings_.cdataTexts;
+    }
+    return true;
+}
+
+void ThoroughReader::notCdata() {
+    tagName_ += "[" + std::string(kCdataOpening.substr(0, cdataMatched_));
+    notATag();
+}
+
+// What looked like the start of a tag is text after all: a damaged character and the
+// characters after it.
+void ThoroughReader::notATag() {
+    scan_ = Scan::Text;
+    tagName_.insert(tagName_.begin(), '<');
+    feedText(tagName_.data(), tagName_.data() + tagName_.size(), tagName_.size(), tagOffset_);
+    tagName_.clear();
+}
+
+std::string ThoroughReader::lowerTagName() const {
+    std::string lower = tagName_;
+    std::transform(lower.begin(), lower.end(), lower.begin(), toLowerAscii);
+    return lower;
+}
+
+// `terminator` is the character after the name, '\n' for a line break.
+void ThoroughReader::decideTag(char terminator, bool offLineStart) {
+    const std::string lower = lowerTagName();
+    tagName_.clear();
+    endContext();
+    if ((terminator == ' ' || terminator == '\n') && localName(lower) == kSectionTagName) {
+        ++sectionTags_;
+        if (lower.size() != kSectionTagName.size()) {
+            ++findings_.prefixedTags;
+        }
+        findings_.tagsOffLineStart += offLineStart ? 1 : 0;
+        tagLine_ = lineIndex_;
+        nameScanner_ = NameAttributeScanner<NameSink>();
+        tagBreaks_ = 0;
+        nameText_.clear();
+        nameDecoder_.start(AligningDecoder::kAligned, &nameText_);
+        scan_ = Scan::SectionTag;
+    } else {
+        scan_ = Scan::OtherTag;
+    }
+}
+
+// Inside a tag: up to its ">", or to the next "<" when the ">" was lost.
+const char* ThoroughReader::scanTag(const char* p, const char* end) {
+    const char* stop = p;
+    while (stop != end && *stop != '>' && *stop != '<') {
+        ++stop;
+    }
+    if (scan_ == Scan::SectionTag) {
+        nameScanner_.feed(std::string_view(p, static_cast<std::size_t>(stop - p)), nameSink_);
+    }
+    if (stop == end) {
+        return end;
+    }
+    if (scan_ == Scan::SectionTag) {
+        finishSectionTag();
+    } else {
+        scan_ = Scan::Text;
+        startOrphan();
+    }
+    return *stop == '>' ? stop + 1 : stop;
+}
+
+void ThoroughReader::finishSectionTag() {
+    nameSink_.finish();
+    nameDecoder_.finish();
+    if (nameScanner_.otherSpelling()) {
+        ++findings_.otherNameSpellings;
+    }
+    scan_ = Scan::Text;
+    context_ = Context::Section;
+    sectionName_ = nameText_;
+    sectionLine_ = tagLine_;
+    sectionRunsOn_ = false;
+    piece_ = PieceKind::Section;
+    pieceName_ = sectionName_;
+    // Where the name goes in the map is fetched into the cache while the text is decoded.
+    document_.contents.prefetch(pieceName_);
+    pieceLine_ = tagLine_ + 1;
+    decoder_.setCounting(true);
+    decoder_.start(AligningDecoder::kAligned, &storage_.text());
+}
+
+void ThoroughReader::startOrphan() {
+    context_ = Context::Orphan;
+    piece_ = PieceKind::None;
+    decoder_.setCounting(false);
+    decoder_.start(AligningDecoder::kSearching, &storage_.text());
+}
+
+void ThoroughReader::textResumes(std::size_t line, bool afterLongDamage) {
+    // A piece begun after damage that has hardly any text yet goes on: the damage that begins
+    // it often ends in a group or two that realign.
+    if (afterLongDamage && (piece_ == PieceKind::AfterDamage || piece_ == PieceKind::Orphan) &&
+        storage_.text().size() < kShortestPiece) {
+        return;
+    }
+    if (piece_ != PieceKind::None && afterLongDamage) {
+        storePiece();
+    } else if (piece_ != PieceKind::None) {
+        return;
+    }
+    const std::string where = "line " + std::to_string(line + 1) + "]";
+    if (context_ == Context::Section) {
+        piece_ = PieceKind::AfterDamage;
+        pieceName_ = (sectionName_.empty() ? "" : sectionName_ + " ") + "[after damage, " + where;
+    } else {
+        piece_ = PieceKind::Orphan;
+        pieceName_ = "[text without a section, " + where;
+    }
+    pieceLine_ = line + 1;
+}
+
+void ThoroughReader::endContext() {
+    if (context_ == Context::None) {
+        return;
+    }
+    decoder_.finish();
+    storePiece();
+    if (context_ == Context::Section && sectionRunsOn_) {
+        ++findings_.bodiesAcrossLines;
+    }
+    context_ = Context::None;
+}
+
+void ThoroughReader::storePiece() {
+    const PieceKind kind = std::exchange(piece_, PieceKind::None);
+    if (kind == PieceKind::None || (kind != PieceKind::Section && storage_.text().empty())) {
+        storage_.reset();
+        return;
+    }
+    std::string name = uniqueName(std::move(pieceName_));
+    if (kind != PieceKind::Section) {
+        findings_.pieces.push_back({name, kind == PieceKind::AfterDamage, pieceLine_});
+    }
+    document_.contents.assignOwned(name, std::move(storage_.finished()));
+    storage_.reset();
+}
+
+std::string ThoroughReader::uniqueName(std::string name) {
+    if (!document_.contents.contains(name)) {
+        return name;
+    }
+    auto [next, added] = nextNumber_.try_emplace(name, 2);
+    std::string candidate = numbered(name, next->second++);
+    while (document_.contents.contains(candidate)) {
+        candidate = numbered(name, next->second++);
+    }
+    auto [record, isNew] = repeatRecord_.try_emplace(name, findings_.repeatedNames.size());
+    if (isNew) {
+        findings_.repeatedNames.push_back({name, 0, candidate});
+    }
+    ++findings_.repeatedNames[record->second].times;
+    return candidate;
+}
+
+void ThoroughReader::endLine() {
+    switch (scan_) {
+        case Scan::TagName: {
+            // A line break inside a section tag's name may be damage: the name may go on.
+            const std::string lower = lowerTagName();
+            const std::string_view local = localName(lower);
+            if (local == kSectionTagName) {
+                decideTag('\n', tagOffLineStart_);
+            } else if (mayGoOnToSectionTag(local)) {
+                tagNameBroken_ = true;
+            } else {
+                notATag();
+            }
+            break;
+        }
+        case Scan::SectionTag:
+            // A start tag whose ">" was lost ends with its line, unless its name goes on or
+            // has not begun yet (a line break may stand between the tag's name and its
+            // attributes, but not two).
+            if (nameScanner_.collecting()) {
+                break;
+            }
+            if (!nameScanner_.searching() || tagBreaks_ != 0) {
+                finishSectionTag();
+            } else {
+                ++tagBreaks_;
+            }
+            break;
+        case Scan::OtherTag:
+            scan_ = Scan::Text;
+            startOrphan();
+            break;
+        case Scan::CdataOpening:
+            notCdata();
+            break;
+        case Scan::Text:
+            break;
+    }
+    if (lineIndex_ == 0 && headerMatched_ < kHeaderPrefix.size()) {
+        headerFailed_ = true;
+    }
+    ++lineIndex_;
+    lineBytes_ = 0;
+    decoder_.setLine(lineIndex_);
+    nameDecoder_.setLine(lineIndex_);
+}
+
+bool ThoroughReader::finish() {
+    if (scan_ == Scan::TagName) {
+        notATag();
+    } else if (scan_ == Scan::CdataOpening) {
+        notCdata();
+    } else if (scan_ == Scan::SectionTag) {
+        finishSectionTag();
+    }
+    endContext();
+    const bool header = !headerFailed_ && headerMatched_ == kHeaderPrefix.size();
+    const DecodingCounts& counts = decoder_.counts();
+    findings_.headerDamaged = !header;
+    findings_.charactersSkipped =
+        counts.charactersSkipped + nameDecoder_.counts().charactersSkipped;
+    findings_.nameReferences = nameSink_.referencesDecoded();
+    findings_.groupsDropped = counts.groupsDropped + nameDecoder_.counts().groupsDropped;
+    findings_.bytesDropped = counts.bytesDropped + nameDecoder_.counts().bytesDropped;
+    findings_.realignments = counts.realignments;
+    findings_.stretchesLost = counts.stretchesLost;
+    findings_.seams = counts.seams;
+    document_.report.sectionLines = sectionTags_;
+    document_.report.thorough = std::move(findings_);
+    return header || sectionTags_ != 0;
+}
+
+}  // namespace salvage::detail
