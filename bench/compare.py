@@ -4,6 +4,10 @@ on generated documents and prints a Markdown table of medians, ratios and peak m
 through bench/compare.sh.
 
     compare.py --cli PATH --work DIR [--runs N] [--sizes 100M,1G] [--quick]
+    compare.py --cli PATH --work DIR --goals [--before PATH] [--runs N] [--quick]
+
+--goals prints only the goals' table: each document with one thread and with every core, and
+beside them the program given by --before (an earlier build, as a peer).
 
 The programs take turns within each round, so a load change on the machine touches all
 of them alike; the ratios are taken between medians of the same rounds.
@@ -50,8 +54,9 @@ def timed(argv, out=subprocess.DEVNULL):
     return seconds, usage.ru_maxrss, child.returncode
 
 
-def median_runs(commands, runs):
-    """commands: {label: argv}. Returns {label: (median seconds, max peak KiB)}."""
+def rounds(commands, runs):
+    """commands: {label: argv}, taking turns within each round. Returns ({label: [seconds]},
+    {label: max peak KiB})."""
     times = {label: [] for label in commands}
     peaks = {label: 0 for label in commands}
     for _ in range(runs):
@@ -61,6 +66,12 @@ def median_runs(commands, runs):
                 raise SystemExit("%s failed with status %d: %s" % (label, status, argv))
             times[label].append(seconds)
             peaks[label] = max(peaks[label], peak)
+    return times, peaks
+
+
+def median_runs(commands, runs):
+    """commands: {label: argv}. Returns {label: (median seconds, max peak KiB)}."""
+    times, peaks = rounds(commands, runs)
     return {label: (statistics.median(times[label]), peaks[label]) for label in commands}
 
 
@@ -108,6 +119,99 @@ def machine():
         model, os.cpu_count(), platform.release(), *load)
 
 
+def ratio_with_spread(times, label, base):
+    """The ratio of the medians, and the smallest and largest ratio of one round's pair."""
+    pairs = [a / b for a, b in zip(times[label], times[base])]
+    return "%.1f x (%.1f-%.1f)" % (statistics.median(times[label]) / statistics.median(times[base]),
+                                   min(pairs), max(pairs))
+
+
+def same_output(argvs, work):
+    """Whether every argv writes the same bytes to standard output."""
+    paths = []
+    for i, argv in enumerate(argvs):
+        path = os.path.join(work, "out-%d.txt" % i)
+        with open(path, "wb") as out:
+            subprocess.run(argv, stdout=out, check=True)
+        paths.append(path)
+    same = all(filecmp.cmp(paths[0], other, shallow=False) for other in paths[1:])
+    for path in paths:
+        os.remove(path)
+    return same
+
+
+def goals(args, cli):
+    """One table: the documents of the goals, with one thread, with every core and (when given)
+    the earlier build, side by side in the same rounds."""
+    cores = os.cpu_count() or 1
+    sample = os.path.join(HERE, "..", "samples", "damaged-letter.qlx")
+    threaded = subprocess.run([cli, "--threads", "1", "--list", sample],
+                              capture_output=True).returncode == 0
+    before = os.path.abspath(args.before) if args.before else None
+    print("Earlier build: %s" % (before or "none given"))
+    if not threaded:
+        print("(this build has no --threads: the all-core column reads with its default)")
+    print()
+    print("| Document | wc -l | earlier | 1 thread | %d threads | earlier / wc | 1 thread / wc "
+          "| %d threads / wc | peak RSS (%d threads) | export | RSS - export |" % (cores, cores, cores))
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    small = args.quick
+    size = "16M" if small else "100M"
+    tiny = "400000" if small else "4000000"
+    documents = [("sections %s (8 KiB sections)" % size, "sections-%s-8K.qlx", "sections", size,
+                  ["--section-bytes", "8K"]),
+                 ("sections %s (2 MiB sections)" % size, "sections-%s-2M.qlx", "sections", size,
+                  ["--section-bytes", "2M"]),
+                 ("damaged %s" % size, "damaged-%s.qlx", "damaged", size, []),
+                 ("tiny %s (one-character sections)" % tiny, "tiny-%s.qlx", "tiny", tiny, [])]
+
+    def with_threads(n):
+        return [cli, "--threads", str(n)] if threaded else [cli]
+
+    for label, name, kind, doc_size, extra in documents:
+        doc = make(args.work, name % doc_size, kind, doc_size, extra)
+        commands = {"wc": ["wc", "-l", doc], "one": with_threads(1) + [doc],
+                    "all": with_threads(cores) + [doc]}
+        if before:
+            commands["before"] = [before, doc]
+        if not same_output(list(commands.values())[1:], args.work):
+            raise SystemExit("the builds or thread counts disagree on %s" % doc)
+        export = check_same(cli, doc, args.work, with_peer=False)
+        times, peaks = rounds(commands, args.runs)
+        med = {k: statistics.median(v) for k, v in times.items()}
+        print("| %s | %.3f s | %s | %.3f s | %.3f s | %s | %s | %s | %.0f MiB | %.0f MiB | %+.0f MiB |" % (
+            label, med["wc"], "%.3f s" % med["before"] if before else "-", med["one"], med["all"],
+            ratio_with_spread(times, "before", "wc") if before else "-",
+            ratio_with_spread(times, "one", "wc"), ratio_with_spread(times, "all", "wc"),
+            peaks["all"] / 1024, export / MIB, peaks["all"] / 1024 - export / MIB), flush=True)
+
+    # The thorough reading beside the plain one, on well-formed documents of both section sizes.
+    for label, name, kind, doc_size, extra in documents[:2]:
+        doc = os.path.join(args.work, name % doc_size)
+        times, peaks = rounds({"plain": with_threads(1) + [doc],
+                               "thorough": with_threads(1) + ["--thorough", doc]}, args.runs)
+        print("| %s, thorough / plain | | | %.3f s | | | | %s | %.0f MiB | | |" % (
+            label, statistics.median(times["thorough"]),
+            ratio_with_spread(times, "thorough", "plain"), peaks["thorough"] / 1024), flush=True)
+        if not args.quick:
+            os.remove(doc)
+    for label, name, kind, doc_size, extra in documents[2:]:
+        if not args.quick:
+            os.remove(os.path.join(args.work, name % doc_size))
+
+    # Start-up: the bundled sample, a document of a few hundred bytes.
+    commands = {"now": [cli, sample]}
+    if before:
+        commands["before"] = [before, sample]
+    times, _ = rounds(commands, max(args.runs, 21))
+    print("| start-up, a tiny document | | %s | %.4f s | | %s | | | | | |" % (
+        "%.4f s" % statistics.median(times["before"]) if before else "-",
+        statistics.median(times["now"]),
+        ("now / earlier " + ratio_with_spread(times, "now", "before")) if before else "-"))
+    print("\nMachine after the runs: load average %.2f %.2f %.2f" % os.getloadavg())
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--cli", required=True)
@@ -115,6 +219,9 @@ def main():
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--sizes", default="100M,1G")
     parser.add_argument("--quick", action="store_true", help="small documents, for a smoke run")
+    parser.add_argument("--goals", action="store_true",
+                        help="only the goals' table: one thread, every core, the earlier build")
+    parser.add_argument("--before", help="an earlier build of qlvodadov-cli to time beside")
     parser.add_argument("--no-hostile", action="store_true",
                         help="only the side-by-side table, not the hostile documents")
     args = parser.parse_args()
@@ -125,6 +232,8 @@ def main():
 
     print("Machine: %s" % machine())
     print("Runs per figure: %d (medians); peak memory is the largest of the runs.\n" % args.runs)
+    if args.goals:
+        return goals(args, cli)
 
     # 1. Ordinary documents: the programs side by side.
     print("| Document | wc -l | qlvodadov-cli | cli -t | Python peer | cli / wc | cli -t / cli "

@@ -4,8 +4,10 @@
 # about 3 GiB of room for documents.
 #
 #   bash bench/compare.sh [--quick] [--runs N] [--sizes 100M,1G] [--no-hostile]
+#   BEFORE=<commit> bash bench/compare.sh --goals [--quick] [--runs N]
 #
-# Environment: BUILD_DIR (default build), WORK_DIR (default a fresh folder under /tmp).
+# Environment: BUILD_DIR (default build), WORK_DIR (default a fresh folder under /tmp),
+# BEFORE: a commit whose qlvodadov-cli is built in the work folder and timed beside this one.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -31,4 +33,17 @@ if ((free_kib < needed_kib)); then
     exit 1
 fi
 
-exec python3 "$here/compare.py" --cli "$cli" --work "$work" "$@"
+before=()
+if [[ -n ${BEFORE:-} ]]; then
+    # The earlier build is made from the commit alone, apart from this tree and its build.
+    source_dir=$work/before-source
+    rm -rf "$source_dir" && mkdir -p "$source_dir"
+    git -C "$here/.." archive "$BEFORE" | tar -x -C "$source_dir"
+    echo "  building qlvodadov-cli at $BEFORE" >&2
+    cmake -S "$source_dir" -B "$source_dir/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DBUILD_TESTING=OFF > "$work/before-build.log"
+    cmake --build "$source_dir/build" --target qlvodadov-cli >> "$work/before-build.log"
+    before=(--before "$source_dir/build/bin/qlvodadov-cli")
+fi
+
+python3 "$here/compare.py" --cli "$cli" --work "$work" "${before[@]}" "$@"
