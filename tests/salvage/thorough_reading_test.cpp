@@ -426,6 +426,55 @@ TEST(ThoroughReadingTest, TextWithoutItsSectionIsKeptAsAPieceOfItsOwn) {
     }
 }
 
+// A block of zeros (a sector wiped, or written over) takes the place of characters: the groups
+// on its two sides do not belong together. Before it, the section keeps every whole character its
+// characters alone make up; after it, a piece starts at the first whole character the characters
+// after it alone make up, wherever in a group the block begins, and nothing else is written.
+TEST(ThoroughReadingTest, AZeroedBlockPartsTheTextWithoutInventingAny) {
+    std::string text;
+    while (text.size() < 900) {
+        text += "Привет, как дела? 東京は雪です。 A line of ASCII, too. ";
+    }
+    const std::string body = encodeBase64(text);
+    const auto characterStart = [&](std::size_t at) {
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
+            ++at;
+        }
+        return at;
+    };
+    const auto characterEnd = [&](std::size_t end) {
+        std::size_t start = end;
+        while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
+            --start;
+        }
+        return start;  // the last character begun before `end` may not end by it
+    };
+    for (std::size_t at = 400; at < 408; ++at) {
+        for (const std::size_t length : {std::size_t{512}, std::size_t{515}}) {
+            SCOPED_TRACE("zeros at " + std::to_string(at) + ", " + std::to_string(length));
+            std::string damaged = body;
+            damaged.replace(at, length, length, '\0');
+            const ParseResult result =
+                readThoroughly(kHeader + startTag("Z") + damaged + "</Section>\n");
+            ASSERT_EQ(result.document.contents.size(), 2u);
+            // Byte i of a group is made of its characters i and i + 1.
+            const std::size_t before = at / 4 * 3 + (at % 4 == 0 ? 0 : at % 4 - 1);
+            const std::size_t end = at + length;
+            const std::size_t after = end / 4 * 3 + end % 4;
+            EXPECT_EQ(result.document.contents[0].text,
+                      text.substr(0, characterEnd(std::min(before, text.size()))));
+            if (end % 4 == 0) {
+                EXPECT_EQ(result.document.contents[1].text, text.substr(characterStart(after)));
+            } else {
+                // Out of step after it: the groups are found again a little later.
+                const std::string_view piece = result.document.contents[1].text;
+                EXPECT_TRUE(std::string_view(text).ends_with(piece));
+                EXPECT_GT(piece.size(), text.size() - after - 48);
+            }
+        }
+    }
+}
+
 TEST(ThoroughReadingTest, ARepeatedNameKeepsEveryText) {
     expectSections({
         {"twice",

@@ -77,6 +77,7 @@ void AligningDecoder::start(bool aligned, std::string* out) {
     out_ = out;
     checkedEnd_ = out->size();
     filled_ = 0;
+    filledBeforeStretch_ = 0;
     checker_.reset();
     skipContinuations_ = false;
     quietSlots_ = 0;
@@ -216,7 +217,42 @@ void AligningDecoder::takeAsInserted(std::uint8_t slot) {
     if (counting_) {
         ++counts_.charactersSkipped;
     }
+    if (quietSlots_ + 1 == kLongStretch && filled_ != 0 && listener_ != nullptr) {
+        splitGroupAtStretch();
+    }
     ++quietSlots_;  // a long run of junk still parts what stands on either side of it
+}
+
+// A long run of junk in the middle of a group most often took the place of characters rather
+// than being put between them (a zeroed or overwritten block): the characters on its two sides
+// do not belong to one group. Those before it give the bytes they alone make up to the text
+// before; the group's bytes that also need characters from before it are dropped when the
+// group is complete (see tailAfterStretch).
+void AligningDecoder::splitGroupAtStretch() {
+    filledBeforeStretch_ = filled_;
+    if (filled_ >= 2) {
+        const std::size_t quiet = quietSlots_;
+        appendChecked(decodeGroup(group_, filled_));
+        quietSlots_ = quiet;
+    }
+    recentCount_ = 0;  // groups across the junk are not cut anew together
+}
+
+AligningDecoder::GroupBytes AligningDecoder::tailAfterStretch(const GroupBytes& group,
+                                                              unsigned before) {
+    if (before == 0 || group.count < 0) {
+        return group;
+    }
+    // Byte i of a group is made of its characters i and i + 1.
+    GroupBytes tail;
+    tail.count = std::max(0, group.count - static_cast<int>(before));
+    for (int i = 0; i < tail.count; ++i) {
+        tail.bytes[static_cast<std::size_t>(i)] = group.bytes[static_cast<std::size_t>(i) + before];
+    }
+    if (counting_) {
+        counts_.bytesDropped += static_cast<std::size_t>(group.count - tail.count);
+    }
+    return tail;
 }
 
 void AligningDecoder::endGroupEarly() {
@@ -225,6 +261,7 @@ void AligningDecoder::endGroupEarly() {
     }
     const GroupBytes bytes = decodeGroup(group_, filled_);
     filled_ = 0;
+    filledBeforeStretch_ = 0;
     recentCount_ = 0;  // the groups start afresh: there is nothing before to realign from
     if (bytes.count > 0 && !appendChecked(bytes) && counting_) {
         counts_.bytesDropped += static_cast<std::size_t>(bytes.count);
@@ -300,9 +337,12 @@ void AligningDecoder::feedAligned(std::uint8_t slot) {
         return;
     }
     filled_ = 0;
-    const GroupBytes bytes = decodeGroup(group_, 4);
+    const unsigned beforeStretch = std::exchange(filledBeforeStretch_, 0u);
+    const GroupBytes bytes = tailAfterStretch(decodeGroup(group_, 4), beforeStretch);
     if (bytes.count < 0) {
-        keepBytesBeforeDamage(4);
+        if (beforeStretch == 0) {  // otherwise kept before the junk already
+            keepBytesBeforeDamage(4);
+        }
         dropGroup();
         remember(group_, out_->size(), groupOffset_);
         quietSlots_ += 4;
@@ -310,7 +350,11 @@ void AligningDecoder::feedAligned(std::uint8_t slot) {
     }
     const std::size_t outStart = out_->size();
     if (appendChecked(bytes)) {
-        remember(group_, outStart, groupOffset_);
+        if (beforeStretch == 0) {
+            remember(group_, outStart, groupOffset_);
+        } else {
+            recentCount_ = 0;  // the group is not to be cut anew with its characters from before
+        }
         return;
     }
     // A character begun before this group that it does not finish was damaged there, not here:
@@ -327,6 +371,7 @@ void AligningDecoder::feedAligned(std::uint8_t slot) {
         remember(group_, out_->size(), groupOffset_);
         return;
     }
+    replaySkip_ = beforeStretch;
     beginRealigning(true);
 }
 
@@ -373,9 +418,10 @@ bool AligningDecoder::appendAfterCutCharacter(const GroupBytes& bytes) {
 }
 
 bool AligningDecoder::appendChecked(const GroupBytes& group) {
-    if (quietSlots_ >= kLongStretch && listener_ != nullptr && checker_.pending() != 0) {
+    if (quietSlots_ >= kLongStretch && listener_ != nullptr) {
         // Text after a long stretch may be another piece's: a character begun before the
-        // stretch is not finished by what follows it.
+        // stretch is not finished by what follows it, and the tail of one begun in what the
+        // stretch replaced may come first.
         cutCharacter();
     }
     TextChecker checker = checker_;
@@ -474,18 +520,22 @@ void AligningDecoder::beginRealigning(bool afterFailure) {
     // were probably lost or inserted there, and what follows the damage in them is text.
     const auto failed = group_;
     const unsigned recent = recentCount_;
+    // Characters of the failed group from before a long run of junk are not tried again with
+    // those after it.
+    const unsigned skip = std::exchange(replaySkip_, 0u);
     recentCount_ = 0;
-    replayed_ = (recent + 1) * 4;
-    const auto replay = [this](const std::array<std::uint8_t, 4>& group, std::uint64_t offset) {
-        for (std::size_t k = 0; k < group.size(); ++k) {
+    replayed_ = (recent + 1) * 4 - skip;
+    const auto replay = [this](const std::array<std::uint8_t, 4>& group, std::uint64_t offset,
+                               unsigned from) {
+        for (std::size_t k = from; k < group.size(); ++k) {
             offset_ = offset + k;  // close enough: blanks between them are rare
             feedRealigning(group[k]);
         }
     };
     for (unsigned g = 0; g < recent; ++g) {
-        replay(recent_[g], recentOffset_[g]);
+        replay(recent_[g], recentOffset_[g], 0);
     }
-    replay(failed, groupOffset_);
+    replay(failed, groupOffset_, skip);
     offset_ = damageTo_;
 }
 
@@ -594,6 +644,7 @@ void AligningDecoder::adopt(Candidate& candidate) {
     skipContinuations_ = candidate.skipContinuations;
     group_ = candidate.group;
     filled_ = candidate.filled;
+    filledBeforeStretch_ = 0;
     recentCount_ = 0;
     mode_ = Mode::Aligned;
 }
@@ -616,15 +667,19 @@ void AligningDecoder::finish() {
             }
             mode_ = Mode::Aligned;
             filled_ = 0;
+            filledBeforeStretch_ = 0;
             return;
         }
         adopt(*best);
     }
     if (filled_ > 0) {
         const unsigned filled = std::exchange(filled_, 0u);
-        const GroupBytes bytes = decodeGroup(group_, filled);
+        const unsigned beforeStretch = std::exchange(filledBeforeStretch_, 0u);
+        const GroupBytes bytes = tailAfterStretch(decodeGroup(group_, filled), beforeStretch);
         if (bytes.count < 0) {
-            keepBytesBeforeDamage(filled);
+            if (beforeStretch == 0) {
+                keepBytesBeforeDamage(filled);
+            }
             dropGroup();
         } else if (!appendChecked(bytes) && counting_) {
             counts_.bytesDropped += static_cast<std::size_t>(bytes.count);

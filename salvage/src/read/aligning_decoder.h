@@ -119,6 +119,8 @@ class AligningDecoder {
     void decideHeld(bool atEnd);
     void takeAsInserted(std::uint8_t slot);
     void endGroupEarly();
+    void splitGroupAtStretch();
+    GroupBytes tailAfterStretch(const GroupBytes& group, unsigned before);
     const char* feedClean(const char* p, const char* end);
     bool appendChecked(const GroupBytes& bytes);
     bool appendAfterCutCharacter(const GroupBytes& bytes);
@@ -147,6 +149,8 @@ class AligningDecoder {
     // While aligned.
     std::array<std::uint8_t, 4> group_{};
     unsigned filled_ = 0;
+    unsigned filledBeforeStretch_ = 0;  // characters of the group before a long run of junk
+    unsigned replaySkip_ = 0;           // of those, the ones not to realign with
     TextChecker checker_;
     std::size_t checkedEnd_ = 0;      // where the whole, checked characters of `out_` end
     bool skipContinuations_ = false;  // after a dropped group: its character's tail is lost
