@@ -1,18 +1,22 @@
-// Micro-benchmarks of the salvage core: the Base64 decoder with and without its fast path, tag
-// removal, and the whole reader on documents of a few shapes. The end-to-end comparison with
-// other tools is bench/compare.sh.
+// Micro-benchmarks of the salvage core: the Base64 decoder in each version this processor runs
+// (BM_Decode/<version>: --benchmark_filter=Decode/avx2 pins one), tag removal, and the whole
+// reader on documents of a few shapes. The end-to-end comparison with other tools is
+// bench/compare.sh.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base64_encoder.h"
 #include "salvage/base64.h"
 #include "salvage/reader.h"
 #include "salvage/section_line.h"
+#include "simd/implementation.h"
 
 namespace {
 
@@ -48,33 +52,35 @@ std::string base64Input(std::size_t size, std::size_t junkEvery) {
     return damaged;
 }
 
-void decode(benchmark::State& state, bool fast) {
+void decode(benchmark::State& state, const salvage::detail::Implementation* routines) {
     const std::string input = base64Input(static_cast<std::size_t>(state.range(0)),
                                           static_cast<std::size_t>(state.range(1)));
     for (auto _ : state) {
-        std::string out = fast ? salvage::decodeBase64(input) : salvage::decodeBase64Scalar(input);
+        std::string out = salvage::decodeBase64(input, *routines);
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(input.size()));
 }
 
-void BM_DecodeFast(benchmark::State& state) {
-    decode(state, true);
-}
-void BM_DecodeScalar(benchmark::State& state) {
-    decode(state, false);
-}
-// Args: input bytes, a junk byte every N characters (0: clean).
-BENCHMARK(BM_DecodeFast)
-    ->Args({8 << 10, 0})
-    ->Args({4 << 20, 0})
-    ->Args({4 << 20, 77})
-    ->Args({64 << 10, 5});
-BENCHMARK(BM_DecodeScalar)
-    ->Args({8 << 10, 0})
-    ->Args({4 << 20, 0})
-    ->Args({4 << 20, 77})
-    ->Args({64 << 10, 5});
+// One BM_Decode/<version> per version. Args: input bytes, a junk byte every N characters
+// (0: clean).
+const bool kDecodeRegistered = [] {
+    std::vector<const salvage::detail::Implementation*> versions{
+        &salvage::detail::characterAtATime()};
+    for (const auto* version : salvage::detail::supportedImplementations()) {
+        versions.push_back(version);
+    }
+    for (const auto* version : versions) {
+        std::string name = "BM_Decode/" + std::string(version->name);
+        std::replace(name.begin(), name.end(), ' ', '_');
+        benchmark::RegisterBenchmark(name.c_str(), decode, version)
+            ->Args({8 << 10, 0})
+            ->Args({4 << 20, 0})
+            ->Args({4 << 20, 77})
+            ->Args({64 << 10, 5});
+    }
+    return true;
+}();
 
 void BM_StripTags(benchmark::State& state) {
     const auto size = static_cast<std::size_t>(state.range(0));

@@ -19,6 +19,14 @@ std::vector<const detail::Implementation*> everyVersion() {
     return all;
 }
 
+// Each version can be pinned by its name; a name this processor cannot run finds none.
+TEST(Base64, EveryVersionIsFoundByItsName) {
+    for (const detail::Implementation* routines : everyVersion()) {
+        EXPECT_EQ(detail::findImplementation(routines->name), routines) << routines->name;
+    }
+    EXPECT_EQ(detail::findImplementation("no such version"), nullptr);
+}
+
 struct DecodeCase {
     const char* label;
     std::string_view input;

@@ -45,4 +45,16 @@ const Implementation& bestImplementation() {
     return best;
 }
 
+const Implementation* findImplementation(std::string_view name) {
+    if (name == kCharacterAtATime.name) {
+        return &kCharacterAtATime;
+    }
+    for (const Implementation* implementation : supportedImplementations()) {
+        if (implementation->name == name) {
+            return implementation;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace salvage::detail

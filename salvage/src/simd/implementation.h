@@ -33,5 +33,8 @@ const Implementation& characterAtATime();
 std::span<const Implementation* const> supportedImplementations();
 // The fastest supported version, chosen on first use.
 const Implementation& bestImplementation();
+// The version of that name ("plain", "character at a time", "avx2") if this processor runs it,
+// so that a test or a benchmark can pin one.
+const Implementation* findImplementation(std::string_view name);
 
 }  // namespace salvage::detail
