@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "salvage/paged_string.h"
+
 namespace salvage {
 
 namespace detail {
@@ -19,6 +21,11 @@ struct FreeIndex {
     void operator()(std::uint64_t* slots) const;
 };
 using IndexSlots = std::unique_ptr<std::uint64_t[], FreeIndex>;
+
+// The key of a map's name hash, for tests that look at the index under chosen keys.
+struct HashSeed {
+    std::uint64_t value = 0;
+};
 }  // namespace detail
 
 // One section as the map holds it: views into the map, valid while it lives and is not changed.
@@ -41,6 +48,8 @@ class SectionMap {
     };
 
     SectionMap();
+    // With its hash keyed by `seed` rather than the process's random key.
+    explicit SectionMap(detail::HashSeed seed);
     ~SectionMap();
     SectionMap(SectionMap&&) noexcept;
     SectionMap& operator=(SectionMap&&) noexcept;
@@ -54,7 +63,7 @@ class SectionMap {
     Stored assign(std::string_view name, std::string_view text);
     // The same, but a text of kKeptWholeFrom bytes or more is taken over without a copy (and
     // `text` left empty); a shorter one is copied and `text` left as it was.
-    Stored assignOwned(std::string_view name, std::string&& text);
+    Stored assignOwned(std::string_view name, detail::PagedString&& text);
 
     // The text stored under `name`, if it is present.
     std::optional<std::string_view> find(std::string_view name) const;
@@ -111,7 +120,7 @@ class SectionMap {
 
     Probe probe(std::string_view name, std::uint64_t hash) const;
     // `owned`: the string `text` is in, when it may be taken over.
-    Stored store(std::string_view name, std::string_view text, std::string* owned);
+    Stored store(std::string_view name, std::string_view text, detail::PagedString* owned);
     void growIndex();
 
     std::unique_ptr<Blocks> blocks_;
@@ -122,6 +131,7 @@ class SectionMap {
     detail::IndexSlots index_;
     std::size_t indexSize_ = 0;
     std::size_t indexLimit_ = 0;  // sections the index takes before it grows
+    std::uint64_t seed_ = 0;      // the key of the names' hash
 };
 
 }  // namespace salvage
