@@ -20,14 +20,14 @@ TEST(NameHash, EveryBitOfTheNameTheLengthAndTheSeedCount) {
         for (std::size_t i = 0; i < length; ++i) {
             name[i] = static_cast<char>('A' + (i * 7) % 50);
         }
-        const std::uint64_t hash = hashName(name, 1);
-        EXPECT_NE(hashName(name, 2), hash);
-        EXPECT_NE(hashName(name + '\0', 1), hash);
+        const std::uint64_t hash = hashName(name, hashKey(1));
+        EXPECT_NE(hashName(name, hashKey(2)), hash);
+        EXPECT_NE(hashName(name + '\0', hashKey(1)), hash);
         for (std::size_t i = 0; i < length; ++i) {
             for (int bit = 0; bit < 8; ++bit) {
                 std::string changed = name;
                 changed[i] = static_cast<char>(changed[i] ^ (1 << bit));
-                ASSERT_NE(hashName(changed, 1), hash) << "byte " << i << ", bit " << bit;
+                ASSERT_NE(hashName(changed, hashKey(1)), hash) << "byte " << i << ", bit " << bit;
             }
         }
     }
@@ -44,13 +44,13 @@ TEST(NameHash, NamesMadeToCollideUnderOneSeedScatterUnderAnother) {
     std::vector<std::string> colliding;
     for (std::uint64_t i = 0; colliding.size() < 24; ++i) {
         std::string name = "n" + std::to_string(i);
-        if (place(hashName(name, kChosen)) == 0x5a5a) {
+        if (place(hashName(name, hashKey(kChosen))) == 0x5a5a) {
             colliding.push_back(std::move(name));
         }
     }
     std::set<std::uint64_t> places;
     for (const std::string& name : colliding) {
-        places.insert(place(hashName(name, kOther)));
+        places.insert(place(hashName(name, hashKey(kOther))));
     }
     EXPECT_GE(places.size(), 22U);
     for (const std::uint64_t seed : {kChosen, kOther}) {

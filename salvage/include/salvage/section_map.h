@@ -22,6 +22,32 @@ struct FreeIndex {
 };
 using IndexSlots = std::unique_ptr<std::uint64_t[], FreeIndex>;
 
+// Where each section's record starts, in the map's order. Kept in blocks of 64 KiB from the
+// page pool rather than on the heap: with millions of sections the list alone is tens of MiB,
+// and the pool faults it in 2 MiB at a time.
+class RecordList {
+  public:
+    RecordList() = default;
+    ~RecordList();
+    RecordList(RecordList&& other) noexcept;
+    RecordList& operator=(RecordList&& other) noexcept;
+    RecordList(const RecordList&) = delete;
+    RecordList& operator=(const RecordList&) = delete;
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const char*& operator[](std::size_t i) { return blocks_[i >> kShift][i & kMask]; }
+    const char* operator[](std::size_t i) const { return blocks_[i >> kShift][i & kMask]; }
+    void push_back(const char* record);
+
+  private:
+    static constexpr std::size_t kShift = 13;  // 8192 records, 64 KiB, to a block
+    static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
+
+    std::vector<const char**> blocks_;
+    std::size_t size_ = 0;
+};
+
 // The key of a map's name hash, for tests that look at the index under chosen keys.
 struct HashSeed {
     std::uint64_t value = 0;
@@ -124,14 +150,13 @@ class SectionMap {
     void growIndex();
 
     std::unique_ptr<Blocks> blocks_;
-    // Per section, in order: where its record starts.
-    std::deque<const char*> records_;
+    detail::RecordList records_;
     // Open addressing over the sections: a slot holds the upper half of a name's hash and the
     // section's index plus one (0: empty). Kept at most three quarters full.
     detail::IndexSlots index_;
     std::size_t indexSize_ = 0;
     std::size_t indexLimit_ = 0;  // sections the index takes before it grows
-    std::uint64_t seed_ = 0;      // the key of the names' hash
+    std::uint64_t hashKey_ = 0;   // the names' hash's key, made from the map's seed
 };
 
 }  // namespace salvage

@@ -51,10 +51,14 @@ std::uint64_t drawSeed() {
 
 }  // namespace
 
-std::uint64_t hashName(std::string_view name, std::uint64_t seed) {
+std::uint64_t hashKey(std::uint64_t seed) {
+    return seed ^ mix(seed ^ kSecret0, kSecret1);
+}
+
+std::uint64_t hashName(std::string_view name, std::uint64_t key) {
     const auto* p = reinterpret_cast<const unsigned char*>(name.data());
     const std::size_t length = name.size();
-    seed ^= mix(seed ^ kSecret0, kSecret1) ^ length;
+    std::uint64_t seed = key ^ length;
     std::uint64_t a = 0;
     std::uint64_t b = 0;
     if (length <= 16) {

@@ -141,8 +141,35 @@ struct Record {
 
 }  // namespace
 
+detail::RecordList::~RecordList() {
+    for (const char** block : blocks_) {
+        PageAllocator<const char*>().deallocate(block, kMask + 1);
+    }
+}
+
+detail::RecordList::RecordList(RecordList&& other) noexcept
+    : blocks_(std::move(other.blocks_)), size_(std::exchange(other.size_, 0)) {
+    other.blocks_.clear();
+}
+
+detail::RecordList& detail::RecordList::operator=(RecordList&& other) noexcept {
+    RecordList taken(std::move(other));
+    std::swap(blocks_, taken.blocks_);
+    std::swap(size_, taken.size_);
+    return *this;
+}
+
+void detail::RecordList::push_back(const char* record) {
+    if ((size_ & kMask) == 0 && (size_ >> kShift) == blocks_.size()) {
+        blocks_.reserve(blocks_.size() + 1);  // so that the block cannot be lost below
+        blocks_.push_back(PageAllocator<const char*>().allocate(kMask + 1));
+    }
+    blocks_[size_ >> kShift][size_ & kMask] = record;
+    ++size_;
+}
+
 SectionMap::SectionMap() : SectionMap(detail::HashSeed{detail::processHashSeed()}) {}
-SectionMap::SectionMap(detail::HashSeed seed) : seed_(seed.value) {}
+SectionMap::SectionMap(detail::HashSeed seed) : hashKey_(detail::hashKey(seed.value)) {}
 SectionMap::~SectionMap() = default;
 // A map moved from is left empty and usable; its (empty) index keeps its own key.
 SectionMap::SectionMap(SectionMap&& other) noexcept
@@ -151,7 +178,7 @@ SectionMap::SectionMap(SectionMap&& other) noexcept
       index_(std::move(other.index_)),
       indexSize_(std::exchange(other.indexSize_, 0)),
       indexLimit_(std::exchange(other.indexLimit_, 0)),
-      seed_(other.seed_) {}
+      hashKey_(other.hashKey_) {}
 
 SectionMap& SectionMap::operator=(SectionMap&& other) noexcept {
     SectionMap taken(std::move(other));
@@ -160,7 +187,7 @@ SectionMap& SectionMap::operator=(SectionMap&& other) noexcept {
     std::swap(index_, taken.index_);
     std::swap(indexSize_, taken.indexSize_);
     std::swap(indexLimit_, taken.indexLimit_);
-    std::swap(seed_, taken.seed_);
+    std::swap(hashKey_, taken.hashKey_);
     return *this;
 }
 
@@ -236,7 +263,7 @@ SectionMap::Stored SectionMap::store(std::string_view name, std::string_view tex
     if (records_.size() + 1 > indexLimit_) {
         growIndex();
     }
-    const std::uint64_t hash = detail::hashName(name, seed_);
+    const std::uint64_t hash = detail::hashName(name, hashKey_);
     const Probe found = probe(name, hash);
     const bool takeOver = owned != nullptr && owned->size() >= kKeptWholeFrom;
 
@@ -297,7 +324,7 @@ SectionMap::Stored SectionMap::assignOwned(std::string_view name, detail::PagedS
 
 void SectionMap::prefetch(std::string_view name) const {
     if (indexSize_ != 0) {
-        __builtin_prefetch(&index_[slotOf(tagOf(detail::hashName(name, seed_)), indexSize_)]);
+        __builtin_prefetch(&index_[slotOf(tagOf(detail::hashName(name, hashKey_)), indexSize_)]);
     }
 }
 
@@ -313,7 +340,7 @@ std::optional<std::size_t> SectionMap::indexOf(std::string_view name) const {
     if (indexSize_ == 0) {
         return std::nullopt;
     }
-    const Probe found = probe(name, detail::hashName(name, seed_));
+    const Probe found = probe(name, detail::hashName(name, hashKey_));
     if (!found.found) {
         return std::nullopt;
     }
