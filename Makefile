@@ -6,7 +6,8 @@ PACKAGES := cmake ninja-build g++ make git python3 \
             clang libclang-rt-14-dev llvm \
             xvfb xauth xdotool x11-utils imagemagick libxcb1-dev \
             desktop-file-utils appstream shared-mime-info dpkg-dev file \
-            nlohmann-json3-dev help2man lintian bash-completion clang-format libxkbcommon-dev
+            nlohmann-json3-dev help2man lintian bash-completion clang-format libxkbcommon-dev \
+            valgrind
 # What `make deps` installs; a target that needs less installs less (see format).
 NEEDED = $(PACKAGES)
 

@@ -3,7 +3,6 @@
 
 #include "command_line.h"
 #include "platform/qt_services.h"
-#include "qlv/memory_tuning.h"
 #include "startup.h"
 #include "ui/app.h"
 
@@ -24,7 +23,6 @@ int main(int argc, char** argv) {
     // A file-size limit set by the shell would end the program in the middle of a save;
     // ignored, the save fails with EFBIG and is reported like any failed save.
     std::signal(SIGXFSZ, SIG_IGN);
-    qlv::tuneMemoryForLargeDocuments(argv);
 
     // Help and the version need no display, so they are answered before Qt looks for one.
     // Usage errors wait: Qt takes its own options (such as -platform) out of the arguments.

@@ -7,7 +7,6 @@
 
 #include "exit_status.h"
 #include "options.h"
-#include "qlv/memory_tuning.h"
 #include "run.h"
 #include "salvage/descriptor_writer.h"
 
@@ -32,7 +31,6 @@ int main(int argc, char* argv[]) {
     // middle of a write, without a message and with its temporary file left behind. Ignored,
     // the write fails with EFBIG, which is reported and cleaned up like any failed write.
     std::signal(SIGXFSZ, SIG_IGN);
-    qlv::tuneMemoryForLargeDocuments(argv);
     const qlv::cli::CommandLine commandLine = qlv::cli::parseCommandLine(argc, argv);
     if (!commandLine.options) {
         return showAndExit(commandLine);

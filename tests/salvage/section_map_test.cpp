@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "store/page_allocator.h"
+
 namespace salvage {
 namespace {
 
@@ -54,8 +56,9 @@ TEST(SectionMap, EmptyNameIsAKeyAndMissingNamesLookUpEmpty) {
 // Names and texts of every size class the storage treats apart (lengths that take one, two
 // and three bytes to record, records too large for a shared block, texts kept whole), stored,
 // replaced by larger and smaller ones, across many growths of the index: the map must always
-// agree with a plain model of it.
-TEST(SectionMap, AgreesWithAPlainModelWhateverTheSizes) {
+// agree with a plain model of it, whatever the key of its hash (the order of the sections and
+// every result are the same under any key).
+void expectAgreementWithAPlainModel(detail::HashSeed seed) {
     const std::vector<std::size_t> lengths = {0,
                                               1,
                                               127,
@@ -67,7 +70,7 @@ TEST(SectionMap, AgreesWithAPlainModelWhateverTheSizes) {
                                               SectionMap::kKeptWholeFrom,
                                               300000};
     std::mt19937 random(7);
-    SectionMap map;
+    SectionMap map(seed);
     std::map<std::string, std::string> model;
     std::vector<std::string> order;
     for (int step = 0; step < 30000; ++step) {
@@ -81,8 +84,9 @@ TEST(SectionMap, AgreesWithAPlainModelWhateverTheSizes) {
         const auto before = model.find(name);
         const std::optional<std::size_t> expected =
             before == model.end() ? std::nullopt : std::optional(before->second.size());
-        const SectionMap::Stored stored =
-            step % 2 == 0 ? map.assignOwned(name, std::string(text)) : map.assign(name, text);
+        const SectionMap::Stored stored = step % 2 == 0
+                                              ? map.assignOwned(name, detail::PagedString(text))
+                                              : map.assign(name, text);
         ASSERT_EQ(stored.replacedLength, expected) << step;
         if (!expected) {
             order.push_back(name);
@@ -97,6 +101,13 @@ TEST(SectionMap, AgreesWithAPlainModelWhateverTheSizes) {
         ASSERT_EQ(map.indexOf(order[i]), i);
     }
     EXPECT_EQ(names(map), order);
+}
+
+TEST(SectionMap, AgreesWithAPlainModelWhateverTheSizesAndTheHashKey) {
+    for (const std::uint64_t seed : {std::uint64_t{1}, ~std::uint64_t{0} / 3}) {
+        SCOPED_TRACE(seed);
+        expectAgreementWithAPlainModel(detail::HashSeed{seed});
+    }
 }
 
 // An index of more than a million slots gives back its pages while it grows: every name must
@@ -118,11 +129,11 @@ TEST(SectionMap, ManySectionsStayFindableAcrossLargeGrowths) {
 
 TEST(SectionMap, KeepsALongTextWithoutCopyingIt) {
     SectionMap map;
-    std::string text(SectionMap::kKeptWholeFrom, 'x');
+    detail::PagedString text(SectionMap::kKeptWholeFrom, 'x');
     const char* const bytes = text.data();
     map.assignOwned("long", std::move(text));
     EXPECT_EQ(map.lookup("long").data(), bytes);
-    std::string shortText = "short";
+    detail::PagedString shortText = "short";
     map.assignOwned("short", std::move(shortText));
     EXPECT_EQ(shortText, "short");  // copied, and left as it was
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "salvage/paged_string.h"
+
 namespace salvage {
 
 namespace detail {
@@ -35,11 +37,23 @@ class Base64Decoder {
 
     // Decodes `in`, appending the complete bytes to `out`.
     void feed(std::string_view in, std::string& out);
+    void feed(std::string_view in, detail::PagedString& out);
     // Ends the input: flushes an incomplete last group into `out` and resets the group.
     void finish(std::string& out);
+    void finish(detail::PagedString& out);
 
-    Checkpoint checkpoint(const std::string& out) const;
-    void rollback(const Checkpoint& mark, std::string& out);
+    template <class Out>
+    Checkpoint checkpoint(const Out& out) const {
+        return Checkpoint{out.size(), bits_, count_, skipped_, incompleteGroups_};
+    }
+    template <class Out>
+    void rollback(const Checkpoint& mark, Out& out) {
+        out.resize(mark.outputSize);
+        bits_ = mark.bits;
+        count_ = mark.count;
+        skipped_ = mark.skipped;
+        incompleteGroups_ = mark.incompleteGroups;
+    }
 
     // Damage seen so far: bytes outside the alphabet and "=" (skipped), and groups that ended
     // after a single character, whose 6 bits cannot make a byte and are lost.
@@ -50,7 +64,12 @@ class Base64Decoder {
     // Writes the complete bytes of the pending group (at most 2) to `out`, counts a lone
     // character as lost, and starts a new group. Returns how many bytes it wrote.
     std::size_t endGroup(char* out);
-    void feedStep(std::string_view in, std::string& out);
+    template <class Out>
+    void feedAll(std::string_view in, Out& out);
+    template <class Out>
+    void feedStep(std::string_view in, Out& out);
+    template <class Out>
+    void finishInto(Out& out);
 
     std::size_t (*decodeCleanGroups_)(const unsigned char*, std::size_t, char*, std::size_t&);
     unsigned bits_ = 0;   // up to 18 pending bits of the current group

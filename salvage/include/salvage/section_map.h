@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "salvage/paged_string.h"
+
 namespace salvage {
 
 namespace detail {
@@ -19,6 +21,37 @@ struct FreeIndex {
     void operator()(std::uint64_t* slots) const;
 };
 using IndexSlots = std::unique_ptr<std::uint64_t[], FreeIndex>;
+
+// Where each section's record starts, in the map's order. Kept in blocks of 64 KiB from the
+// page pool rather than on the heap: with millions of sections the list alone is tens of MiB,
+// and the pool faults it in 2 MiB at a time.
+class RecordList {
+  public:
+    RecordList() = default;
+    ~RecordList();
+    RecordList(RecordList&& other) noexcept;
+    RecordList& operator=(RecordList&& other) noexcept;
+    RecordList(const RecordList&) = delete;
+    RecordList& operator=(const RecordList&) = delete;
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const char*& operator[](std::size_t i) { return blocks_[i >> kShift][i & kMask]; }
+    const char* operator[](std::size_t i) const { return blocks_[i >> kShift][i & kMask]; }
+    void push_back(const char* record);
+
+  private:
+    static constexpr std::size_t kShift = 13;  // 8192 records, 64 KiB, to a block
+    static constexpr std::size_t kMask = (std::size_t{1} << kShift) - 1;
+
+    std::vector<const char**> blocks_;
+    std::size_t size_ = 0;
+};
+
+// The key of a map's name hash, for tests that look at the index under chosen keys.
+struct HashSeed {
+    std::uint64_t value = 0;
+};
 }  // namespace detail
 
 // One section as the map holds it: views into the map, valid while it lives and is not changed.
@@ -41,6 +74,8 @@ class SectionMap {
     };
 
     SectionMap();
+    // With its hash keyed by `seed` rather than the process's random key.
+    explicit SectionMap(detail::HashSeed seed);
     ~SectionMap();
     SectionMap(SectionMap&&) noexcept;
     SectionMap& operator=(SectionMap&&) noexcept;
@@ -54,7 +89,7 @@ class SectionMap {
     Stored assign(std::string_view name, std::string_view text);
     // The same, but a text of kKeptWholeFrom bytes or more is taken over without a copy (and
     // `text` left empty); a shorter one is copied and `text` left as it was.
-    Stored assignOwned(std::string_view name, std::string&& text);
+    Stored assignOwned(std::string_view name, detail::PagedString&& text);
 
     // The text stored under `name`, if it is present.
     std::optional<std::string_view> find(std::string_view name) const;
@@ -111,17 +146,17 @@ class SectionMap {
 
     Probe probe(std::string_view name, std::uint64_t hash) const;
     // `owned`: the string `text` is in, when it may be taken over.
-    Stored store(std::string_view name, std::string_view text, std::string* owned);
+    Stored store(std::string_view name, std::string_view text, detail::PagedString* owned);
     void growIndex();
 
     std::unique_ptr<Blocks> blocks_;
-    // Per section, in order: where its record starts.
-    std::deque<const char*> records_;
+    detail::RecordList records_;
     // Open addressing over the sections: a slot holds the upper half of a name's hash and the
     // section's index plus one (0: empty). Kept at most three quarters full.
     detail::IndexSlots index_;
     std::size_t indexSize_ = 0;
     std::size_t indexLimit_ = 0;  // sections the index takes before it grows
+    std::uint64_t hashKey_ = 0;   // the names' hash's key, made from the map's seed
 };
 
 }  // namespace salvage

@@ -1,6 +1,9 @@
 #include "normalize/input_normalizer.h"
 
 #include <algorithm>
+#include <new>
+
+#include "store/huge_pages.h"
 
 namespace salvage::detail {
 
@@ -24,8 +27,26 @@ std::string_view InputNormalizer::normalize(std::string_view chunk, std::string&
         return chunk;
     }
     buffer.clear();
+    makeRoom(chunk.size(), buffer);
     feed(chunk, buffer);
     return buffer;
+}
+
+void InputNormalizer::makeRoom(std::size_t chunkBytes, std::string& buffer) const {
+    // While the stages are being decided a whole chunk (megabytes) is copied, into fresh
+    // memory: on 4 KiB pages their faults cost more than the copy, so the room for it is made
+    // at once and on huge pages. Wide text grows by at most half as it becomes UTF-8.
+    constexpr std::size_t kAdviseFrom = std::size_t{2} << 20;
+    const std::size_t room = (window_.size() + chunkBytes) / 2 * 3 + kWindow;
+    if (room < kAdviseFrom || room <= buffer.capacity()) {
+        return;
+    }
+    try {
+        buffer.reserve(room);
+    } catch (const std::bad_alloc&) {
+        return;  // only room made ahead: without it the buffer grows as it is written
+    }
+    adviseHugePages(buffer.data(), buffer.capacity());
 }
 
 void InputNormalizer::finish(std::string& out) {

@@ -10,8 +10,8 @@
 #include "normalize/escaped_markup.h"
 #include "normalize/invisible_characters.h"
 #include "normalize/quoted_printable.h"
-#include "salvage/report.h"
 #include "normalize/text_encoding.h"
+#include "salvage/report.h"
 
 namespace salvage::detail {
 
@@ -46,6 +46,8 @@ class InputNormalizer {
 
   private:
     void decide(std::string& out);
+    // Makes room in `buffer` for what a chunk of `chunkBytes` becomes.
+    void makeRoom(std::size_t chunkBytes, std::string& buffer) const;
     // Passes `in` through the stages from `first` on; the last appends to `out`.
     void run(std::string_view in, std::size_t first, std::string& out);
 

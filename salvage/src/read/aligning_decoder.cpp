@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "simd/base64_groups.h"
+#include "store/page_allocator.h"
 
 namespace salvage::detail {
 namespace {
@@ -73,7 +74,7 @@ void AligningDecoder::Candidate::restart(std::size_t at) {
     suspectBytes = 0;
 }
 
-void AligningDecoder::start(bool aligned, std::string* out) {
+void AligningDecoder::start(bool aligned, PagedString* out) {
     out_ = out;
     checkedEnd_ = out->size();
     filled_ = 0;
@@ -276,7 +277,7 @@ const char* AligningDecoder::feedClean(const char* p, const char* end) {
     if (available < 4) {
         return p;
     }
-    std::string& out = *out_;
+    PagedString& out = *out_;
     const std::size_t start = out.size();
     out.resize(start + available / 4 * 3 + kBase64Slack);
     std::size_t written = 0;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 
+#include "salvage/paged_string.h"
 #include "simd/implementation.h"
 #include "simd/utf8.h"
 
@@ -53,7 +54,7 @@ class AligningDecoder {
         : listener_(listener), routines_(routines) {}
 
     // Starts a new text, decoded into `out` (which it appends to).
-    void start(bool aligned, std::string* out);
+    void start(bool aligned, PagedString* out);
     // The line the characters fed next stand on.
     void setLine(std::size_t line) { line_ = line; }
     // Where in the input the characters fed next begin.
@@ -138,7 +139,7 @@ class AligningDecoder {
 
     Listener* listener_;
     const Implementation& routines_;
-    std::string* out_ = nullptr;
+    PagedString* out_ = nullptr;
     Mode mode_ = Mode::Aligned;
     std::size_t line_ = 0;
     bool counting_ = true;

@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "ascii.h"
-#include "simd/implementation.h"
 #include "normalize/input_normalizer.h"
+#include "read/section_line.h"
+#include "read/thorough_reader.h"
 #include "report/report_builder.h"
 #include "salvage/base64.h"
 #include "salvage/line_breaks.h"
 #include "salvage/section_line.h"
-#include "read/section_line.h"
-#include "store/text_storage.h"
-#include "read/thorough_reader.h"
+#include "simd/implementation.h"
 #include "simd/utf8.h"
+#include "store/text_storage.h"
 
 namespace salvage {
 namespace {
@@ -44,7 +44,7 @@ class DecoderSink {
     void prepare(std::size_t knownBytes, std::uint64_t rest, bool endsHere) {
         storage_.prepare(knownBytes, rest, endsHere);
     }
-    std::string& finish() {
+    detail::PagedString& finish() {
         decoder_.finish(storage_.text());
         return storage_.finished();
     }

@@ -218,7 +218,7 @@ void ThoroughReader::finishSectionTag() {
     }
     scan_ = Scan::Text;
     context_ = Context::Section;
-    sectionName_ = nameText_;
+    sectionName_.assign(nameText_.data(), nameText_.size());
     sectionLine_ = tagLine_;
     sectionRunsOn_ = false;
     piece_ = PieceKind::Section;

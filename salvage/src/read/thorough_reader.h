@@ -9,8 +9,8 @@
 #include "read/aligning_decoder.h"
 #include "read/character_references.h"
 #include "read/name_attribute_scanner.h"
-#include "salvage/reader.h"
 #include "read/section_line.h"
+#include "salvage/reader.h"
 #include "store/text_storage.h"
 
 namespace salvage::detail {
@@ -97,7 +97,7 @@ class ThoroughReader final : private AligningDecoder::Listener {
     NameAttributeScanner<NameSink> nameScanner_;
     AligningDecoder nameDecoder_;
     NameSink nameSink_{nameDecoder_};
-    std::string nameText_;
+    PagedString nameText_;
 
     // The text being decoded, and the piece it belongs to.
     Context context_ = Context::None;

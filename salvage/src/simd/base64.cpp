@@ -4,6 +4,7 @@
 
 #include "simd/base64_groups.h"
 #include "simd/implementation.h"
+#include "store/page_allocator.h"
 
 namespace salvage {
 namespace {
@@ -39,6 +40,23 @@ std::size_t Base64Decoder::endGroup(char* out) {
 }
 
 void Base64Decoder::feed(std::string_view in, std::string& out) {
+    feedAll(in, out);
+}
+
+void Base64Decoder::feed(std::string_view in, detail::PagedString& out) {
+    feedAll(in, out);
+}
+
+void Base64Decoder::finish(std::string& out) {
+    finishInto(out);
+}
+
+void Base64Decoder::finish(detail::PagedString& out) {
+    finishInto(out);
+}
+
+template <class Out>
+void Base64Decoder::feedAll(std::string_view in, Out& out) {
     while (in.size() > kStep) {
         feedStep(in.substr(0, kStep), out);
         in.remove_prefix(kStep);
@@ -46,7 +64,8 @@ void Base64Decoder::feed(std::string_view in, std::string& out) {
     feedStep(in, out);
 }
 
-void Base64Decoder::feedStep(std::string_view in, std::string& out) {
+template <class Out>
+void Base64Decoder::feedStep(std::string_view in, Out& out) {
     const auto* data = reinterpret_cast<const unsigned char*>(in.data());
     const std::size_t size = in.size();
     const std::size_t start = out.size();
@@ -95,22 +114,11 @@ void Base64Decoder::feedStep(std::string_view in, std::string& out) {
     out.resize(length);
 }
 
-void Base64Decoder::finish(std::string& out) {
+template <class Out>
+void Base64Decoder::finishInto(Out& out) {
     char bytes[2];
     const std::size_t written = endGroup(bytes);
     out.append(bytes, written);
-}
-
-Base64Decoder::Checkpoint Base64Decoder::checkpoint(const std::string& out) const {
-    return Checkpoint{out.size(), bits_, count_, skipped_, incompleteGroups_};
-}
-
-void Base64Decoder::rollback(const Checkpoint& mark, std::string& out) {
-    out.resize(mark.outputSize);
-    bits_ = mark.bits;
-    count_ = mark.count;
-    skipped_ = mark.skipped;
-    incompleteGroups_ = mark.incompleteGroups;
 }
 
 std::string decodeBase64(std::string_view in, const detail::Implementation& routines) {

@@ -8,28 +8,19 @@
 #include <unistd.h>
 #endif
 
-// Sanitizers bring their own allocator; leave its memory alone.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define QLV_ADVISE_PAGES 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
-    __has_feature(memory_sanitizer)
-#define QLV_ADVISE_PAGES 0
-#endif
-#endif
-#if !defined(QLV_ADVISE_PAGES)
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
+#if !QLV_SANITIZER_ALLOCATOR && defined(__linux__) && defined(MADV_HUGEPAGE)
 #define QLV_ADVISE_PAGES 1
 #else
 #define QLV_ADVISE_PAGES 0
 #endif
-#endif
 
 namespace salvage::detail {
+namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+}  // namespace
 
 void adviseHugePages(void* begin, std::size_t size) {
 #if QLV_ADVISE_PAGES
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
     const auto first = (reinterpret_cast<std::uintptr_t>(begin) + kHugePage - 1) & ~(kHugePage - 1);
     const auto last = (reinterpret_cast<std::uintptr_t>(begin) + size) & ~(kHugePage - 1);
     if (last > first) {
@@ -44,11 +35,28 @@ void adviseHugePages(void* begin, std::size_t size) {
 #if defined(__linux__)
 
 void* allocatePages(std::size_t size) {
-    void* const pages =
-        ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pages == MAP_FAILED) {
+    // A mapping of 2 MiB or more starts on a 2 MiB boundary, so that all of it but its tail can
+    // be huge pages: mapped with room to spare, and the spare cut off both ends.
+    const auto pageSize = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t slack = size >= kHugePage ? kHugePage - pageSize : 0;
+    if (size > SIZE_MAX - slack) {
         return nullptr;
     }
+    void* const mapped =
+        ::mmap(nullptr, size + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        return nullptr;
+    }
+    const auto begin = reinterpret_cast<std::uintptr_t>(mapped);
+    const auto start = (begin + slack) & ~(slack == 0 ? 0 : kHugePage - 1);
+    const auto end = (start + size + pageSize - 1) & ~(pageSize - 1);
+    if (start > begin) {
+        ::munmap(mapped, start - begin);
+    }
+    if (begin + size + slack > end) {
+        ::munmap(reinterpret_cast<void*>(end), begin + size + slack - end);
+    }
+    void* const pages = reinterpret_cast<void*>(start);
     adviseHugePages(pages, size);
     return pages;
 }

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <new>
 #include <utility>
 
 #include "store/huge_pages.h"
+#include "store/name_hash.h"
+#include "store/page_allocator.h"
 
 namespace salvage {
 namespace {
@@ -44,10 +45,6 @@ const char* getNumber(const char* at, std::size_t& value) {
     }
 }
 
-std::uint64_t hashName(std::string_view name) {
-    return std::hash<std::string_view>{}(name);
-}
-
 constexpr std::uint64_t kIndexBits = 32;
 constexpr std::uint64_t kIndexMask = (std::uint64_t{1} << kIndexBits) - 1;
 
@@ -67,9 +64,20 @@ std::size_t slotOf(std::uint64_t tag, std::size_t size) {
 
 // Where records and texts live. Records go one after another into shared blocks that never
 // move; a long text stays in the string it was decoded into, and so does a replacing text, so
-// that a name repeated a million times does not leave a million dead copies behind.
+// that a name repeated a million times does not leave a million dead copies behind. Blocks and
+// long texts come from the page pool, where a document's memory is faulted in 2 MiB at a time
+// and left in place for the next document.
 class SectionMap::Blocks {
   public:
+    Blocks() = default;
+    Blocks(const Blocks&) = delete;
+    Blocks& operator=(const Blocks&) = delete;
+    ~Blocks() {
+        for (const Block& block : blocks_) {
+            detail::PageAllocator<char>().deallocate(block.bytes, block.size);
+        }
+    }
+
     char* allocate(std::size_t bytes) {
         if (bytes > kOwnBlockFrom) {
             return own(bytes);
@@ -86,23 +94,30 @@ class SectionMap::Blocks {
 
     // The number the next text kept whole gets.
     std::size_t nextWhole() const { return whole_.size(); }
-    void keep(std::string&& text) { whole_.push_back(std::move(text)); }
+    void keep(detail::PagedString&& text) { whole_.push_back(std::move(text)); }
     std::string_view whole(std::size_t number) const { return whole_[number]; }
-    std::string& replace(std::size_t number) { return whole_[number]; }
+    detail::PagedString& replace(std::size_t number) { return whole_[number]; }
 
   private:
     static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
     static constexpr std::size_t kOwnBlockFrom = kBlockBytes / 16;
 
+    struct Block {
+        char* bytes = nullptr;
+        std::size_t size = 0;
+    };
+
     char* own(std::size_t bytes) {
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(bytes));
-        return blocks_.back().get();
+        blocks_.reserve(blocks_.size() + 1);  // so that the block cannot be lost below
+        char* const block = detail::PageAllocator<char>().allocate(bytes);
+        blocks_.push_back({block, bytes});
+        return block;
     }
 
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<Block> blocks_;
     char* free_ = nullptr;
     std::size_t room_ = 0;
-    std::deque<std::string> whole_;
+    std::deque<detail::PagedString> whole_;
 };
 
 namespace {
@@ -126,15 +141,44 @@ struct Record {
 
 }  // namespace
 
-SectionMap::SectionMap() = default;
+detail::RecordList::~RecordList() {
+    for (const char** block : blocks_) {
+        PageAllocator<const char*>().deallocate(block, kMask + 1);
+    }
+}
+
+detail::RecordList::RecordList(RecordList&& other) noexcept
+    : blocks_(std::move(other.blocks_)), size_(std::exchange(other.size_, 0)) {
+    other.blocks_.clear();
+}
+
+detail::RecordList& detail::RecordList::operator=(RecordList&& other) noexcept {
+    RecordList taken(std::move(other));
+    std::swap(blocks_, taken.blocks_);
+    std::swap(size_, taken.size_);
+    return *this;
+}
+
+void detail::RecordList::push_back(const char* record) {
+    if ((size_ & kMask) == 0 && (size_ >> kShift) == blocks_.size()) {
+        blocks_.reserve(blocks_.size() + 1);  // so that the block cannot be lost below
+        blocks_.push_back(PageAllocator<const char*>().allocate(kMask + 1));
+    }
+    blocks_[size_ >> kShift][size_ & kMask] = record;
+    ++size_;
+}
+
+SectionMap::SectionMap() : SectionMap(detail::HashSeed{detail::processHashSeed()}) {}
+SectionMap::SectionMap(detail::HashSeed seed) : hashKey_(detail::hashKey(seed.value)) {}
 SectionMap::~SectionMap() = default;
-// A map moved from is left empty and usable.
+// A map moved from is left empty and usable; its (empty) index keeps its own key.
 SectionMap::SectionMap(SectionMap&& other) noexcept
     : blocks_(std::move(other.blocks_)),
       records_(std::exchange(other.records_, {})),
       index_(std::move(other.index_)),
       indexSize_(std::exchange(other.indexSize_, 0)),
-      indexLimit_(std::exchange(other.indexLimit_, 0)) {}
+      indexLimit_(std::exchange(other.indexLimit_, 0)),
+      hashKey_(other.hashKey_) {}
 
 SectionMap& SectionMap::operator=(SectionMap&& other) noexcept {
     SectionMap taken(std::move(other));
@@ -143,6 +187,7 @@ SectionMap& SectionMap::operator=(SectionMap&& other) noexcept {
     std::swap(index_, taken.index_);
     std::swap(indexSize_, taken.indexSize_);
     std::swap(indexLimit_, taken.indexLimit_);
+    std::swap(hashKey_, taken.hashKey_);
     return *this;
 }
 
@@ -211,14 +256,14 @@ void SectionMap::growIndex() {
 }
 
 SectionMap::Stored SectionMap::store(std::string_view name, std::string_view text,
-                                     std::string* owned) {
+                                     detail::PagedString* owned) {
     if (!blocks_) {
         blocks_ = std::make_unique<Blocks>();
     }
     if (records_.size() + 1 > indexLimit_) {
         growIndex();
     }
-    const std::uint64_t hash = hashName(name);
+    const std::uint64_t hash = detail::hashName(name, hashKey_);
     const Probe found = probe(name, hash);
     const bool takeOver = owned != nullptr && owned->size() >= kKeptWholeFrom;
 
@@ -228,11 +273,11 @@ SectionMap::Stored SectionMap::store(std::string_view name, std::string_view tex
         const Record current(records_[stored.index]);
         stored.replacedLength = (*this)[stored.index].text.size();
         if (current.keptWhole()) {
-            std::string& kept = blocks_->replace(current.wholeNumber());
+            detail::PagedString& kept = blocks_->replace(current.wholeNumber());
             if (takeOver) {
                 kept = std::move(*owned);
             } else if (kept.capacity() / 2 > text.size()) {
-                kept = std::string(text);  // gives back the room of a longer text
+                kept = detail::PagedString(text);  // gives back the room of a longer text
             } else {
                 kept.assign(text);
             }
@@ -250,7 +295,7 @@ SectionMap::Stored SectionMap::store(std::string_view name, std::string_view tex
     char* const record = blocks_->allocate(numberBytes(name.size()) + numberBytes(textField) +
                                            name.size() + inRecord);
     if (keepWhole) {
-        blocks_->keep(takeOver ? std::move(*owned) : std::string(text));
+        blocks_->keep(takeOver ? std::move(*owned) : detail::PagedString(text));
     }
     char* at = putNumber(record, name.size());
     at = putNumber(at, textField);
@@ -272,14 +317,14 @@ SectionMap::Stored SectionMap::assign(std::string_view name, std::string_view te
     return store(name, text, nullptr);
 }
 
-SectionMap::Stored SectionMap::assignOwned(std::string_view name, std::string&& text) {
+SectionMap::Stored SectionMap::assignOwned(std::string_view name, detail::PagedString&& text) {
     const std::string_view view = text;
     return store(name, view, &text);
 }
 
 void SectionMap::prefetch(std::string_view name) const {
     if (indexSize_ != 0) {
-        __builtin_prefetch(&index_[slotOf(tagOf(hashName(name)), indexSize_)]);
+        __builtin_prefetch(&index_[slotOf(tagOf(detail::hashName(name, hashKey_)), indexSize_)]);
     }
 }
 
@@ -295,7 +340,7 @@ std::optional<std::size_t> SectionMap::indexOf(std::string_view name) const {
     if (indexSize_ == 0) {
         return std::nullopt;
     }
-    const Probe found = probe(name, hashName(name));
+    const Probe found = probe(name, detail::hashName(name, hashKey_));
     if (!found.found) {
         return std::nullopt;
     }

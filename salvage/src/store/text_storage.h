@@ -7,17 +7,18 @@
 #include <stdexcept>
 #include <string>
 
-#include "store/huge_pages.h"
 #include "salvage/section_map.h"
+#include "store/page_allocator.h"
 
 namespace salvage::detail {
 
 // The storage a section's text is decoded into. Room is made ahead of the decoding, so that it
-// never has to move what it wrote, and sized from what is known about the input still to come.
+// never has to move what it wrote, and sized from what is known about the input still to come;
+// large room comes from the page pool, so that the map can keep the text where it was decoded.
 class TextStorage {
   public:
-    std::string& text() { return text_; }
-    const std::string& text() const { return text_; }
+    PagedString& text() { return text_; }
+    const PagedString& text() const { return text_; }
 
     // Makes room for decoding `knownBytes` more Base64 characters. `rest`: how many characters,
     // from them on, the text can still get at most; `endsHere`: whether it is known to end
@@ -38,7 +39,7 @@ class TextStorage {
 
     // The decoded text, ready to be stored: a text long enough for the map to keep as it is
     // first gives back the room made for it, when that is worth it.
-    std::string& finished() {
+    PagedString& finished() {
         const std::size_t spare = text_.capacity() - text_.size();
         if (text_.size() >= SectionMap::kKeptWholeFrom &&
             spare > std::max<std::size_t>(64, text_.size() / 8)) {
@@ -51,7 +52,7 @@ class TextStorage {
     // given back rather than held for the rest of the reading.
     void reset() {
         if (text_.capacity() > kReusedUpTo) {
-            std::string().swap(text_);
+            PagedString().swap(text_);
         } else {
             text_.clear();
         }
@@ -61,7 +62,6 @@ class TextStorage {
   private:
     // The decoder writes a little past its output (vector stores); no reallocation for that.
     static constexpr std::size_t kDecoderRoom = 64;
-    static constexpr std::size_t kAdviseFrom = std::size_t{4} << 20;
     static constexpr std::uint64_t kFirstGuess = std::uint64_t{64} << 10;
     static constexpr std::size_t kReusedUpTo = std::size_t{1} << 20;
 
@@ -79,13 +79,10 @@ class TextStorage {
         } catch (const std::length_error&) {
             return;
         }
-        if (text_.capacity() >= kAdviseFrom) {
-            adviseHugePages(text_.data(), text_.capacity());
-        }
     }
 
     bool guessed_ = false;
-    std::string text_;
+    PagedString text_;
 };
 
 }  // namespace salvage::detail
