@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -9,6 +10,7 @@
 namespace salvage::detail {
 
 struct Implementation;
+class ChunkedLines;
 
 // A way of reading a document, handed its lines by the reader: each line in pieces as the
 // input arrives, then its end. Each reading keeps its own state.
@@ -37,6 +39,25 @@ class LineReading {
     virtual bool refused() const = 0;
     // Ends the reading; returns whether the document is accepted.
     virtual bool finish() = 0;
+
+    // How to read the lines apart, in chunks side by side, when a line's reading does not
+    // depend on the lines before it; null otherwise.
+    virtual ChunkedLines* chunked() { return nullptr; }
+};
+
+// A reading's lines read in chunks that each begin at a line's start: a chunk is read by a
+// reading of its own, on any thread, into its own storage; what it found is then merged into
+// the document, chunk after chunk in the input's order, on the thread that reads.
+class ChunkedLines {
+  public:
+    // A reading of the next chunk, of `bytes` bytes (0: not known yet). `startsDocument`: the
+    // chunk begins with the document's first line.
+    virtual std::unique_ptr<LineReading> readChunk(bool startsDocument, std::size_t bytes) = 0;
+    // Stores what the chunk reading found (it must be one of readChunk's, read to its end).
+    virtual void merge(LineReading& chunk) = 0;
+
+  protected:
+    ~ChunkedLines() = default;
 };
 
 // The one place a reading is made from its public name. What it finds goes to `document`.
