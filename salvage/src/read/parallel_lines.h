@@ -18,12 +18,19 @@ namespace salvage::detail {
 
 // How a document is cut into chunks read side by side.
 struct ChunkTuning {
-    // A chunk ends at the first line break from this many bytes on; a longer line is read as it
-    // arrives instead of being held.
+#ifdef QLV_TINY_CHUNKS
+    // A build that compares the chunked reading with one thread on every document it reads
+    // (cmake -DQLV_TINY_CHUNKS=ON): a few lines to a chunk, threads from the start.
+    std::size_t chunkBytes = 256;
+    std::uint64_t parallelFrom = 0;
+#else
+    // A chunk ends at the last line break before this many bytes, or the first after them; a
+    // line longer than that is read as it arrives instead of being held.
     std::size_t chunkBytes = std::size_t{1} << 20;
     // Threads start once the input is known to be at least this long; a shorter one is read
     // chunk by chunk on the calling thread.
     std::uint64_t parallelFrom = std::uint64_t{8} << 20;
+#endif
 };
 
 // Reads the lines of a document with a reading whose lines can be read apart: the input is cut
