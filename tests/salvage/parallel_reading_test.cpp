@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "read/line_reading.h"
 #include "read/parallel_lines.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
@@ -131,6 +135,125 @@ TEST(ParallelReading, LargeDocumentGivesWhatOneThreadGives) {
     }
     EXPECT_EQ(seen(salvage::parseText(document, "doc.qlx", {salvage::Reading::Plain, 2})),
               expected);
+}
+
+// The chunking on its own, with a reading that notes each line and where it starts: every
+// line reaches a chunk reading whole and at its offset, and the merges come in input order.
+struct NotedLine {
+    std::uint64_t offset = 0;
+    std::string text;
+    bool operator==(const NotedLine&) const = default;
+};
+
+class NotingChunk final : public salvage::detail::LineReading {
+  public:
+    void feed(std::string_view piece, std::uint64_t, bool, std::uint64_t offset) override {
+        if (!started_) {
+            line_.offset = offset;
+            started_ = true;
+        }
+        line_.text += piece;
+        if (line_.text.find("boom") != std::string::npos) {
+            throw std::bad_alloc();
+        }
+    }
+    void endLine() override {
+        lines.push_back(std::exchange(line_, NotedLine{}));
+        started_ = false;
+    }
+    bool lineStarted() const override { return !line_.text.empty(); }
+    bool refused() const override { return false; }
+    bool finish() override { return true; }
+
+    std::vector<NotedLine> lines;
+
+  private:
+    NotedLine line_;
+    bool started_ = false;
+};
+
+class NotingReading final : public salvage::detail::LineReading,
+                            public salvage::detail::ChunkedLines {
+  public:
+    void feed(std::string_view, std::uint64_t, bool, std::uint64_t) override {}
+    void endLine() override {}
+    bool lineStarted() const override { return false; }
+    bool refused() const override { return false; }
+    bool finish() override { return true; }
+    std::unique_ptr<LineReading> readChunk(bool, std::size_t) override {
+        return std::make_unique<NotingChunk>();
+    }
+    void merge(LineReading& chunk) override {
+        for (NotedLine& line : static_cast<NotingChunk&>(chunk).lines) {
+            lines.push_back(std::move(line));
+        }
+    }
+
+    std::vector<NotedLine> lines;
+};
+
+// Lines as the reader splits them: the first one ends with the input at the latest, a last
+// one only when it has bytes.
+std::vector<NotedLine> linesOf(std::string_view input) {
+    std::vector<NotedLine> lines;
+    NotedLine line;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (input[i] != '\r' && input[i] != '\n') {
+            line.text += input[i];
+            continue;
+        }
+        lines.push_back(std::exchange(line, NotedLine{}));
+        if (input[i] == '\r' && i + 1 < input.size() && input[i + 1] == '\n') {
+            ++i;
+        }
+        line.offset = i + 1;
+    }
+    if (lines.empty() || !line.text.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(ParallelLines, HandsEveryLineWholeAtItsOffsetAndMergesInOrder) {
+    const std::string input =
+        "first\r\nsecond\rthird\n\n\r\r\nlonger line here\r\n" + std::string(40, 'x') + "\rlast";
+    for (const std::string_view text : {std::string_view(input), std::string_view("\n"),
+                                        std::string_view(""), std::string_view("one\r")}) {
+        const std::vector<NotedLine> expected = linesOf(text);
+        for (std::size_t chunk = 1; chunk <= text.size() + 1; ++chunk) {
+            for (const std::size_t block : {std::size_t{1}, std::size_t{5}, text.size() + 1}) {
+                NotingReading reading;
+                salvage::detail::ParallelLines lines(reading, reading, 3, {chunk, 0}, 0);
+                for (std::size_t at = 0; at < text.size(); at += block) {
+                    lines.feed(text.substr(at, block), 0);
+                }
+                lines.finish();
+                ASSERT_EQ(reading.lines, expected)
+                    << "chunks of " << chunk << ", blocks of " << block << ": " << text;
+            }
+        }
+    }
+}
+
+// A chunk reading that runs out of memory, on a thread or on the caller's: the caller is told,
+// and no thread outlives the reading (a std::thread left running would end the program).
+TEST(ParallelLines, AFailedChunkReachesTheCallerAndTheThreadsAreJoined) {
+    std::string input = "header\n";
+    for (int i = 0; i < 200; ++i) {
+        input += i == 150 ? "boom\n" : "line " + std::to_string(i) + "\n";
+    }
+    for (const unsigned threads : {2U, 4U}) {
+        NotingReading reading;
+        EXPECT_THROW(
+            {
+                salvage::detail::ParallelLines lines(reading, reading, threads, {16, 0}, 0);
+                lines.feed(input, 0);
+                lines.finish();
+            },
+            std::bad_alloc)
+            << threads;
+        EXPECT_LE(reading.lines.size(), 151U);
+    }
 }
 
 }  // namespace
