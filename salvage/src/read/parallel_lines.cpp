@@ -14,7 +14,11 @@ namespace {
 constexpr std::size_t kChunksPerThread = 2;
 constexpr std::size_t kMostChunks = 16;
 
+// An empty piece may have no bytes behind it at all: memchr must not see its null pointer.
 const char* firstBreak(const char* begin, const char* end) {
+    if (begin == end) {
+        return nullptr;
+    }
     const auto* lineFeed =
         static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
     const char* const before = lineFeed == nullptr ? end : lineFeed;
@@ -24,6 +28,9 @@ const char* firstBreak(const char* begin, const char* end) {
 }
 
 const char* lastBreak(const char* begin, const char* end) {
+    if (begin == end) {
+        return nullptr;
+    }
     const auto* lineFeed =
         static_cast<const char*>(memrchr(begin, '\n', static_cast<std::size_t>(end - begin)));
     const char* const after = lineFeed == nullptr ? begin : lineFeed + 1;
