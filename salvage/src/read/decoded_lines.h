@@ -23,9 +23,8 @@ struct LineCounts {
 struct DecodedLines {
     struct Section {
         std::size_t nameEnd = 0;  // in `names`, where the one before ends the name begins
-        std::size_t textEnd = 0;  // in `texts`, likewise; a whole text is in `whole` instead
-        bool kept = false;        // its text is in `whole`
-        std::string whole;
+        std::size_t textEnd = 0;  // in `texts`, likewise; a text kept whole is in `wholes`
+        bool kept = false;
         ReportBuilder::Damage nameDamage;
         ReportBuilder::Damage textDamage;
         bool validUtf8 = true;
@@ -33,12 +32,15 @@ struct DecodedLines {
 
     TextStorage names;
     TextStorage texts;
+    // Kept apart from the records, which then move as plain bytes when their vector grows.
+    std::vector<std::string> wholes;
     std::vector<Section> sections;
 
     // Stores the sections in the document in order and forgets them.
     void storeInto(Document& document, ReportBuilder& report) {
         std::size_t nameBegin = 0;
         std::size_t textBegin = 0;
+        std::size_t nextWhole = 0;
         const std::string_view allNames = names.text();
         const std::string_view allTexts = texts.text();
         for (std::size_t i = 0; i < sections.size(); ++i) {
@@ -50,7 +52,7 @@ struct DecodedLines {
             }
             const std::string_view name = allNames.substr(nameBegin, section.nameEnd - nameBegin);
             const SectionMap::Stored stored =
-                section.kept ? document.contents.assignOwned(name, std::move(section.whole))
+                section.kept ? document.contents.assignOwned(name, std::move(wholes[nextWhole++]))
                              : document.contents.assign(
                                    name, allTexts.substr(textBegin, section.textEnd - textBegin));
             report.noteSectionLine(document.report, stored.index, section.nameDamage,
@@ -60,6 +62,7 @@ struct DecodedLines {
             textBegin = section.textEnd;
         }
         sections.clear();
+        wholes.clear();
         names.reset();
         texts.reset();
     }

@@ -86,15 +86,15 @@ void PlainLineDecoder::finishSection() {
     if (length >= SectionMap::kKeptWholeFrom) {
         decoded.kept = true;
         if (line.textBegin == 0) {
-            decoded.whole = std::move(output_->texts.finished());
+            output_->wholes.push_back(std::move(output_->texts.finished()));
             texts.clear();
         } else {
-            decoded.whole.assign(texts, line.textBegin, length);
+            output_->wholes.emplace_back(texts, line.textBegin, length);
             texts.resize(line.textBegin);
         }
     }
     decoded.textEnd = texts.size();
-    output_->sections.push_back(std::move(decoded));
+    output_->sections.push_back(decoded);
     section_.reset();
 }
 
