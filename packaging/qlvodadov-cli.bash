@@ -13,6 +13,10 @@ _qlvodadov_cli() {
             # Section names are inside the documents; nothing to offer.
             return
             ;;
+        --threads)
+            COMPREPLY=($(compgen -W "1 $(nproc 2>/dev/null)" -- "$cur"))
+            return
+            ;;
         -o | --output)
             _filedir
             return
@@ -25,7 +29,8 @@ _qlvodadov_cli() {
 
     if [[ "$cur" == -* ]]; then
         COMPREPLY=($(compgen -W '-h --help -V --version -l --list -s --section -o --output
-            -d --output-dir -r --report -j --json -t --thorough' -- "$cur"))
+            -d --output-dir -r --report -j --json -t --thorough
+            --threads' -- "$cur"))
         return
     fi
     _filedir 'qlx|qll'

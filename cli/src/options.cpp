@@ -1,7 +1,10 @@
 #include "options.h"
 
 #include <CLI/CLI.hpp>
+#include <charconv>
 #include <sstream>
+#include <string_view>
+#include <system_error>
 
 #include "exit_status.h"
 #include "qlv/version.h"
@@ -61,6 +64,10 @@ are kept under names in square brackets that say where they were found; a repeat
 every text, the later ones numbered: NAME (2), NAME (3). With --report it also tells what it
 found beyond the line-by-line reading.
 
+--threads N reads a large document with N threads, the caller's among them (the plain reading
+of a document of 8 MiB or more; the thorough reading uses one); the result is the same with
+any N. Without it, one thread per processor core.
+
 Exit status: 0 when every FILE was read and written, 1 when any FILE was refused, unreadable
 or could not be written (the remaining FILEs are still processed), 2 for a usage error.)";
 
@@ -69,6 +76,17 @@ or could not be written (the remaining FILEs are still processed), 2 for a usage
 int exitStatusFor(const CLI::Error& error) {
     return error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success) ? kExitSuccess
                                                                               : kExitUsage;
+}
+
+// The value of --threads: a whole number from 1 on, in decimal digits and nothing else.
+unsigned threadCount(std::string_view text) {
+    unsigned count = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, count);
+    if (text.empty() || error != std::errc() || stop != end || count == 0) {
+        throw CLI::ValidationError("--threads", "takes a number of threads, 1 or more");
+    }
+    return count;
 }
 
 }  // namespace
@@ -87,6 +105,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     std::string section;
     std::string output;
     std::string outputDir;
+    std::string threads;
     // The help, and the manual page made from it, speak in plain words: no "Positionals",
     // "REQUIRED" or "Excludes:" notes of CLI11's own. Options that exclude each other are
     // checked below instead of declared to CLI11.
@@ -113,6 +132,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                  "Write each document as one line of JSON (format below)");
     app.add_flag("-t,--thorough", options.thorough,
                  "Read thoroughly: also get back texts that line-by-line reading loses");
+    CLI::Option* threadsOption =
+        app.add_option("--threads", threads,
+                       "Read a large document with N threads (1: one; default: one per core)")
+            ->type_name("N");
     const auto refuseTogether = [](const CLI::Option* first, const CLI::Option* second) {
         if (first->count() != 0 && second->count() != 0) {
             throw CLI::ExcludesError(first->get_name(), second->get_name());
@@ -133,6 +156,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         if (outputOption->count() != 0 && options.files.size() > 1) {
             throw CLI::ValidationError("--output",
                                        "takes a single FILE; use --output-dir for several");
+        }
+        if (threadsOption->count() != 0) {
+            options.threads = threadCount(threads);
         }
         if (sectionOption->count() != 0) {
             options.section = section;

@@ -1,5 +1,7 @@
 #include "session/document_session.h"
 
+#include <algorithm>
+#include <thread>
 #include <utility>
 
 #include "salvage/export.h"
@@ -7,15 +9,21 @@
 
 namespace session {
 
+unsigned availableCores() {
+    return std::max(std::thread::hardware_concurrency(), 1U);
+}
+
 OpenOutcome DocumentSession::open(const std::filesystem::path& file) {
     // Taken before reading: it is this file, as it was read, that no save may replace.
     const auto identity = kestLibrary::identityOfPath(file);
-    return accept(salvage::parseFile(file, reading_), file, identity);
+    return accept(salvage::parseFile(file, salvage::ReadOptions{reading_, threads_}), file,
+                  identity);
 }
 
 OpenOutcome DocumentSession::openDescriptor(int fd, std::string_view fileName) {
     const auto identity = kestLibrary::identityOfRegularDescriptor(fd);
-    return accept(salvage::parseDescriptor(fd, fileName, reading_), {}, identity);
+    return accept(salvage::parseDescriptor(fd, fileName, salvage::ReadOptions{reading_, threads_}),
+                  {}, identity);
 }
 
 OpenOutcome DocumentSession::reread() {

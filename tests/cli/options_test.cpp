@@ -41,6 +41,11 @@ TEST(CommandLineTest, HelpVersionAndUsageErrorsEndTheRun) {
         {{"-x"}, 2, "", "The following argument was not expected: -x"},
         {{"--bogus", "-l"}, 2, "", "The following argument was not expected: --bogus"},
         {{"doc.qlx", "-s"}, 2, "", "--section: 1 required NAME missing"},
+        {{"--threads", "0", "doc.qlx"}, 2, "", "--threads: takes a number of threads, 1 or more"},
+        {{"--threads", "two", "doc.qlx"}, 2, "", "--threads: takes a number of threads, 1 or more"},
+        {{"--threads", "", "doc.qlx"}, 2, "", "--threads: takes a number of threads, 1 or more"},
+        {{"--threads=2x", "doc.qlx"}, 2, "", "--threads: takes a number of threads, 1 or more"},
+        {{"--threads", "-1", "doc.qlx"}, 2, "", "--threads: takes a number of threads, 1 or more"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -98,6 +103,8 @@ TEST(CommandLineTest, OptionsAreTakenAsGiven) {
         {{"--thorough", "-r", "-l", "-d", "dir", "a.qlx"},
          {.files = {"a.qlx"}, .list = true, .outputDir = "dir", .report = true, .thorough = true}},
         {{"-t", "-j", "a.qlx"}, {.files = {"a.qlx"}, .json = true, .thorough = true}},
+        {{"--threads", "1", "a.qlx"}, {.files = {"a.qlx"}, .threads = 1}},
+        {{"-t", "--threads=3", "a.qlx"}, {.files = {"a.qlx"}, .thorough = true, .threads = 3}},
         // After "--" a FILE may look like an option.
         {{"--", "-l", "--version"}, {.files = {"-l", "--version"}}},
     };

@@ -45,8 +45,10 @@ expect() {
     fi
 }
 
-# Every option of --help ("  -l,--list ..."), short and long, sorted.
-help_options="$("$program" --help | sed -nE 's/^  (-[A-Za-z]),(--[a-z-]+).*/\1\n\2/p' | sort |
+# Every option in the option list of --help ("  -l,--list ..." or "  --threads N ..."), short
+# and long, sorted.
+help_options="$("$program" --help | sed -n '/^Options:/,/^$/p' |
+    sed -nE 's/^  (-[A-Za-z]),(--[a-z-]+).*/\1\n\2/p; t; s/^  (--[a-z-]+).*/\1/p' | sort |
     tr '\n' ' ' | sed 's/ $//')"
 if [ -z "$help_options" ]; then
     echo "FAILED: no options found in the output of $program --help"

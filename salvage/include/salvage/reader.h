@@ -14,7 +14,8 @@ namespace salvage {
 
 namespace detail {
 struct Implementation;
-}
+struct ChunkTuning;
+}  // namespace detail
 
 // The one message a user sees when a document cannot be shown.
 inline constexpr std::string_view kRefusedMessage =
@@ -25,6 +26,14 @@ inline constexpr std::string_view kRefusedMessage =
 // line, a damaged first line, Base64 out of step after lost or inserted characters, repeated
 // names), keeping only what decodes to text; see the README.
 enum class Reading { Plain, Thorough };
+
+// How a document is read, and by how many threads: a large document is read in chunks side by
+// side (so far the plain reading only), with the same result as on one thread. The threads
+// live only while the document is read.
+struct ReadOptions {
+    Reading reading = Reading::Plain;
+    unsigned threads = 1;  // 1 (or 0): on the caller's thread alone
+};
 
 // What a read document yields.
 struct Document {
@@ -53,9 +62,15 @@ struct ParseResult {
 class DocumentReader {
   public:
     explicit DocumentReader(Reading reading = Reading::Plain);
+    // With more than one thread, feed() starts them as needed; finish() and the destructor
+    // join them.
+    explicit DocumentReader(const ReadOptions& options);
     // With the given version of the routines that have one per instruction set (tests compare
     // them); the default is the fastest this processor runs.
     DocumentReader(Reading reading, const detail::Implementation& routines);
+    // With the chunks cut as `tuning` says (tests cut them small).
+    DocumentReader(const ReadOptions& options, const detail::Implementation& routines,
+                   const detail::ChunkTuning& tuning);
     ~DocumentReader();
     DocumentReader(const DocumentReader&) = delete;
     DocumentReader& operator=(const DocumentReader&) = delete;
@@ -79,12 +94,15 @@ class DocumentReader {
 // Reads the document held in `text`.
 ParseResult parseText(std::string_view text, std::string_view fileName,
                       Reading reading = Reading::Plain);
+ParseResult parseText(std::string_view text, std::string_view fileName, const ReadOptions& options);
 
 // Reads the document stored in `file`. Only a regular file is read; anything else (a folder,
 // FIFO, socket or device) is Unreadable without any read from it.
 ParseResult parseFile(const std::filesystem::path& file, Reading reading = Reading::Plain);
+ParseResult parseFile(const std::filesystem::path& file, const ReadOptions& options);
 
 // Reads a document from an open descriptor until its end (the command line's standard input).
 ParseResult parseDescriptor(int fd, std::string_view fileName, Reading reading = Reading::Plain);
+ParseResult parseDescriptor(int fd, std::string_view fileName, const ReadOptions& options);
 
 }  // namespace salvage

@@ -16,9 +16,9 @@ ParseResult unreadable(std::string reason) {
 }
 
 ParseResult readAll(int fd, std::uint64_t expectedSize, std::string_view fileName,
-                    Reading reading) {
+                    const ReadOptions& options) {
     try {
-        DocumentReader reader(reading);
+        DocumentReader reader(options);
         reader.expectSize(expectedSize);
         // A refusal is decided on the first line: on failing media every further read costs.
         const auto error = detail::readBlocks(fd, [&](std::string_view block) {
@@ -42,15 +42,23 @@ ParseResult readAll(int fd, std::uint64_t expectedSize, std::string_view fileNam
 }  // namespace
 
 ParseResult parseFile(const std::filesystem::path& file, Reading reading) {
+    return parseFile(file, ReadOptions{reading});
+}
+
+ParseResult parseFile(const std::filesystem::path& file, const ReadOptions& options) {
     detail::OpenedFile opened;
     if (auto error = detail::openRegularFile(file, opened)) {
         return unreadable(std::move(*error));
     }
-    return readAll(opened.fd.get(), opened.size, file.filename().string(), reading);
+    return readAll(opened.fd.get(), opened.size, file.filename().string(), options);
 }
 
 ParseResult parseDescriptor(int fd, std::string_view fileName, Reading reading) {
-    return readAll(fd, 0, fileName, reading);
+    return parseDescriptor(fd, fileName, ReadOptions{reading});
+}
+
+ParseResult parseDescriptor(int fd, std::string_view fileName, const ReadOptions& options) {
+    return readAll(fd, 0, fileName, options);
 }
 
 }  // namespace salvage

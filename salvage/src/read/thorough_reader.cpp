@@ -37,17 +37,9 @@ ThoroughReader::ThoroughReader(Document& document, const Implementation& routine
     startOrphan();
 }
 
-void ThoroughReader::checkHeader(std::string_view piece) {
-    for (std::size_t i = 0;
-         i < piece.size() && !headerFailed_ && headerMatched_ < kHeaderPrefix.size(); ++i) {
-        headerFailed_ = toLowerAscii(piece[i]) != kHeaderPrefix[headerMatched_];
-        headerMatched_ += headerFailed_ ? 0 : 1;
-    }
-}
-
 void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput, std::uint64_t offset) {
     if (lineIndex_ == 0) {
-        checkHeader(piece);
+        header_.feed(piece);
     }
     const char* p = piece.data();
     const char* const end = p + piece.size();
@@ -341,8 +333,8 @@ void ThoroughReader::endLine() {
         case Scan::Text:
             break;
     }
-    if (lineIndex_ == 0 && headerMatched_ < kHeaderPrefix.size()) {
-        headerFailed_ = true;
+    if (lineIndex_ == 0) {
+        header_.endText();
     }
     ++lineIndex_;
     lineBytes_ = 0;
@@ -359,7 +351,7 @@ bool ThoroughReader::finish() {
         finishSectionTag();
     }
     endContext();
-    const bool header = !headerFailed_ && headerMatched_ == kHeaderPrefix.size();
+    const bool header = header_.matched();
     const DecodingCounts& counts = decoder_.counts();
     findings_.headerDamaged = !header;
     findings_.charactersSkipped =

@@ -9,6 +9,7 @@
 #include "read/aligning_decoder.h"
 #include "read/character_references.h"
 #include "read/name_attribute_scanner.h"
+#include "read/prefix_matcher.h"
 #include "read/section_line.h"
 #include "salvage/reader.h"
 #include "store/text_storage.h"
@@ -59,7 +60,6 @@ class ThoroughReader final : private AligningDecoder::Listener {
 
     void textResumes(std::size_t line, bool afterLongDamage) override;
 
-    void checkHeader(std::string_view piece);
     void feedText(const char* begin, const char* end, std::uint64_t rest, std::uint64_t offset);
     // Takes the next character after "<"; returns whether it belongs to the tag name.
     bool scanTagName(char c);
@@ -81,8 +81,7 @@ class ThoroughReader final : private AligningDecoder::Listener {
     // Where the input stands.
     std::size_t lineIndex_ = 0;
     std::uint64_t lineBytes_ = 0;
-    std::size_t headerMatched_ = 0;
-    bool headerFailed_ = false;
+    CaseBlindPrefix header_{kHeaderPrefix};
 
     // Tags.
     Scan scan_ = Scan::Text;

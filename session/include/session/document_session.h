@@ -13,6 +13,9 @@
 
 namespace session {
 
+// The processor's cores, at least 1: how many threads the programs let a document be read by.
+unsigned availableCores();
+
 // What reading a file came to.
 struct OpenOutcome {
     salvage::ReadStatus status = salvage::ReadStatus::Refused;
@@ -37,6 +40,9 @@ class DocumentSession {
     // How documents are read from the next one on: the plain reading unless told otherwise.
     void setReading(salvage::Reading reading) { reading_ = reading; }
     salvage::Reading reading() const { return reading_; }
+    // How many threads may read a document (at least 1): on one thread unless told otherwise.
+    void setThreads(unsigned threads) { threads_ = threads == 0 ? 1 : threads; }
+    unsigned threads() const { return threads_; }
 
     // Reads `file`. An accepted document replaces the one held: nothing of it is shown yet, and
     // it becomes the file no save may replace. Anything else changes nothing.
@@ -93,6 +99,7 @@ class DocumentSession {
                        std::optional<kestLibrary::FileIdentity> identity);
 
     salvage::Reading reading_ = salvage::Reading::Plain;
+    unsigned threads_ = 1;
     std::optional<salvage::Document> document_;
     std::filesystem::path documentPath_;
     std::optional<std::size_t> shown_;

@@ -1,0 +1,3 @@
+<?xml <Section name="QQ==">YQ==</Section>
+
+<Section name="QQ==">bGF0ZXIgd2lucw==</Section>

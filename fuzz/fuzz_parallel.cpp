@@ -1,0 +1,62 @@
+// The plain reading with threads, on raw bytes: the input cut into tiny chunks read by two or
+// three threads, and fed in pieces whose sizes come from the input, must give exactly what one
+// thread gives: the same status and reason, sections, report and export.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz_support.h"
+#include "read/parallel_lines.h"
+#include "salvage/export.h"
+#include "salvage/reader.h"
+#include "salvage/report_text.h"
+#include "simd/implementation.h"
+
+namespace {
+
+std::string seen(const salvage::ParseResult& result) {
+    std::string all = std::to_string(static_cast<int>(result.status)) + result.reason + "\n";
+    if (!result.accepted()) {
+        return all;
+    }
+    const salvage::Document& document = result.document;
+    for (const salvage::Section section : document.contents) {
+        all += std::to_string(section.name.size()) + ":" + std::string(section.name) + "=" +
+               std::to_string(section.text.size()) + ":" + std::string(section.text) + "\n";
+    }
+    all += salvage::summarizeReport(document.report, document.contents.size()) + "\n";
+    all += salvage::describeReport(document.report, document.contents) + "\n";
+    all += salvage::exportText(document.contents);
+    return all;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    const std::string_view data(reinterpret_cast<const char*>(bytes), size);
+    const std::string expected = seen(salvage::parseText(data, "doc.qlx"));
+
+    const unsigned char first = data.empty() ? 0 : static_cast<unsigned char>(data.front());
+    const unsigned char last = data.empty() ? 0 : static_cast<unsigned char>(data.back());
+    salvage::detail::ChunkTuning tuning;
+    tuning.chunkBytes = 1 + (first * 7u + last) % 96u;
+    tuning.parallelFrom = 0;
+    const unsigned threads = 2 + last % 2u;
+
+    salvage::DocumentReader reader({salvage::Reading::Plain, threads},
+                                   salvage::detail::bestImplementation(), tuning);
+    // The size is known for a file, not for standard input.
+    if (first % 2 == 0) {
+        reader.expectSize(data.size());
+    }
+    qlv_fuzz::PieceSizes sizes(data);
+    for (std::size_t at = 0; at < data.size() && !reader.refused();) {
+        const std::size_t piece = sizes.next(at);
+        reader.feed(data.substr(at, piece));
+        at += piece;
+    }
+    qlv_fuzz::check(seen(reader.finish("doc.qlx")) == expected,
+                    "reading with threads gives what one thread gives");
+    return 0;
+}
