@@ -10,8 +10,8 @@
 #include <memory>
 #include <new>
 
-#include "store/huge_pages.h"
 #include "salvage/posix_calls.h"
+#include "store/huge_pages.h"
 
 namespace salvage::detail {
 

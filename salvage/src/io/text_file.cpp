@@ -11,10 +11,10 @@
 #include <system_error>
 
 #include "io/file_descriptor.h"
+#include "io/write_destination.h"
 #include "salvage/descriptor_writer.h"
 #include "salvage/line_breaks.h"
 #include "salvage/posix_calls.h"
-#include "io/write_destination.h"
 
 namespace kestLibrary {
 namespace {

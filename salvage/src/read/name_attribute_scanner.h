@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "ascii.h"
-#include "simd/base64_groups.h"
 #include "read/tag_names.h"
+#include "simd/base64_groups.h"
 
 namespace salvage::detail {
 

@@ -1,7 +1,7 @@
 #include "salvage/report_text.h"
 
-#include "salvage/escaped_name.h"
 #include "report/summary_line.h"
+#include "salvage/escaped_name.h"
 #include "simd/utf8.h"
 
 namespace salvage {

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "simd/implementation.h"
 #include "salvage/utf8.h"
+#include "simd/implementation.h"
 #include "simd/utf8_forms.h"
 
 namespace salvage::detail {
