@@ -8,34 +8,19 @@
 
 #include "fuzz_support.h"
 #include "read/parallel_lines.h"
-#include "salvage/export.h"
+#include "reading_seen.h"
 #include "salvage/reader.h"
-#include "salvage/report_text.h"
 #include "simd/implementation.h"
 
 namespace {
 
-std::string seen(const salvage::ParseResult& result) {
-    std::string all = std::to_string(static_cast<int>(result.status)) + result.reason + "\n";
-    if (!result.accepted()) {
-        return all;
-    }
-    const salvage::Document& document = result.document;
-    for (const salvage::Section section : document.contents) {
-        all += std::to_string(section.name.size()) + ":" + std::string(section.name) + "=" +
-               std::to_string(section.text.size()) + ":" + std::string(section.text) + "\n";
-    }
-    all += salvage::summarizeReport(document.report, document.contents.size()) + "\n";
-    all += salvage::describeReport(document.report, document.contents) + "\n";
-    all += salvage::exportText(document.contents);
-    return all;
-}
+using salvage::testing::everythingSeen;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     const std::string_view data(reinterpret_cast<const char*>(bytes), size);
-    const std::string expected = seen(salvage::parseText(data, "doc.qlx"));
+    const std::string expected = everythingSeen(salvage::parseText(data, "doc.qlx"));
 
     const unsigned char first = data.empty() ? 0 : static_cast<unsigned char>(data.front());
     const unsigned char last = data.empty() ? 0 : static_cast<unsigned char>(data.back());
@@ -56,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         reader.feed(data.substr(at, piece));
         at += piece;
     }
-    qlv_fuzz::check(seen(reader.finish("doc.qlx")) == expected,
+    qlv_fuzz::check(everythingSeen(reader.finish("doc.qlx")) == expected,
                     "reading with threads gives what one thread gives");
     return 0;
 }

@@ -13,32 +13,16 @@
 
 #include "read/line_reading.h"
 #include "read/parallel_lines.h"
-#include "salvage/export.h"
+#include "reading_seen.h"
 #include "salvage/reader.h"
-#include "salvage/report_text.h"
 #include "simd/implementation.h"
 #include "test_support.h"
 
 namespace {
 
-using salvage::testing::sectionLine;
+using salvage::testing::everythingSeen;
 
-// Everything a reading gives that a user or a caller can see.
-std::string seen(const salvage::ParseResult& result) {
-    std::string all = std::to_string(static_cast<int>(result.status)) + result.reason + "\n";
-    if (!result.accepted()) {
-        return all;
-    }
-    const salvage::Document& document = result.document;
-    for (const salvage::Section section : document.contents) {
-        all += std::to_string(section.name.size()) + ":" + std::string(section.name) + "=" +
-               std::to_string(section.text.size()) + ":" + std::string(section.text) + "\n";
-    }
-    all += salvage::summarizeReport(document.report, document.contents.size()) + "\n";
-    all += salvage::describeReport(document.report, document.contents) + "\n";
-    all += salvage::exportText(document.contents);
-    return all;
-}
+using salvage::testing::sectionLine;
 
 salvage::ParseResult readInBlocks(std::string_view document, std::size_t blockBytes,
                                   const salvage::ReadOptions& options,
@@ -91,7 +75,7 @@ TEST(ParallelReading, GivesWhatOneThreadGivesWhereverChunksAndBlocksEnd) {
     using salvage::detail::ChunkTuning;
     for (const Row& row : documents()) {
         const std::string& document = row.document;
-        const std::string expected = seen(salvage::parseText(document, "doc.qlx"));
+        const std::string expected = everythingSeen(salvage::parseText(document, "doc.qlx"));
         // Beyond the document's size, the chunks hold all of it.
         for (std::size_t chunk = 1; chunk <= document.size() + 1; ++chunk) {
             struct Way {
@@ -104,8 +88,8 @@ TEST(ParallelReading, GivesWhatOneThreadGivesWhereverChunksAndBlocksEnd) {
                 const ChunkTuning tuning{chunk, way.threadsStart ? 0 : UINT64_MAX};
                 const std::size_t block = way.block == 0 ? document.size() : way.block;
                 const std::string got =
-                    seen(readInBlocks(document, std::max<std::size_t>(block, 1),
-                                      {salvage::Reading::Plain, way.threads}, tuning));
+                    everythingSeen(readInBlocks(document, std::max<std::size_t>(block, 1),
+                                                {salvage::Reading::Plain, way.threads}, tuning));
                 ASSERT_EQ(got, expected) << row.what << ": chunks of " << chunk << ", "
                                          << way.threads << " threads, blocks of " << block;
             }
@@ -124,16 +108,16 @@ TEST(ParallelReading, LargeDocumentGivesWhatOneThreadGives) {
                                 salvage::testing::randomBytes(rng, length));
         document += i % 3 == 0 ? "\r\n" : "\n";
     }
-    const std::string expected = seen(salvage::parseText(document, "doc.qlx"));
+    const std::string expected = everythingSeen(salvage::parseText(document, "doc.qlx"));
     for (const std::size_t chunk : {std::size_t{4096}, std::size_t{1} << 20}) {
         for (const unsigned threads : {2U, 4U}) {
-            EXPECT_EQ(
-                seen(readInBlocks(document, 65536, {salvage::Reading::Plain, threads}, {chunk, 0})),
-                expected)
+            EXPECT_EQ(everythingSeen(readInBlocks(document, 65536,
+                                                  {salvage::Reading::Plain, threads}, {chunk, 0})),
+                      expected)
                 << chunk << " " << threads;
         }
     }
-    EXPECT_EQ(seen(salvage::parseText(document, "doc.qlx", {salvage::Reading::Plain, 2})),
+    EXPECT_EQ(everythingSeen(salvage::parseText(document, "doc.qlx", {salvage::Reading::Plain, 2})),
               expected);
 }
 
