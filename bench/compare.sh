@@ -36,13 +36,18 @@ fi
 before=()
 if [[ -n ${BEFORE:-} ]]; then
     # The earlier build is made from the commit alone, apart from this tree and its build.
+    # A WORK_DIR kept between runs keeps that build too.
     source_dir=$work/before-source
-    rm -rf "$source_dir" && mkdir -p "$source_dir"
-    git -C "$here/.." archive "$BEFORE" | tar -x -C "$source_dir"
-    echo "  building qlvodadov-cli at $BEFORE" >&2
-    cmake -S "$source_dir" -B "$source_dir/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DBUILD_TESTING=OFF > "$work/before-build.log"
-    cmake --build "$source_dir/build" --target qlvodadov-cli >> "$work/before-build.log"
+    commit=$(git -C "$here/.." rev-parse "$BEFORE")
+    if [[ $(cat "$source_dir/.commit" 2>/dev/null) != "$commit" ]]; then
+        rm -rf "$source_dir" && mkdir -p "$source_dir"
+        git -C "$here/.." archive "$commit" | tar -x -C "$source_dir"
+        echo "  building qlvodadov-cli at $BEFORE" >&2
+        cmake -S "$source_dir" -B "$source_dir/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DBUILD_TESTING=OFF > "$work/before-build.log"
+        cmake --build "$source_dir/build" --target qlvodadov-cli >> "$work/before-build.log"
+        echo "$commit" > "$source_dir/.commit"
+    fi
     before=(--before "$source_dir/build/bin/qlvodadov-cli")
 fi
 
