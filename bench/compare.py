@@ -153,7 +153,8 @@ def goals(args, cli):
         print("(this build has no --threads: the all-core column reads with its default)")
     print()
     print("| Document | wc -l | earlier | 1 thread | %d threads | earlier / wc | 1 thread / wc "
-          "| %d threads / wc | peak RSS (%d threads) | export | RSS - export |" % (cores, cores, cores))
+          "| %d threads / wc | peak RSS (1 thread / %d) | export | RSS - export (1 / %d) |" % (
+              cores, cores, cores, cores))
     print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     small = args.quick
     size = "16M" if small else "100M"
@@ -179,11 +180,14 @@ def goals(args, cli):
         export = check_same(cli, doc, args.work, with_peer=False)
         times, peaks = rounds(commands, args.runs)
         med = {k: statistics.median(v) for k, v in times.items()}
-        print("| %s | %.3f s | %s | %.3f s | %.3f s | %s | %s | %s | %.0f MiB | %.0f MiB | %+.0f MiB |" % (
-            label, med["wc"], "%.3f s" % med["before"] if before else "-", med["one"], med["all"],
-            ratio_with_spread(times, "before", "wc") if before else "-",
-            ratio_with_spread(times, "one", "wc"), ratio_with_spread(times, "all", "wc"),
-            peaks["all"] / 1024, export / MIB, peaks["all"] / 1024 - export / MIB), flush=True)
+        print("| %s | %.3f s | %s | %.3f s | %.3f s | %s | %s | %s | %.0f / %.0f MiB | %.0f MiB "
+              "| %+.0f / %+.0f MiB |" % (
+                  label, med["wc"], "%.3f s" % med["before"] if before else "-", med["one"],
+                  med["all"], ratio_with_spread(times, "before", "wc") if before else "-",
+                  ratio_with_spread(times, "one", "wc"), ratio_with_spread(times, "all", "wc"),
+                  peaks["one"] / 1024, peaks["all"] / 1024, export / MIB,
+                  peaks["one"] / 1024 - export / MIB, peaks["all"] / 1024 - export / MIB),
+              flush=True)
 
     # The thorough reading beside the plain one, on well-formed documents of both section sizes.
     for label, name, kind, doc_size, extra in documents[:2]:
