@@ -29,8 +29,12 @@ salvage::ParseResult readInBlocks(std::string_view document, std::size_t blockBy
                                   const salvage::detail::ChunkTuning& tuning) {
     salvage::DocumentReader reader(options, salvage::detail::bestImplementation(), tuning);
     reader.expectSize(document.size());
+    std::string block;
     for (std::size_t at = 0; at < document.size() && !reader.refused(); at += blockBytes) {
-        reader.feed(document.substr(at, blockBytes));
+        block = document.substr(at, blockBytes);
+        reader.feed(block);
+        // A block is the reader's only while feed() runs: one read later shows up as '#'.
+        std::fill(block.begin(), block.end(), '#');
     }
     return reader.finish("doc.qlx");
 }

@@ -44,7 +44,9 @@ const char* lastBreak(const char* begin, const char* end) {
 struct ParallelLines::Job {
     enum class State { Queued, Running, Read };
 
-    std::string chunk;
+    std::string_view input;
+    std::string owned;      // the input, when it is not the block being fed
+    bool borrowed = false;  // the input is in the block being fed
     std::uint64_t offset = 0;
     bool last = false;  // the input's end: its last line may have no line break
     std::unique_ptr<LineReading> reading;
@@ -87,7 +89,38 @@ void ParallelLines::feed(std::string_view block, std::uint64_t after) {
             return;
         }
     }
-    cutChunks(block, after);
+    try {
+        cutChunks(block, after);
+    } catch (...) {
+        waitForBorrowed();
+        throw;
+    }
+    waitForBorrowed();
+    mergeReady(false);
+}
+
+// The block fed is the caller's only while feed() runs: the chunks that read it in place are
+// all read before it returns. What they found is merged in its turn.
+void ParallelLines::waitForBorrowed() {
+    std::unique_lock lock(mutex_);
+    while (borrowed_ > 0) {
+        if (Job* queued = firstQueued(); queued != nullptr) {
+            queued->state = Job::State::Running;
+            lock.unlock();
+            run(*queued);
+            lock.lock();
+            markRead(*queued);
+        } else {
+            workDone_.wait(lock);
+        }
+    }
+}
+
+void ParallelLines::markRead(Job& job) {
+    job.state = Job::State::Read;
+    if (job.borrowed) {
+        --borrowed_;
+    }
 }
 
 // Hands the stream its line up to the line's end, if `block` holds it; takes that from `block`.
@@ -166,7 +199,7 @@ void ParallelLines::cutChunks(std::string_view block, std::uint64_t after) {
         }
         const char* const next = pastBreak(lineBreak, end);
         pending_.append(p, next);
-        enqueue(std::exchange(pending_, std::string()), false);
+        enqueueOwned(std::exchange(pending_, spareChunk()), false);
         p = next;
     }
     while (static_cast<std::size_t>(end - p) >= tuning_.chunkBytes) {
@@ -182,8 +215,13 @@ void ParallelLines::cutChunks(std::string_view block, std::uint64_t after) {
             return;
         }
         const char* const next = pastBreak(lineBreak, end);
-        // A copy: the block is the caller's only while feed() runs.
-        enqueue(std::string(p, next), false);
+        enqueue(std::string_view(p, static_cast<std::size_t>(next - p)), false);
+        p = next;
+    }
+    // The lines the block ends go as a shorter chunk; only a line it cuts is held.
+    if (const char* const lineBreak = lastBreak(p, end); lineBreak != nullptr) {
+        const char* const next = pastBreak(lineBreak, end);
+        enqueue(std::string_view(p, static_cast<std::size_t>(next - p)), false);
         p = next;
     }
     pending_.assign(p, end);
@@ -195,9 +233,10 @@ void ParallelLines::flushPending(std::uint64_t after) {
     const char* const end = begin + pending_.size();
     if (const char* const lineBreak = lastBreak(begin, end); lineBreak != nullptr) {
         // Its line break is followed by bytes of the line after it: no CR LF is cut.
-        std::string rest(lineBreak + 1, end);
+        std::string rest = spareChunk();
+        rest.assign(lineBreak + 1, end);
         pending_.resize(static_cast<std::size_t>(lineBreak + 1 - begin));
-        enqueue(std::exchange(pending_, std::move(rest)), false);
+        enqueueOwned(std::exchange(pending_, std::move(rest)), false);
     }
     if (pending_.size() >= tuning_.chunkBytes) {
         startStream(false);
@@ -207,16 +246,41 @@ void ParallelLines::flushPending(std::uint64_t after) {
     }
 }
 
-void ParallelLines::enqueue(std::string chunk, bool last) {
+std::string ParallelLines::spareChunk() {
+    if (spareChunks_.empty()) {
+        return {};
+    }
+    std::string chunk = std::move(spareChunks_.back());
+    spareChunks_.pop_back();
+    chunk.clear();
+    return chunk;
+}
+
+void ParallelLines::enqueueOwned(std::string chunk, bool last) {
     auto job = std::make_unique<Job>();
+    job->owned = std::move(chunk);
+    job->input = job->owned;
+    enqueue(std::move(job), last);
+}
+
+void ParallelLines::enqueue(std::string_view borrowed, bool last) {
+    auto job = std::make_unique<Job>();
+    job->input = borrowed;
+    job->borrowed = true;
+    enqueue(std::move(job), last);
+}
+
+void ParallelLines::enqueue(std::unique_ptr<Job> job, bool last) {
     job->offset = offset_;
-    offset_ += chunk.size();
+    offset_ += job->input.size();
     job->last = last;
-    job->reading = chunks_.readChunk(false, chunk.size());
-    job->chunk = std::move(chunk);
+    job->reading = chunks_.readChunk(false, job->input.size());
     std::size_t queued = 0;
     {
         const std::lock_guard lock(mutex_);
+        if (job->borrowed) {
+            ++borrowed_;
+        }
         jobs_.push_back(std::move(job));
         queued = jobs_.size();
     }
@@ -252,7 +316,7 @@ void ParallelLines::work() {
         lock.unlock();
         run(*job);
         lock.lock();
-        job->state = Job::State::Read;
+        markRead(*job);
         workDone_.notify_one();
     }
 }
@@ -270,8 +334,8 @@ void ParallelLines::run(Job& job) {
     try {
         LineReading& reading = *job.reading;
         LineSplitter lines;
-        const char* const base = job.chunk.data();
-        lines.feed(job.chunk, [&](std::string_view part, bool endsLine) {
+        const char* const base = job.input.data();
+        lines.feed(job.input, [&](std::string_view part, bool endsLine) {
             reading.feed(part, part.size(), endsLine,
                          job.offset + static_cast<std::uint64_t>(part.data() - base));
             if (endsLine) {
@@ -303,7 +367,7 @@ void ParallelLines::mergeReady(bool wait) {
                     lock.unlock();
                     run(*queued);
                     lock.lock();
-                    queued->state = Job::State::Read;
+                    markRead(*queued);
                 } else {
                     workDone_.wait(lock);
                 }
@@ -319,6 +383,9 @@ void ParallelLines::mergeReady(bool wait) {
             std::rethrow_exception(job->error);
         }
         chunks_.merge(*job->reading);
+        if (spareChunks_.size() < inFlight_ && job->owned.capacity() <= 2 * tuning_.chunkBytes) {
+            spareChunks_.push_back(std::move(job->owned));
+        }
     }
 }
 
@@ -331,7 +398,7 @@ void ParallelLines::finish() {
             }
             endStream();
         } else if (!pending_.empty()) {
-            enqueue(std::exchange(pending_, std::string()), true);
+            enqueueOwned(std::exchange(pending_, std::string()), true);
         }
         for (;;) {
             {

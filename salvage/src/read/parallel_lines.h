@@ -61,7 +61,16 @@ class ParallelLines {
     void endStream();
     void cutChunks(std::string_view block, std::uint64_t after);
     void flushPending(std::uint64_t after);
-    void enqueue(std::string chunk, bool last);
+    // An empty string, with the room of a chunk already merged when there is one.
+    std::string spareChunk();
+    // A chunk of the block being fed, read in place.
+    void enqueue(std::string_view borrowed, bool last);
+    // A chunk of bytes kept from earlier blocks.
+    void enqueueOwned(std::string chunk, bool last);
+    void enqueue(std::unique_ptr<Job> job, bool last);
+    void waitForBorrowed();
+    // With the lock held.
+    void markRead(Job& job);
     void startThreads();
     void work();
     Job* firstQueued() const;
@@ -82,12 +91,15 @@ class ParallelLines {
     std::uint64_t offset_ = 0;   // where the next byte handed out stands in the input
     bool skipLineFeed_ = false;  // the last byte handed out was a CR that may begin a CR LF
     std::string pending_;        // the start of a line that runs on into the next block
-    Job* stream_ = nullptr;      // the chunk read as it arrives, if any
+    // Chunks merged, their room kept: fresh memory costs a page fault per page.
+    std::vector<std::string> spareChunks_;
+    Job* stream_ = nullptr;  // the chunk read as it arrives, if any
 
     std::mutex mutex_;
     std::condition_variable workToDo_;
     std::condition_variable workDone_;
     std::deque<std::unique_ptr<Job>> jobs_;  // in the input's order, not merged yet
+    std::size_t borrowed_ = 0;               // jobs reading the block being fed, not read yet
     bool stopping_ = false;
     bool triedThreads_ = false;
     std::vector<std::thread> workers_;

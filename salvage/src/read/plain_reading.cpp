@@ -1,16 +1,21 @@
 #include "read/plain_reading.h"
 
+#include <utility>
+
 namespace salvage::detail {
 namespace {
+
+constexpr std::size_t kChunkRoomKept = std::size_t{4} << 20;
 
 // One chunk of a document's lines, read apart from the document.
 class PlainChunkReading final : public LineReading {
   public:
-    PlainChunkReading(const Implementation& routines, bool startsDocument, std::size_t bytes)
-        : decoder_(routines, startsDocument) {
-        decoder_.setOutput(lines_);
+    PlainChunkReading(const Implementation& routines, bool startsDocument, std::size_t bytes,
+                      std::unique_ptr<DecodedLines> lines)
+        : decoder_(routines, startsDocument), lines_(std::move(lines)) {
+        decoder_.setOutput(*lines_);
         if (bytes != 0) {
-            lines_.texts.prepare(bytes, bytes, true);
+            lines_->texts.prepare(bytes, bytes, true);
         }
     }
 
@@ -24,12 +29,13 @@ class PlainChunkReading final : public LineReading {
     bool refused() const override { return decoder_.refused(); }
     bool finish() override { return !decoder_.refused(); }
 
-    DecodedLines& lines() { return lines_; }
+    DecodedLines& lines() { return *lines_; }
+    std::unique_ptr<DecodedLines> takeLines() { return std::move(lines_); }
     const LineCounts& counts() const { return decoder_.counts(); }
 
   private:
     PlainLineDecoder decoder_;
-    DecodedLines lines_;
+    std::unique_ptr<DecodedLines> lines_;
 };
 
 }  // namespace
@@ -61,7 +67,18 @@ bool PlainReading::finish() {
 }
 
 std::unique_ptr<LineReading> PlainReading::readChunk(bool startsDocument, std::size_t bytes) {
-    return std::make_unique<PlainChunkReading>(routines_, startsDocument, bytes);
+    std::unique_ptr<DecodedLines> lines;
+    if (spareLines_.empty()) {
+        lines = std::make_unique<DecodedLines>();
+        // A chunk's texts take about three quarters of its bytes; growing past a reservation
+        // doubles it, so twice that is kept.
+        lines->names.keepRoomUpTo(kChunkRoomKept);
+        lines->texts.keepRoomUpTo(kChunkRoomKept);
+    } else {
+        lines = std::move(spareLines_.back());
+        spareLines_.pop_back();
+    }
+    return std::make_unique<PlainChunkReading>(routines_, startsDocument, bytes, std::move(lines));
 }
 
 void PlainReading::merge(LineReading& chunk) {
@@ -72,6 +89,7 @@ void PlainReading::merge(LineReading& chunk) {
     }
     read.lines().storeInto(document_, report_);
     count(read.counts());
+    spareLines_.push_back(read.takeLines());
 }
 
 void PlainReading::count(const LineCounts& counts) {

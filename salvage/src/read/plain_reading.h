@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "read/decoded_lines.h"
 #include "read/line_reading.h"
@@ -47,6 +48,9 @@ class PlainReading final : public LineReading, private ChunkedLines {
     // With millions of short sections, waiting for that is otherwise most of the time.
     std::array<DecodedLines, 2> lines_;
     std::size_t current_ = 0;  // the one of lines_ the current line decodes to
+    // The storage of chunks already merged, for the next chunks: fresh memory for every chunk
+    // would cost a page fault per page, more than its decoding.
+    std::vector<std::unique_ptr<DecodedLines>> spareLines_;
 };
 
 }  // namespace salvage::detail

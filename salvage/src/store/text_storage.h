@@ -51,13 +51,17 @@ class TextStorage {
     // Readies the storage for the next text. A modest buffer is kept for it; a large one is
     // given back rather than held for the rest of the reading.
     void reset() {
-        if (text_.capacity() > kReusedUpTo) {
+        if (text_.capacity() > keptUpTo_) {
             PagedString().swap(text_);
         } else {
             text_.clear();
         }
         guessed_ = false;
     }
+
+    // How much room reset() keeps: storage that takes one chunk of input after another keeps
+    // the room of a chunk, which would otherwise be given back and faulted in again each time.
+    void keepRoomUpTo(std::size_t bytes) { keptUpTo_ = bytes; }
 
   private:
     // The decoder writes a little past its output (vector stores); no reallocation for that.
@@ -82,6 +86,7 @@ class TextStorage {
     }
 
     bool guessed_ = false;
+    std::size_t keptUpTo_ = kReusedUpTo;
     PagedString text_;
 };
 
