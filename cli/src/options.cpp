@@ -66,7 +66,7 @@ found beyond the line-by-line reading.
 
 --threads N reads a large document with N threads, the caller's among them (the plain reading
 of a document of 8 MiB or more; the thorough reading uses one); the result is the same with
-any N. Without it, one thread.
+any N. Without it, one thread per processor core.
 
 Exit status: 0 when every FILE was read and written, 1 when any FILE was refused, unreadable
 or could not be written (the remaining FILEs are still processed), 2 for a usage error.)";
@@ -134,7 +134,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                  "Read thoroughly: also get back texts that line-by-line reading loses");
     CLI::Option* threadsOption =
         app.add_option("--threads", threads,
-                       "Read a large document with N threads (default: 1)")
+                       "Read a large document with N threads (1: one; default: one per core)")
             ->type_name("N");
     const auto refuseTogether = [](const CLI::Option* first, const CLI::Option* second) {
         if (first->count() != 0 && second->count() != 0) {

@@ -26,7 +26,7 @@ struct Options {
     bool report = false;
     bool json = false;
     bool thorough = false;
-    // How many threads may read a document; unset: one.
+    // How many threads may read a document; unset: one per core.
     std::optional<unsigned> threads{};
 
     bool operator==(const Options&) const = default;

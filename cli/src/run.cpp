@@ -37,7 +37,7 @@ class Runner {
         }
         session_.setReading(options_.thorough ? salvage::Reading::Thorough
                                               : salvage::Reading::Plain);
-        session_.setThreads(options_.threads.value_or(1u));
+        session_.setThreads(options_.threads.value_or(session::availableCores()));
         rememberInputs();
         for (std::size_t i = 0; i < options_.files.size() && !standardOutputBroken_; ++i) {
             process(options_.files[i], plan.destinations[i]);

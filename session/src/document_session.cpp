@@ -1,11 +1,17 @@
 #include "session/document_session.h"
 
+#include <algorithm>
+#include <thread>
 #include <utility>
 
 #include "salvage/export.h"
 #include "salvage/section_tag_scan.h"
 
 namespace session {
+
+unsigned availableCores() {
+    return std::max(std::thread::hardware_concurrency(), 1U);
+}
 
 OpenOutcome DocumentSession::open(const std::filesystem::path& file) {
     // Taken before reading: it is this file, as it was read, that no save may replace.

@@ -69,6 +69,7 @@ QStringList documentFilters(const filetypes::Registry& registry) {
 
 Window1::Window1(platform::Services services, filetypes::Registry& registry)
     : QMainWindow(nullptr), services_(services), registry_(registry) {
+    session_.setThreads(session::availableCores());
     Layout();
     CreateControls();
     AddMenuHandlers();

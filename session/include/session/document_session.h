@@ -13,6 +13,9 @@
 
 namespace session {
 
+// The processor's cores, at least 1: how many threads the programs let a document be read by.
+unsigned availableCores();
+
 // What reading a file came to.
 struct OpenOutcome {
     salvage::ReadStatus status = salvage::ReadStatus::Refused;
