@@ -13,6 +13,9 @@ namespace {
 // Chunks held at a time per thread, and at most: memory stays bounded whatever the threads.
 constexpr std::size_t kChunksPerThread = 2;
 constexpr std::size_t kMostChunks = 16;
+// The start of a line cut by a block's end is held for the next block when it is shorter than
+// this part of a chunk.
+constexpr std::size_t kHeldUpTo = 16;
 
 // An empty piece may have no bytes behind it at all: memchr must not see its null pointer.
 const char* firstBreak(const char* begin, const char* end) {
@@ -223,6 +226,14 @@ void ParallelLines::cutChunks(std::string_view block, std::uint64_t after) {
         const char* const next = pastBreak(lineBreak, end);
         enqueue(std::string_view(p, static_cast<std::size_t>(next - p)), false);
         p = next;
+    }
+    if (p != end && static_cast<std::size_t>(end - p) >= tuning_.chunkBytes / kHeldUpTo) {
+        // A long line the block cuts is read as it arrives rather than copied and held: with
+        // sections of some MiB, that would be every other byte of the document.
+        startStream(false);
+        std::string_view rest(p, static_cast<std::size_t>(end - p));
+        feedStream(rest, after);
+        return;
     }
     pending_.assign(p, end);
 }
