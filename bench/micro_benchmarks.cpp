@@ -15,6 +15,7 @@
 #include "base64_encoder.h"
 #include "salvage/base64.h"
 #include "salvage/reader.h"
+#include "salvage/section_filter.h"
 #include "salvage/section_line.h"
 #include "simd/implementation.h"
 
@@ -145,6 +146,30 @@ BENCHMARK(BM_Reader)
     ->Args({64, 4 << 20, 1})
     ->Args({8 << 10, 4 << 10, 1})
     ->Unit(benchmark::kMillisecond);
+
+// The window's filter field on a document of a million short sections: the first keystroke of
+// a phrase searches every section; each further one only the sections still shown.
+void BM_FilterSections(benchmark::State& state) {
+    salvage::SectionMap map;
+    const std::string text = prose(1 << 20);
+    for (std::size_t i = 0; i < 1'000'000; ++i) {
+        map.assign("Section " + std::to_string(i), std::string_view(text).substr(i % 4096, 60));
+    }
+    const bool typed = state.range(0) != 0;
+    for (auto _ : state) {
+        salvage::SectionFilter filter(map);
+        if (typed) {
+            state.PauseTiming();
+            filter.match("rive");
+            state.ResumeTiming();
+            benchmark::DoNotOptimize(filter.match("river").size());
+        } else {
+            benchmark::DoNotOptimize(filter.match("Z\xc3\xbcr").size());
+        }
+    }
+}
+// Arg: 0 a first keystroke (a phrase of three characters), 1 a further one.
+BENCHMARK(BM_FilterSections)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
