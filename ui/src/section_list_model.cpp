@@ -1,6 +1,8 @@
 #include "section_list_model.h"
 
+#include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "platform/paths.h"
 
@@ -27,25 +29,65 @@ QString shownName(std::string_view name) {
 void SectionListModel::setContents(const salvage::SectionMap* contents) {
     beginResetModel();
     contents_ = contents;
+    shown_.reset();
     endResetModel();
 }
 
+void SectionListModel::setShown(std::optional<std::vector<std::size_t>> shown) {
+    beginResetModel();
+    shown_ = std::move(shown);
+    endResetModel();
+}
+
+std::size_t SectionListModel::listed() const {
+    if (contents_ == nullptr) {
+        return 0;
+    }
+    return shown_ ? shown_->size() : contents_->size();
+}
+
+std::optional<std::size_t> SectionListModel::sectionAt(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= listed()) {
+        return std::nullopt;
+    }
+    const auto at = static_cast<std::size_t>(row);
+    return shown_ ? (*shown_)[at] : at;
+}
+
+std::optional<int> SectionListModel::rowOf(std::size_t section) const {
+    if (contents_ == nullptr || section >= contents_->size()) {
+        return std::nullopt;
+    }
+    std::size_t row = section;
+    if (shown_) {
+        const auto found = std::lower_bound(shown_->begin(), shown_->end(), section);
+        if (found == shown_->end() || *found != section) {
+            return std::nullopt;
+        }
+        row = static_cast<std::size_t>(found - shown_->begin());
+    }
+    if (row >= static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        return std::nullopt;
+    }
+    return static_cast<int>(row);
+}
+
 int SectionListModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() || contents_ == nullptr) {
+    if (parent.isValid()) {
         return 0;
     }
     // A view counts rows in int; a document with more sections than that lists the first ones.
-    return static_cast<int>(
-        std::min<std::size_t>(contents_->size(), std::numeric_limits<int>::max()));
+    return static_cast<int>(std::min<std::size_t>(listed(), std::numeric_limits<int>::max()));
 }
 
 QVariant SectionListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || contents_ == nullptr ||
-        static_cast<std::size_t>(index.row()) >= contents_->size()) {
+    const std::optional<std::size_t> section =
+        index.isValid() ? sectionAt(index.row()) : std::nullopt;
+    if (!section) {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        return shownName((*contents_)[static_cast<std::size_t>(index.row())].name);
+        return shownName((*contents_)[*section].name);
     }
     return {};
 }

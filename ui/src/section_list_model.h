@@ -2,7 +2,10 @@
 
 #include <QAbstractListModel>
 #include <QString>
+#include <cstddef>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "salvage/section_map.h"
 
@@ -26,13 +29,24 @@ class SectionListModel final : public QAbstractListModel {
     // Lists the sections of `contents`, which must outlive the model or the next call;
     // nullptr lists nothing.
     void setContents(const salvage::SectionMap* contents);
+    // Lists only these sections of the contents (their places in the map, in its order), or
+    // all of them when there are none. Set anew by setContents.
+    void setShown(std::optional<std::vector<std::size_t>> shown);
+    bool filtered() const { return shown_.has_value(); }
+
+    // The section a row lists, and the row that lists a section, if any.
+    std::optional<std::size_t> sectionAt(int row) const;
+    std::optional<int> rowOf(std::size_t section) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
+    std::size_t listed() const;
+
     const salvage::SectionMap* contents_ = nullptr;
+    std::optional<std::vector<std::size_t>> shown_;
 };
 
 }  // namespace ui

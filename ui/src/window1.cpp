@@ -4,17 +4,21 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTextDocument>
 #include <QTreeView>
 #include <stdexcept>
 
 #include "filetypes/file_types.h"
+#include "filter_header.h"
 #include "platform/paths.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
@@ -134,6 +138,20 @@ void Window1::CreateControls() {
 
     sectionList = new QTreeView(content);
     sectionList->setObjectName(QStringLiteral("sectionList"));
+    auto* filterHeader = new ui::FilterHeader(sectionList);
+    sectionList->setHeader(filterHeader);
+    sectionFilter = filterHeader->field();
+    sectionFilter->setObjectName(QStringLiteral("sectionFilter"));
+    sectionFilter->setPlaceholderText(QStringLiteral("Filter sections"));
+    sectionFilter->setToolTip(
+        QStringLiteral("Lists only the sections whose name or text holds this, in any case "
+                       "(Ctrl+Shift+F). Save All Sections... still saves every section."));
+    connect(sectionFilter, &QLineEdit::textChanged, this, &Window1::sectionFilter_Change);
+    auto* focusFilter = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+F")), this);
+    connect(focusFilter, &QShortcut::activated, this, [this] {
+        sectionFilter->setFocus(Qt::ShortcutFocusReason);
+        sectionFilter->selectAll();
+    });
     sectionNames = new ui::SectionListModel(sectionList);
     sectionList->setModel(sectionNames);
     sectionList->setRootIsDecorated(false);
@@ -175,6 +193,10 @@ void Window1::CreateControls() {
     // grows by the status bar's height instead.
     reportStatus = new ui::ReportStatus(statusBar());
     statusBar()->addWidget(reportStatus, 1);
+    sectionCount = new QLabel(statusBar());
+    sectionCount->setObjectName(QStringLiteral("sectionCount"));
+    statusBar()->addPermanentWidget(sectionCount);
+    sectionCount->hide();
     connect(reportStatus, &ui::ReportStatus::detailsRequested, this, &Window1::showReportDetails);
     connect(reportStatus, &ui::ReportStatus::thoroughReadingRequested, this,
             &Window1::acceptThoroughOffer);
@@ -276,7 +298,16 @@ bool Window1::parseFile(const std::filesystem::path& file) {
 }
 
 void Window1::displayFile() {
+    filter_.reset();
+    if (contents() != nullptr) {
+        filter_.emplace(*contents());
+    }
+    {
+        const QSignalBlocker quiet(sectionFilter);
+        sectionFilter->clear();
+    }
     sectionNames->setContents(contents());
+    updateSectionCount();
     sectionText->clear();
     session_.show(std::nullopt);
     Event_EnableMenuItems();
@@ -288,11 +319,7 @@ std::optional<std::size_t> Window1::selectedSection() const {
     if (selected.isEmpty() || contents() == nullptr) {
         return std::nullopt;
     }
-    const auto index = static_cast<std::size_t>(selected.front().row());
-    if (index >= contents()->size()) {
-        return std::nullopt;
-    }
-    return index;
+    return sectionNames->sectionAt(selected.front().row());
 }
 
 // --- handlers -------------------------------------------------------------------------------
@@ -390,6 +417,9 @@ void Window1::showRefusal(const std::filesystem::path& file) {
 }
 
 void Window1::sectionList_Change() {
+    if (applyingFilter_) {
+        return;  // the text shown, and any edit of it, stay
+    }
     const std::optional<std::size_t> selected = selectedSection();
     if (selected) {
         ui::setAreaText(sectionText, fromBytes((*contents())[*selected].text));
@@ -401,6 +431,43 @@ void Window1::sectionList_Change() {
     session_.show(selected);
     Event_EnableMenuItems();
     updateSaveButtons();
+}
+
+void Window1::sectionFilter_Change() {
+    if (!filter_) {
+        return;
+    }
+    const QByteArray phrase = sectionFilter->text().toUtf8();
+    // The section shown keeps its row, when the filter lists it, and its text and edits
+    // whether it does or not.
+    const std::optional<std::size_t> shown = session_.shownSection();
+    applyingFilter_ = true;
+    if (phrase.isEmpty()) {
+        sectionNames->setShown(std::nullopt);
+    } else {
+        sectionNames->setShown(filter_->match(
+            std::string_view(phrase.constData(), static_cast<std::size_t>(phrase.size()))));
+    }
+    if (const std::optional<int> row = shown ? sectionNames->rowOf(*shown) : std::nullopt) {
+        const QModelIndex index = sectionNames->index(*row);
+        sectionList->setCurrentIndex(index);
+        sectionList->scrollTo(index);
+    }
+    applyingFilter_ = false;
+    updateSectionCount();
+}
+
+void Window1::updateSectionCount() {
+    if (!sectionNames->filtered() || contents() == nullptr) {
+        sectionCount->hide();
+        return;
+    }
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    sectionCount->setText(
+        QStringLiteral("%1 of %2 sections")
+            .arg(english.toString(static_cast<qulonglong>(sectionNames->rowCount())),
+                 english.toString(static_cast<qulonglong>(contents()->size()))));
+    sectionCount->show();
 }
 
 // The save commands are kept current as the text changes, so that their shortcuts act exactly

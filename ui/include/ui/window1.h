@@ -12,11 +12,13 @@
 #include "filetypes/registry.h"
 #include "platform/services.h"
 #include "salvage/report.h"
+#include "salvage/section_filter.h"
 #include "salvage/section_map.h"
 #include "session/document_session.h"
 
 class QAction;
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeView;
@@ -67,6 +69,8 @@ class Window1 final : public QMainWindow {
     void sectionList_Open();
     void sectionList_DropObject(const std::filesystem::path& file);
     void sectionList_Change();
+    // The filter field above the list changed: the list shows the sections that hold it.
+    void sectionFilter_Change();
     void saveAllButton_Action();
     void saveOneButton_Action();
     void Event_MouseMove(int x, int y);
@@ -100,6 +104,7 @@ class Window1 final : public QMainWindow {
     // Reads the document shown again, as documents are now read.
     void readAgain();
     void sectionText_Change();
+    void updateSectionCount();
     void updateSaveButtons();
     void showRefusal(const std::filesystem::path& file);
     std::optional<std::filesystem::path> askSavePath(std::string_view defaultName);
@@ -121,6 +126,12 @@ class Window1 final : public QMainWindow {
     QLabel* StaticText1 = nullptr;
     QPlainTextEdit* sectionText = nullptr;
     QTreeView* sectionList = nullptr;
+    QLineEdit* sectionFilter = nullptr;
+    QLabel* sectionCount = nullptr;
+    // Made anew for each document listed.
+    std::optional<salvage::SectionFilter> filter_;
+    // While the filter changes the rows, a selection that comes and goes is not the user's.
+    bool applyingFilter_ = false;
     ui::SectionListModel* sectionNames = nullptr;
     QPushButton* saveAllButton = nullptr;
     QPushButton* saveOneButton = nullptr;
