@@ -83,23 +83,31 @@ TEST(SectionFilter, NarrowingAndWideningGiveWhatAFreshSearchGives) {
     }
 }
 
-// A long text is searched piece by piece: the phrase is found wherever it lies, astride a
-// piece's end included.
+// A long text is searched piece by piece, eight bytes at a time: the phrase is found wherever
+// it lies, astride a piece's or a word's end included, with or without letters beyond ASCII.
 TEST(SectionFilter, FindsThePhraseAnywhereInALongText) {
-    const std::string phrase =
-        "N\xC3\x84"
-        "DEL";  // NÄDEL
     const std::size_t piece = std::size_t{64} << 10;
-    for (std::size_t at = piece - phrase.size() - 1; at <= piece + 1; ++at) {
-        std::string text(3 * piece, 'x');
-        text.replace(at, phrase.size(), phrase);
-        SectionMap map;
-        map.assign("long", text);
-        SectionFilter filter(map);
-        EXPECT_EQ(filter.match("n\xC3\xA4"
-                               "del"),
-                  std::vector<std::size_t>{0})
-            << at;
+    const std::string length(3 * piece, 'x');
+    for (const auto& [phrase, typed] : {std::pair<std::string, std::string>{"NADEL", "nAdel"},
+                                        {"N\xC3\x84"
+                                         "DEL",
+                                         "n\xC3\xA4"
+                                         "del"}}) {
+        std::vector<std::size_t> places = {0, 1, 7, 8, 9, length.size() - phrase.size()};
+        for (std::size_t at = piece - phrase.size() - 1; at <= piece + 1; ++at) {
+            places.push_back(at);
+        }
+        for (const std::size_t at : places) {
+            std::string text = length;
+            text.replace(at, phrase.size(), phrase);
+            SectionMap map;
+            map.assign("long", text);
+            map.assign("short", text.substr(0, phrase.size() + 3));
+            SectionFilter filter(map);
+            const std::vector<std::size_t> expected =
+                at <= 3 ? std::vector<std::size_t>{0, 1} : std::vector<std::size_t>{0};
+            EXPECT_EQ(filter.match(typed), expected) << phrase << " at " << at;
+        }
     }
 }
 

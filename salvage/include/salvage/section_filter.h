@@ -31,6 +31,7 @@ class SectionFilter {
 
     const SectionMap& map_;
     std::string lastPhrase_;  // folded
+    bool phraseIsAscii_ = false;
     bool searched_ = false;
     std::vector<std::size_t> matches_;
     std::string scratch_;

@@ -1,6 +1,7 @@
 #include "salvage/section_filter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -60,6 +61,61 @@ std::size_t foldCharacter(const char* in, std::size_t i, std::size_t size, char*
     return 1;
 }
 
+// The word with its bytes from 'A' to 'Z' made small; bytes from 0x80 on stay as they are. The
+// sums are of seven-bit bytes, so none carries into the next byte.
+constexpr std::uint64_t lowerAscii(std::uint64_t word) {
+    const std::uint64_t low = word & ~kHighBits;
+    const std::uint64_t fromA = low + (0x80 - 'A') * kOnes;
+    const std::uint64_t pastZ = low + (0x80 - 'Z' - 1) * kOnes;
+    return word | (fromA & ~pastZ & ~word & kHighBits) >> 2;
+}
+
+// The high bit of each byte of the word that equals `byte`, and no other bit.
+constexpr std::uint64_t bytesEqual(std::uint64_t word, unsigned char byte) {
+    const std::uint64_t v = word ^ (byte * kOnes);
+    return ~(((v & ~kHighBits) + ~kHighBits) | v | ~kHighBits);
+}
+
+constexpr char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c;
+}
+
+// Whether `haystack` holds `phrase`, a folded phrase of ASCII bytes only, in any case. Such a
+// phrase can only match ASCII bytes, which fold on their own: the haystack need not be folded
+// first, and is scanned eight bytes at a time for the phrase's first byte.
+bool containsAscii(std::string_view haystack, std::string_view phrase) {
+    if (phrase.size() > haystack.size()) {
+        return false;
+    }
+    const auto matchesAt = [&](std::size_t at) {
+        for (std::size_t k = 1; k < phrase.size(); ++k) {
+            if (lowerAscii(haystack[at + k]) != phrase[k]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const auto first = static_cast<unsigned char>(phrase.front());
+    const std::size_t starts = haystack.size() - phrase.size() + 1;  // places it can begin
+    std::size_t at = 0;
+    for (; at + 8 <= starts; at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, haystack.data() + at, 8);
+        for (std::uint64_t found = bytesEqual(lowerAscii(word), first); found != 0;
+             found &= found - 1) {
+            if (matchesAt(at + static_cast<std::size_t>(std::countr_zero(found)) / 8)) {
+                return true;
+            }
+        }
+    }
+    for (; at < starts; ++at) {
+        if (static_cast<unsigned char>(lowerAscii(haystack[at])) == first && matchesAt(at)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Folds [in, in + size) into out, which has room for `size` bytes.
 void foldInto(const char* in, std::size_t size, char* out) {
     std::size_t i = 0;
@@ -72,12 +128,7 @@ void foldInto(const char* in, std::size_t size, char* out) {
             }
             continue;
         }
-        // A byte from 'A' to 'Z' gets its 0x20 bit; bytes from 0x80 on stay as they are. The
-        // sums are of seven-bit bytes, so none carries into the next byte.
-        const std::uint64_t low = word & ~kHighBits;
-        const std::uint64_t fromA = low + (0x80 - 'A') * kOnes;
-        const std::uint64_t pastZ = low + (0x80 - 'Z' - 1) * kOnes;
-        word |= (fromA & ~pastZ & ~word & kHighBits) >> 2;
+        word = lowerAscii(word);
         std::memcpy(out + i, &word, 8);
         i += 8;
     }
@@ -101,6 +152,8 @@ const std::vector<std::size_t>& SectionFilter::match(std::string_view phrase) {
     }
     const bool narrowing =
         searched_ && !lastPhrase_.empty() && folded.find(lastPhrase_) != std::string::npos;
+    phraseIsAscii_ = std::all_of(folded.begin(), folded.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     std::vector<std::size_t> found;
     const auto consider = [&](std::size_t index) {
         const Section section = map_[index];
@@ -129,6 +182,9 @@ const std::vector<std::size_t>& SectionFilter::match(std::string_view phrase) {
 }
 
 bool SectionFilter::contains(std::string_view haystack, std::string_view foldedPhrase) {
+    if (phraseIsAscii_) {
+        return containsAscii(haystack, foldedPhrase);
+    }
     if (foldedPhrase.size() > haystack.size()) {
         return false;
     }
