@@ -26,7 +26,7 @@ struct ChunkTuning {
 #else
     // A chunk ends at the last line break before this many bytes, or the first after them; a
     // line longer than that is read as it arrives instead of being held.
-    std::size_t chunkBytes = std::size_t{1} << 20;
+    std::size_t chunkBytes = std::size_t{1} << 19;
     // Threads start once the input is known to be at least this long; a shorter one is read
     // chunk by chunk on the calling thread.
     std::uint64_t parallelFrom = std::uint64_t{8} << 20;
