@@ -104,6 +104,7 @@ class BackgroundReadingTest : public QObject {
         QTest::newRow("second document") << "second" << QStringList{"Second"} << 0;
         QTest::newRow("second document refused") << "refused" << QStringList{"Old", "Older"} << 1;
         QTest::newRow("the same document again") << "again" << QStringList{"New"} << 0;
+        QTest::newRow("read thoroughly instead") << "thorough" << QStringList{"New"} << 0;
     }
     void aReadingCutShortLeavesNoTrace() {
         QFETCH(QString, interruption);
@@ -117,6 +118,8 @@ class BackgroundReadingTest : public QObject {
             QVERIFY(!f.window->isReading());
         } else if (interruption == "again") {
             f.window->openDocument(first);
+        } else if (interruption == "thorough") {
+            f.item("FileReadThoroughly")->trigger();
         } else {
             const bool refused = interruption == "refused";
             f.window->openDocument(
@@ -130,6 +133,7 @@ class BackgroundReadingTest : public QObject {
         if (rows.size() == 2) {
             f.checkUnchanged();
         }
+        QCOMPARE(f.window->report()->thorough.has_value(), interruption == "thorough");
     }
 
     // Leaving while a document is read: the window goes at once, and its reading stops.

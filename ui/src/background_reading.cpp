@@ -37,6 +37,7 @@ void BackgroundReading::start(const std::filesystem::path& file, salvage::ReadOp
     watcher_ = new QFutureWatcher<void>(this);
     connect(watcher_, &QFutureWatcher<void>::finished, this, &BackgroundReading::jobEnded);
     job_ = job;
+    file_ = file;
     watcher_->setFuture(QtConcurrent::run([job, file, options = std::move(options)] {
         try {
             job->result = session::DocumentSession::read(file, options);

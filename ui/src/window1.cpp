@@ -416,7 +416,11 @@ void Window1::acceptThoroughOffer() {
 }
 
 void Window1::readAgain() {
-    if (session_.document() && !session_.documentPath().empty()) {
+    // The document on its way is the one to read as now chosen, not the one it will replace.
+    if (isReading()) {
+        const std::filesystem::path file = backgroundReading->file();
+        openDocument(file);
+    } else if (session_.document() && !session_.documentPath().empty()) {
         const std::filesystem::path file = session_.documentPath();
         openDocument(file);
     } else {

@@ -25,6 +25,8 @@ class BackgroundReading final : public QObject {
     void start(const std::filesystem::path& file, salvage::ReadOptions options);
     void cancel();
     bool busy() const { return job_ != nullptr; }
+    // The file being read, while busy().
+    const std::filesystem::path& file() const { return file_; }
 
     struct Progress {
         std::uint64_t read = 0;
@@ -43,6 +45,7 @@ class BackgroundReading final : public QObject {
     void jobEnded();
 
     std::shared_ptr<Job> job_;
+    std::filesystem::path file_;
     QFutureWatcher<void>* watcher_ = nullptr;
     std::optional<session::ReadDocument> result_;
 };
