@@ -18,8 +18,9 @@ struct BackgroundReading::Job {
 
 BackgroundReading::BackgroundReading(QObject* parent) : QObject(parent) {
     // The application waits for its workers as it ends: they must stop first.
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
-            &BackgroundReading::cancel);
+    if (QCoreApplication* app = QCoreApplication::instance(); app != nullptr) {
+        connect(app, &QCoreApplication::aboutToQuit, this, &BackgroundReading::cancel);
+    }
 }
 
 BackgroundReading::~BackgroundReading() {
