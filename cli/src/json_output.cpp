@@ -118,6 +118,8 @@ std::string statusName(salvage::ReadStatus status) {
             return "read";
         case salvage::ReadStatus::Refused:
             return "refused";
+        case salvage::ReadStatus::Stopped:
+            return "stopped";
         case salvage::ReadStatus::Unreadable:
             break;
     }
@@ -131,6 +133,7 @@ std::string reasonFor(const session::OpenOutcome& outcome) {
         case salvage::ReadStatus::Refused:
             return std::string(salvage::kRefusedMessage);
         case salvage::ReadStatus::Unreadable:
+        case salvage::ReadStatus::Stopped:
             break;
     }
     return outcome.reason;

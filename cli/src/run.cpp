@@ -78,6 +78,7 @@ class Runner {
                 fail(subject, salvage::kRefusedMessage);
                 return;
             case salvage::ReadStatus::Unreadable:
+            case salvage::ReadStatus::Stopped:
                 fail(subject, outcome.reason);
                 return;
             case salvage::ReadStatus::Accepted:

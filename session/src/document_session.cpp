@@ -14,16 +14,23 @@ unsigned availableCores() {
 }
 
 OpenOutcome DocumentSession::open(const std::filesystem::path& file) {
-    // Taken before reading: it is this file, as it was read, that no save may replace.
-    const auto identity = kestLibrary::identityOfPath(file);
-    return accept(salvage::parseFile(file, salvage::ReadOptions{reading_, threads_}), file,
-                  identity);
+    return adopt(read(file, readOptions()));
+}
+
+ReadDocument DocumentSession::read(const std::filesystem::path& file,
+                                   const salvage::ReadOptions& options) {
+    ReadDocument read{file, kestLibrary::identityOfPath(file), {}};
+    read.result = salvage::parseFile(file, options);
+    return read;
+}
+
+OpenOutcome DocumentSession::adopt(ReadDocument read) {
+    return accept(std::move(read.result), read.file, read.identity);
 }
 
 OpenOutcome DocumentSession::openDescriptor(int fd, std::string_view fileName) {
     const auto identity = kestLibrary::identityOfRegularDescriptor(fd);
-    return accept(salvage::parseDescriptor(fd, fileName, salvage::ReadOptions{reading_, threads_}),
-                  {}, identity);
+    return accept(salvage::parseDescriptor(fd, fileName, readOptions()), {}, identity);
 }
 
 OpenOutcome DocumentSession::reread() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <random>
 #include <vector>
 
@@ -296,6 +297,43 @@ TEST_F(ReaderFiles, ThingsThatAreNotRegularFilesAreRefusedWithoutReading) {
         const ParseResult result = parseFile(c.path);  // would hang if the FIFO were read
         EXPECT_EQ(result.status, ReadStatus::Unreadable) << c.path;
         EXPECT_EQ(result.reason, c.reason) << c.path;
+    }
+}
+
+// A caller that watches the reading's progress gets the same document; one that stops it gets
+// nothing of it, however far it got, on one thread or several.
+TEST_F(ReaderFiles, ProgressIsToldPerBlockAndAStoppedReadingKeepsNothing) {
+    std::mt19937 rng(7);
+    const std::string big = testing::randomBytes(rng, 9 << 20);
+    const std::string doc = "<?xml \n" + sectionLine("Big", big) + "\n" + sectionLine("B", "b");
+    const int blocks = static_cast<int>((doc.size() >> 22) + 1);  // of 4 MiB; the last one short
+    testing::writeFile(dir / "big.qlx", doc);
+    const std::string expected = exportText(parseFile(dir / "big.qlx").document.contents);
+    constexpr int kNever = -1;
+    for (const unsigned threads : {1U, 2U}) {
+        for (const int stopAfter : {kNever, 0, 1, blocks}) {
+            std::atomic<bool> stop = stopAfter == 0;
+            std::vector<std::uint64_t> told;
+            ReadOptions options{Reading::Plain, threads};
+            options.stop = &stop;
+            options.progress = [&](std::uint64_t read, std::uint64_t total) {
+                EXPECT_EQ(total, doc.size());
+                told.push_back(read);
+                stop = stop || static_cast<int>(told.size()) == stopAfter;
+            };
+            const ParseResult result = parseFile(dir / "big.qlx", options);
+            const std::string label = std::to_string(threads) + "/" + std::to_string(stopAfter);
+            if (stopAfter == kNever) {
+                ASSERT_TRUE(result.accepted()) << label;
+                EXPECT_EQ(exportText(result.document.contents), expected) << label;
+                EXPECT_EQ(told.size(), static_cast<std::size_t>(blocks)) << label;
+                EXPECT_EQ(told.back(), doc.size()) << label;
+            } else {
+                EXPECT_EQ(result.status, ReadStatus::Stopped) << label;
+                EXPECT_TRUE(result.document.contents.empty()) << label;
+                EXPECT_EQ(told.size(), static_cast<std::size_t>(stopAfter)) << label;
+            }
+        }
     }
 }
 

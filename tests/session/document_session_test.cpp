@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
 #include <vector>
 
@@ -187,6 +188,24 @@ TEST_F(DocumentSessionTest, OpeningTellsWhatBecameOfTheFile) {
         EXPECT_EQ(session.document().has_value(), outcome.accepted()) << c.file;
         EXPECT_EQ(session.documentPath(), outcome.accepted() ? dir / c.file : fs::path());
     }
+}
+
+// A reading stopped on its way (the window's Cancel) leaves the document held as it was, with
+// the section shown and its edit.
+TEST_F(DocumentSessionTest, AStoppedReadingChangesNothing) {
+    DocumentSession session;
+    ASSERT_TRUE(session.open(dir / "letter.qlx").accepted());
+    session.show(0);
+    session.textChanged(false, true);
+    const std::atomic<bool> stop = true;
+    salvage::ReadOptions options = session.readOptions();
+    options.stop = &stop;
+    const OpenOutcome outcome = session.adopt(DocumentSession::read(dir / "empty.qll", options));
+    EXPECT_EQ(outcome.status, salvage::ReadStatus::Stopped);
+    EXPECT_EQ(session.documentPath(), dir / "letter.qlx");
+    EXPECT_EQ(session.document()->contents.lookup("Alpha"), "alpha text");
+    EXPECT_EQ(session.shownSection(), 0U);
+    EXPECT_EQ(session.unchangedText(), std::nullopt);
 }
 
 // Save All writes every section; a save never replaces the document it came from.

@@ -27,10 +27,12 @@
 #include "salvage/text_file.h"
 #include "section_list_model.h"
 #include "ui/app.h"
+#include "ui/background_reading.h"
 #include "ui/edge_lock_layout.h"
 #include "ui/file_drop_target.h"
 #include "ui/help_window.h"
 #include "ui/menu_bar1.h"
+#include "ui/reading_progress.h"
 #include "ui/refusal_detail.h"
 #include "ui/report_status.h"
 #include "ui/save_folder.h"
@@ -200,6 +202,12 @@ void Window1::CreateControls() {
     connect(reportStatus, &ui::ReportStatus::detailsRequested, this, &Window1::showReportDetails);
     connect(reportStatus, &ui::ReportStatus::thoroughReadingRequested, this,
             &Window1::acceptThoroughOffer);
+    readingStatus = new ui::ReadingProgress(statusBar());
+    statusBar()->addPermanentWidget(readingStatus);
+    connect(readingStatus, &ui::ReadingProgress::cancelRequested, this, &Window1::cancelReading);
+    backgroundReading = new ui::BackgroundReading(this);
+    connect(backgroundReading, &ui::BackgroundReading::finished, this,
+            &Window1::backgroundReadingEnded);
 
     resize(600, 432 + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
@@ -288,7 +296,11 @@ const salvage::SalvageReport* Window1::report() const {
 }
 
 bool Window1::parseFile(const std::filesystem::path& file) {
-    const session::OpenOutcome outcome = session_.open(file);
+    return recordOutcome(file, session_.open(file));
+}
+
+bool Window1::recordOutcome(const std::filesystem::path& file,
+                            const session::OpenOutcome& outcome) {
     refusalReason_ = outcome.accepted() ? std::string() : outcome.reason;
     lastStatus_ = outcome.status;
     if (outcome.accepted()) {
@@ -341,7 +353,45 @@ void Window1::sectionList_DropObject(const std::filesystem::path& file) {
 }
 
 void Window1::openDocument(const std::filesystem::path& file) {
-    if (!parseFile(file)) {
+    cancelReading();
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    // What is no regular file is refused without being read: at once, as a small one.
+    if (error || size < backgroundFrom_) {
+        documentRead(file, session_.open(file));
+        return;
+    }
+    // The document shown stays usable meanwhile, so a save could name this file: it must not
+    // replace a document being salvaged, whatever the reading comes to.
+    session_.guard().protectPath(file);
+    backgroundReading->start(file, session_.readOptions());
+    readingStatus->begin(platform::toQString(file.filename()), [this] {
+        const ui::BackgroundReading::Progress done = backgroundReading->progress();
+        return std::pair{done.read, done.total};
+    });
+}
+
+bool Window1::isReading() const {
+    return backgroundReading->busy();
+}
+
+void Window1::cancelReading() {
+    backgroundReading->cancel();
+    readingStatus->end();
+}
+
+void Window1::backgroundReadingEnded() {
+    readingStatus->end();
+    session::ReadDocument read = backgroundReading->takeResult();
+    const std::filesystem::path file = read.file;
+    documentRead(file, session_.adopt(std::move(read)));
+}
+
+void Window1::documentRead(const std::filesystem::path& file, const session::OpenOutcome& outcome) {
+    if (outcome.status == salvage::ReadStatus::Stopped) {
+        return;
+    }
+    if (!recordOutcome(file, outcome)) {
         updateThoroughOffer(file, false);
         showRefusal(file);
         return;
@@ -393,7 +443,11 @@ void Window1::acceptThoroughOffer() {
 }
 
 void Window1::readAgain() {
-    if (session_.document() && !session_.documentPath().empty()) {
+    // The document on its way is the one to read as now chosen, not the one it will replace.
+    if (isReading()) {
+        const std::filesystem::path file = backgroundReading->file();
+        openDocument(file);
+    } else if (session_.document() && !session_.documentPath().empty()) {
         const std::filesystem::path file = session_.documentPath();
         openDocument(file);
     } else {

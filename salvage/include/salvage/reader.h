@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,8 +33,18 @@ enum class Reading { Plain, Thorough };
 // side (so far the plain reading only), with the same result as on one thread. The threads
 // live only while the document is read.
 struct ReadOptions {
+    // Not explicit: a Reading, or {reading, threads}, still makes the options.
+    ReadOptions(Reading how = Reading::Plain, unsigned threadCount = 1)
+        : reading(how), threads(threadCount) {}
+
     Reading reading = Reading::Plain;
     unsigned threads = 1;  // 1 (or 0): on the caller's thread alone
+    // Reading a file or descriptor only: after each block read, the bytes read so far and the
+    // file's size (0 when unknown). Called on the reading's own thread.
+    std::function<void(std::uint64_t read, std::uint64_t total)> progress;
+    // Reading a file or descriptor only: once set (from any thread), the reading ends at the
+    // next block, Stopped.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // What a read document yields.
@@ -47,6 +59,7 @@ enum class ReadStatus {
                  // stands anywhere); `document` holds what was found
     Refused,     // anything else: not a document, empty, or too damaged to tell
     Unreadable,  // the file could not be read at all; `reason` says why
+    Stopped,     // the caller stopped the reading before its end; nothing of it is kept
 };
 
 struct ParseResult {

@@ -15,16 +15,42 @@ ParseResult unreadable(std::string reason) {
     return result;
 }
 
+ParseResult stopped() {
+    ParseResult result;
+    result.status = ReadStatus::Stopped;
+    result.reason = "The reading was stopped";
+    return result;
+}
+
+bool stopRequested(const ReadOptions& options) {
+    return options.stop != nullptr && options.stop->load(std::memory_order_relaxed);
+}
+
 ParseResult readAll(int fd, std::uint64_t expectedSize, std::string_view fileName,
                     const ReadOptions& options) {
     try {
         DocumentReader reader(options);
         reader.expectSize(expectedSize);
+        std::uint64_t readSoFar = 0;
+        bool stop = false;
         // A refusal is decided on the first line: on failing media every further read costs.
         const auto error = detail::readBlocks(fd, [&](std::string_view block) {
+            if (stopRequested(options)) {
+                stop = true;
+                return false;
+            }
             reader.feed(block);
+            readSoFar += block.size();
+            if (options.progress) {
+                options.progress(readSoFar, expectedSize);
+            }
             return !reader.refused();
         });
+        // Checked once more at the end: finishing a large document (its last chunks, its
+        // report) is worth skipping too.
+        if (stop || stopRequested(options)) {
+            return stopped();
+        }
         ParseResult result = reader.finish(fileName);
         if (error) {
             if (!result.accepted()) {

@@ -24,6 +24,14 @@ struct OpenOutcome {
     bool accepted() const { return status == salvage::ReadStatus::Accepted; }
 };
 
+// A document read apart from any session, on any thread, for a session to adopt.
+struct ReadDocument {
+    std::filesystem::path file;
+    // Taken before reading: it is this file, as it was read, that no save may replace.
+    std::optional<kestLibrary::FileIdentity> identity;
+    salvage::ParseResult result;
+};
+
 // Which saves the document shown allows.
 struct SaveAvailability {
     bool all = false;  // every section: there is at least one
@@ -44,9 +52,17 @@ class DocumentSession {
     void setThreads(unsigned threads) { threads_ = threads == 0 ? 1 : threads; }
     unsigned threads() const { return threads_; }
 
+    // How this session reads documents now, for read().
+    salvage::ReadOptions readOptions() const { return {reading_, threads_}; }
+
     // Reads `file`. An accepted document replaces the one held: nothing of it is shown yet, and
     // it becomes the file no save may replace. Anything else changes nothing.
     OpenOutcome open(const std::filesystem::path& file);
+    // open() in two steps, so that the reading may run on another thread: read() touches no
+    // session, adopt() takes its result as open() would (a stopped reading changes nothing).
+    static ReadDocument read(const std::filesystem::path& file,
+                             const salvage::ReadOptions& options);
+    OpenOutcome adopt(ReadDocument read);
     // The same for a document read from an open descriptor (the command line's standard input).
     OpenOutcome openDescriptor(int fd, std::string_view fileName);
 

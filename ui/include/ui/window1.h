@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -24,6 +25,8 @@ class QPushButton;
 class QTreeView;
 
 namespace ui {
+class BackgroundReading;
+class ReadingProgress;
 class ReportStatus;
 class SectionListModel;
 }  // namespace ui
@@ -47,8 +50,17 @@ class Window1 final : public QMainWindow {
     // Lists the section names of `contents`; clears the text area and the selection.
     void displayFile();
     // A dropped or chosen document: shown when it is accepted, refused with the alert sound
-    // and a message otherwise.
+    // and a message otherwise. A large one is read off the window's thread (see
+    // isReading()); opening another cancels it.
     void openDocument(const std::filesystem::path& file);
+    // Whether a document is being read; the one shown stays until it is accepted.
+    bool isReading() const;
+    // Forgets the document being read: the window stays as it is.
+    void cancelReading();
+    // Documents of at least this many bytes are read off the window's thread; smaller ones
+    // take a few milliseconds and are read at once.
+    static constexpr std::uint64_t kBackgroundReadingFrom = std::uint64_t{8} << 20;
+    void setBackgroundReadingFrom(std::uint64_t bytes) { backgroundFrom_ = bytes; }
 
     // What was found in the last accepted document, and the whole of it in the text viewer.
     const salvage::SalvageReport* report() const;
@@ -98,6 +110,11 @@ class Window1 final : public QMainWindow {
     void watchPointer();
 
     std::optional<std::size_t> selectedSection() const;
+    // What parseFile() keeps of a reading; false unless it was accepted.
+    bool recordOutcome(const std::filesystem::path& file, const session::OpenOutcome& outcome);
+    // The end of openDocument(), however the document was read.
+    void documentRead(const std::filesystem::path& file, const session::OpenOutcome& outcome);
+    void backgroundReadingEnded();
     // The status bar's offer of the thorough reading, after `file` was read or refused.
     void updateThoroughOffer(const std::filesystem::path& file, bool accepted);
     void acceptThoroughOffer();
@@ -122,6 +139,7 @@ class Window1 final : public QMainWindow {
     // Where the last accepted document lies: the save dialogs start there.
     std::filesystem::path documentFolder_;
     std::vector<filetypes::RegisteredType> acceptedFileTypes_;
+    std::uint64_t backgroundFrom_ = kBackgroundReadingFrom;
 
     QLabel* StaticText1 = nullptr;
     QPlainTextEdit* sectionText = nullptr;
@@ -136,4 +154,6 @@ class Window1 final : public QMainWindow {
     QPushButton* saveAllButton = nullptr;
     QPushButton* saveOneButton = nullptr;
     ui::ReportStatus* reportStatus = nullptr;
+    ui::ReadingProgress* readingStatus = nullptr;
+    ui::BackgroundReading* backgroundReading = nullptr;
 };
