@@ -51,7 +51,8 @@ class MenuTest : public QObject {
                               "FileAboutQLVodadov"}));
         QCOMPARE(itemsOf(f.bar()->editMenu()),
                  (QStringList{"EditUndo", "UntitledMenu1", "EditCut", "EditCopy", "EditPaste",
-                              "EditClear", "UntitledMenu0", "EditSelectAll"}));
+                              "EditClear", "UntitledMenu0", "EditSelectAll", "UntitledMenu2",
+                              "EditFind", "EditFindNext", "EditFindPrevious"}));
         QCOMPARE(itemsOf(f.bar()->helpMenu()), QStringList{"HelpTechnicalDetails"});
     }
 
@@ -79,6 +80,10 @@ class MenuTest : public QObject {
         row("EditClear", "&Delete", "");
         row("UntitledMenu0", "-", "");
         row("EditSelectAll", "Select &All", "Ctrl+A");
+        row("UntitledMenu2", "-", "");
+        row("EditFind", "&Find...", "Ctrl+F");
+        row("EditFindNext", "Find &Next", "F3");
+        row("EditFindPrevious", "Find Pre&vious", "Shift+F3");
         row("HelpTechnicalDetails", "Technical Details...", "");
     }
 

@@ -102,6 +102,10 @@ void MenuBar1::Untitled1() {
                               {"EditClear", "&Delete", ""},
                               {"UntitledMenu0", "-", ""},
                               {"EditSelectAll", "Select &All", "Ctrl+A"},
+                              {"UntitledMenu2", "-", ""},
+                              {"EditFind", "&Find...", "Ctrl+F"},
+                              {"EditFindNext", "Find &Next", "F3"},
+                              {"EditFindPrevious", "Find Pre&vious", "Shift+F3"},
                           });
     editCommands_ = new ui::EditCommands(
         {item(QStringLiteral("EditUndo")), item(QStringLiteral("EditCut")),

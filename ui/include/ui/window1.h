@@ -22,6 +22,7 @@ class QPushButton;
 class QTreeView;
 
 namespace ui {
+class FindBar;
 class ReportStatus;
 class SectionListModel;
 }  // namespace ui
@@ -120,6 +121,7 @@ class Window1 final : public QMainWindow {
 
     QLabel* StaticText1 = nullptr;
     QPlainTextEdit* sectionText = nullptr;
+    ui::FindBar* findBar = nullptr;
     QTreeView* sectionList = nullptr;
     ui::SectionListModel* sectionNames = nullptr;
     QPushButton* saveAllButton = nullptr;
