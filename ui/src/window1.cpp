@@ -33,6 +33,7 @@
 #include "ui/save_folder.h"
 #include "ui/text_area.h"
 #include "ui/text_area_content.h"
+#include "ui/view_commands.h"
 
 namespace {
 
@@ -195,6 +196,10 @@ void Window1::AddMenuHandlers() {
     auto* bar = static_cast<MenuBar1*>(menuBar());
     findBar->bind({bar->item(QStringLiteral("EditFind")), bar->item(QStringLiteral("EditFindNext")),
                    bar->item(QStringLiteral("EditFindPrevious"))});
+    new ui::ViewCommands(
+        sectionText,
+        {bar->item(QStringLiteral("ViewWrapLines")), bar->item(QStringLiteral("ViewZoomIn")),
+         bar->item(QStringLiteral("ViewZoomOut")), bar->item(QStringLiteral("ViewActualSize"))});
     connect(bar->fileMenu(), &QMenu::aboutToShow, this, &Window1::Event_EnableMenuItems);
     connect(bar->helpMenu(), &QMenu::aboutToShow, this, &Window1::Event_EnableMenuItems);
     Event_EnableMenuItems();
