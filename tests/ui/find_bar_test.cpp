@@ -114,6 +114,10 @@ class FindBarTest : public QObject {
         f.text()->setPlainText(QStringLiteral("one one one"));
         QTRY_COMPARE(f.count(), QStringLiteral("1 of 3"));
         QCOMPARE(f.marks(), 3);
+        f.text()->setPlainText(QStringLiteral("two one one"));
+        f.item("EditFindNext")->trigger();  // before the change was searched
+        QCOMPARE(f.count(), QStringLiteral("2 of 2"));
+        QCOMPARE(f.text()->textCursor().selectionStart(), 8);
     }
 
     // A long paragraph is shown in pieces; a match across the break between two is found all

@@ -149,6 +149,10 @@ void FindBar::step(int direction) {
         open();
         return;
     }
+    if (textChanged_->isActive()) {  // the matches are of a text that has changed since
+        textChanged_->stop();
+        search(area_->textCursor().selectionStart(), false);
+    }
     current_ = stepMatch(current_, matches_.size(), direction);
     if (current_ >= 0) {
         anchor_ = matches_[current_].start;

@@ -37,10 +37,6 @@ class FindBar final : public QWidget {
     void findNext();
     void findPrevious();
 
-    // The index of the current match among matches(), -1 for none.
-    qsizetype current() const { return current_; }
-    const QList<TextMatch>& matches() const { return matches_; }
-
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
