@@ -38,20 +38,25 @@ class MenuTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void barHasThreeMenusInOrder() {
+    void barHasFourMenusInOrder() {
         WindowFixture f;
         QStringList menus;
         for (QAction* action : f.bar()->actions()) {
             menus << action->objectName() + "=" + action->text();
         }
-        QCOMPARE(menus, (QStringList{"FileMenu=&File", "EditMenu=&Edit", "HelpMenu=Help"}));
+        QCOMPARE(menus, (QStringList{"FileMenu=&File", "EditMenu=&Edit", "ViewMenu=&View",
+                                     "HelpMenu=Help"}));
         QCOMPARE(itemsOf(f.bar()->fileMenu()),
                  (QStringList{"FileOpen", "FileReadThoroughly", "FileSaveAllSections",
                               "FileSaveJustThisSection", "UntitledSeparator", "FileQuit",
                               "FileAboutQLVodadov"}));
         QCOMPARE(itemsOf(f.bar()->editMenu()),
                  (QStringList{"EditUndo", "UntitledMenu1", "EditCut", "EditCopy", "EditPaste",
-                              "EditClear", "UntitledMenu0", "EditSelectAll"}));
+                              "EditClear", "UntitledMenu0", "EditSelectAll", "UntitledMenu2",
+                              "EditFind", "EditFindNext", "EditFindPrevious"}));
+        QCOMPARE(itemsOf(f.bar()->viewMenu()),
+                 (QStringList{"ViewWrapLines", "UntitledMenu3", "ViewZoomIn", "ViewZoomOut",
+                              "ViewActualSize"}));
         QCOMPARE(itemsOf(f.bar()->helpMenu()), QStringList{"HelpTechnicalDetails"});
     }
 
@@ -79,6 +84,15 @@ class MenuTest : public QObject {
         row("EditClear", "&Delete", "");
         row("UntitledMenu0", "-", "");
         row("EditSelectAll", "Select &All", "Ctrl+A");
+        row("UntitledMenu2", "-", "");
+        row("EditFind", "&Find...", "Ctrl+F");
+        row("EditFindNext", "Find &Next", "F3");
+        row("EditFindPrevious", "Find Pre&vious", "Shift+F3");
+        row("ViewWrapLines", "&Wrap Lines", "");
+        row("UntitledMenu3", "-", "");
+        row("ViewZoomIn", "Zoom &In", "Ctrl++");
+        row("ViewZoomOut", "Zoom &Out", "Ctrl+-");
+        row("ViewActualSize", "&Actual Size", "Ctrl+0");
         row("HelpTechnicalDetails", "Technical Details...", "");
     }
 

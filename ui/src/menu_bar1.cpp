@@ -61,6 +61,7 @@ MenuBar1::MenuBar1() {
     setObjectName(QStringLiteral("MenuBar1"));
     Untitled0();
     Untitled1();
+    Untitled3();
     Untitled2();
 }
 
@@ -102,6 +103,10 @@ void MenuBar1::Untitled1() {
                               {"EditClear", "&Delete", ""},
                               {"UntitledMenu0", "-", ""},
                               {"EditSelectAll", "Select &All", "Ctrl+A"},
+                              {"UntitledMenu2", "-", ""},
+                              {"EditFind", "&Find...", "Ctrl+F"},
+                              {"EditFindNext", "Find &Next", "F3"},
+                              {"EditFindPrevious", "Find Pre&vious", "Shift+F3"},
                           });
     editCommands_ = new ui::EditCommands(
         {item(QStringLiteral("EditUndo")), item(QStringLiteral("EditCut")),
@@ -109,6 +114,24 @@ void MenuBar1::Untitled1() {
          item(QStringLiteral("EditClear")), item(QStringLiteral("EditSelectAll"))},
         this);
     connect(editMenu_, &QMenu::aboutToShow, editCommands_, &ui::EditCommands::update);
+}
+
+void MenuBar1::Untitled3() {
+    viewMenu_ = buildMenu(this, "ViewMenu", "&View",
+                          {
+                              {"ViewWrapLines", "&Wrap Lines", ""},
+                              {"UntitledMenu3", "-", ""},
+                              {"ViewZoomIn", "Zoom &In", "Ctrl++"},
+                              {"ViewZoomOut", "Zoom &Out", "Ctrl+-"},
+                              {"ViewActualSize", "&Actual Size", "Ctrl+0"},
+                          });
+    // On at start: the program keeps no settings between runs.
+    item(QStringLiteral("ViewWrapLines"))->setCheckable(true);
+    item(QStringLiteral("ViewWrapLines"))->setChecked(true);
+    // Where "+" needs Shift, Ctrl+= is the same key.
+    item(QStringLiteral("ViewZoomIn"))
+        ->setShortcuts(
+            {QKeySequence(QStringLiteral("Ctrl++")), QKeySequence(QStringLiteral("Ctrl+="))});
 }
 
 void MenuBar1::Untitled2() {

@@ -4,6 +4,7 @@
 #include <QMimeData>
 #include <QPalette>
 #include <QPlainTextEdit>
+#include <QPointer>
 
 #include "ui/file_drop_target.h"
 #include "ui/text_area_content.h"
@@ -36,7 +37,27 @@ class TextArea final : public QPlainTextEdit {
   public:
     using QPlainTextEdit::QPlainTextEdit;
 
+    void setBottomPanel(QWidget* panel) {
+        panel_ = panel;
+        panel->installEventFilter(this);
+        placePanel();
+    }
+
   protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QPlainTextEdit::resizeEvent(event);
+        placePanel();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == panel_ &&
+            (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent ||
+             event->type() == QEvent::LayoutRequest)) {
+            placePanel();
+        }
+        return QPlainTextEdit::eventFilter(watched, event);
+    }
+
     QMimeData* createMimeDataFromSelection() const override {
         QMimeData* selected = QPlainTextEdit::createMimeDataFromSelection();
         if (selected == nullptr || !selected->hasText()) {
@@ -48,6 +69,20 @@ class TextArea final : public QPlainTextEdit {
         delete selected;
         return kept;
     }
+
+  private:
+    // The text gives up the room the panel takes, so that nothing of it hides behind the panel.
+    void placePanel() {
+        if (panel_ == nullptr) {
+            return;
+        }
+        const int height = panel_->isHidden() ? 0 : panel_->sizeHint().height();
+        setViewportMargins(0, 0, 0, height);
+        const QRect text = viewport()->geometry();
+        panel_->setGeometry(text.left(), text.bottom() + 1, text.width(), height);
+    }
+
+    QPointer<QWidget> panel_;
 };
 
 }  // namespace
@@ -68,6 +103,12 @@ QPlainTextEdit* makeTextArea(QWidget* parent, const QString& objectName) {
     area->installEventFilter(refusal);
     area->viewport()->installEventFilter(refusal);
     return area;
+}
+
+void setBottomPanel(QPlainTextEdit* area, QWidget* panel) {
+    if (auto* textArea = dynamic_cast<TextArea*>(area)) {
+        textArea->setBottomPanel(panel);
+    }
 }
 
 }  // namespace ui

@@ -105,19 +105,25 @@ void setAreaText(QPlainTextEdit* area, const QString& original) {
     document->setModified(false);
 }
 
+QList<int> onScreenBreaks(const QTextDocument* document) {
+    QList<int> breaks;
+    QSet<int> seen;
+    for (QTextBlock block = document->begin().next(); block.isValid(); block = block.next()) {
+        const int piece = block.blockFormat().intProperty(kPieceProperty);
+        if (piece != 0 && !seen.contains(piece)) {
+            seen.insert(piece);
+            breaks.append(block.position() - 1);
+        }
+    }
+    return breaks;
+}
+
 QString withoutOnScreenBreaks(const QTextDocument* document, QStringView text, int from) {
     QString kept;
     kept.reserve(text.size());
     const qsizetype end = from + text.size();
     qsizetype copied = from;
-    QSet<int> seen;
-    for (QTextBlock block = document->begin().next(); block.isValid(); block = block.next()) {
-        const int piece = block.blockFormat().intProperty(kPieceProperty);
-        if (piece == 0 || seen.contains(piece)) {
-            continue;
-        }
-        seen.insert(piece);
-        const qsizetype onScreenBreak = block.position() - 1;
+    for (const int onScreenBreak : onScreenBreaks(document)) {
         if (onScreenBreak >= end) {
             break;
         }

@@ -30,6 +30,7 @@
 #include "ui/background_reading.h"
 #include "ui/edge_lock_layout.h"
 #include "ui/file_drop_target.h"
+#include "ui/find_bar.h"
 #include "ui/help_window.h"
 #include "ui/menu_bar1.h"
 #include "ui/reading_progress.h"
@@ -38,6 +39,7 @@
 #include "ui/save_folder.h"
 #include "ui/text_area.h"
 #include "ui/text_area_content.h"
+#include "ui/view_commands.h"
 
 namespace {
 
@@ -135,6 +137,7 @@ void Window1::CreateControls() {
     layout->addWidget(StaticText1, QRect(20, 14, 507, 49), LockLeft | LockTop | LockRight);
 
     sectionText = ui::makeTextArea(content, QStringLiteral("sectionText"));
+    findBar = new ui::FindBar(sectionText);
     layout->addWidget(sectionText, QRect(187, 75, 393, 305),
                       LockLeft | LockTop | LockRight | LockBottom);
 
@@ -221,6 +224,12 @@ void Window1::AddMenuHandlers() {
     connect(HelpTechnicalDetails(), &QAction::triggered, this,
             &Window1::HelpTechnicalDetails_Action);
     auto* bar = static_cast<MenuBar1*>(menuBar());
+    findBar->bind({bar->item(QStringLiteral("EditFind")), bar->item(QStringLiteral("EditFindNext")),
+                   bar->item(QStringLiteral("EditFindPrevious"))});
+    new ui::ViewCommands(
+        sectionText,
+        {bar->item(QStringLiteral("ViewWrapLines")), bar->item(QStringLiteral("ViewZoomIn")),
+         bar->item(QStringLiteral("ViewZoomOut")), bar->item(QStringLiteral("ViewActualSize"))});
     connect(bar->fileMenu(), &QMenu::aboutToShow, this, &Window1::Event_EnableMenuItems);
     connect(bar->helpMenu(), &QMenu::aboutToShow, this, &Window1::Event_EnableMenuItems);
     Event_EnableMenuItems();

@@ -10,7 +10,7 @@ namespace ui {
 class EditCommands;
 }
 
-// The program's one menu bar: File, Edit and Help. Items are QActions whose objectName is
+// The program's one menu bar: File, Edit, View and Help. Items are QActions whose objectName is
 // the item's name; the window and the application bind their commands to them by that name.
 class MenuBar1 final : public QMenuBar {
     Q_OBJECT
@@ -25,6 +25,7 @@ class MenuBar1 final : public QMenuBar {
 
     QMenu* fileMenu() const { return fileMenu_; }
     QMenu* editMenu() const { return editMenu_; }
+    QMenu* viewMenu() const { return viewMenu_; }
     QMenu* helpMenu() const { return helpMenu_; }
     ui::EditCommands* editCommands() const { return editCommands_; }
 
@@ -33,9 +34,11 @@ class MenuBar1 final : public QMenuBar {
     void Untitled0();  // File
     void Untitled1();  // Edit
     void Untitled2();  // Help
+    void Untitled3();  // View, between Edit and Help
 
     QMenu* fileMenu_ = nullptr;
     QMenu* editMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     ui::EditCommands* editCommands_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class QPlainTextEdit;
@@ -16,6 +17,9 @@ void setAreaText(QPlainTextEdit* area, const QString& text);
 // The area's text with the user's edits, each line break as LF (the area keeps CR, CR LF and
 // U+2029 as breaks of its own kind) and without the on-screen-only breaks.
 QString areaText(const QPlainTextEdit* area);
+
+// The document positions of the on-screen-only breaks, ascending.
+QList<int> onScreenBreaks(const QTextDocument* document);
 
 // `text` stands for the document's characters from position `from` on, one for one (as its raw
 // or plain text does): the same without the on-screen-only breaks among them.

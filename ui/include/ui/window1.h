@@ -26,6 +26,7 @@ class QTreeView;
 
 namespace ui {
 class BackgroundReading;
+class FindBar;
 class ReadingProgress;
 class ReportStatus;
 class SectionListModel;
@@ -143,6 +144,7 @@ class Window1 final : public QMainWindow {
 
     QLabel* StaticText1 = nullptr;
     QPlainTextEdit* sectionText = nullptr;
+    ui::FindBar* findBar = nullptr;
     QTreeView* sectionList = nullptr;
     QLineEdit* sectionFilter = nullptr;
     QLabel* sectionCount = nullptr;
