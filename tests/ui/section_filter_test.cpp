@@ -91,14 +91,25 @@ class SectionFilterTest : public QObject {
         QVERIFY(f.text()->document()->isModified());
     }
 
-    // A row chosen in the filtered list shows its own section.
-    void aFilteredRowShowsItsSection() {
+    // A row chosen in the filtered list shows its own section, at the phrase when its text
+    // holds it; its text is not changed for that.
+    void aFilteredRowShowsItsSectionAtThePhrase() {
         WindowFixture f;
+        f.window->show();
         QVERIFY(f.dropDocument(kDocument).accepted);
+        auto* bar = f.window->findChild<QWidget*>("findBar");
+        auto* count = f.window->findChild<QLabel*>("findCount");
         filterField(f)->setText("greeting");
         f.select(1);
         QCOMPARE(f.text()->toPlainText(), QStringLiteral("GREETINGS to the cat"));
         QCOMPARE(f.window->session().shownSection(), std::optional<std::size_t>(3));
+        QVERIFY(bar->isVisible());
+        QCOMPARE(count->text(), QStringLiteral("1 of 1"));
+        QCOMPARE(f.text()->textCursor().selectedText(), QStringLiteral("GREETING"));
+        QVERIFY(!f.text()->document()->isModified());
+
+        f.select(0);  // listed for its name only
+        QVERIFY(!bar->isVisible());
     }
 
     void saveAllSavesEverySectionWhileFiltered() {

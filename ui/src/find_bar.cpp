@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTimer>
@@ -127,6 +128,24 @@ void FindBar::open() {
     search(anchor_, true);
     field_->selectAll();
     field_->setFocus();
+}
+
+bool FindBar::showPhrase(const QString& phrase) {
+    {
+        const QSignalBlocker quietField(field_);
+        const QSignalBlocker quietCase(matchCase_);
+        field_->setText(phrase);
+        matchCase_->setChecked(false);
+    }
+    anchor_ = 0;
+    search(anchor_, true);
+    if (matches_.isEmpty()) {
+        hide();
+        area_->setExtraSelections({});
+        return false;
+    }
+    show();
+    return true;
 }
 
 void FindBar::dismiss() {

@@ -489,6 +489,10 @@ void Window1::sectionList_Change() {
     } else {
         sectionText->clear();
     }
+    // A row the filter listed opens at what it was listed for.
+    if (selected && !sectionFilter->text().isEmpty()) {
+        findBar->showPhrase(sectionFilter->text());
+    }
     // From here on, a change is the user's edit.
     sectionText->document()->setModified(false);
     session_.show(selected);

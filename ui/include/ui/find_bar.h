@@ -33,6 +33,9 @@ class FindBar final : public QWidget {
 
     // Shows the bar with the focus in its field, holding the text selected in the area if any.
     void open();
+    // Shows the bar at the first match of `phrase`, in any case, leaving the focus where it
+    // is; hides it, and returns false, when the text holds none.
+    bool showPhrase(const QString& phrase);
     void dismiss();
     void findNext();
     void findPrevious();
