@@ -40,11 +40,12 @@ constexpr bool mayHoldWideCapital(std::uint64_t word) {
            (hasByte(word, 0xC3) || hasByte(word, 0xCE) || hasByte(word, 0xD0));
 }
 
-// Folds one character, or one byte that is none, at in[i]; returns the bytes it took.
-std::size_t foldCharacter(const char* in, std::size_t i, std::size_t size, char* out) {
+// Folds one character, or one byte that is none, at in[i] into out[0] (and out[1]); returns
+// the bytes it took.
+std::size_t foldAt(const char* in, std::size_t i, std::size_t size, char* out) {
     const auto byte = static_cast<unsigned char>(in[i]);
     if (byte < 0x80) {
-        out[i] = (byte >= 'A' && byte <= 'Z') ? static_cast<char>(byte + 0x20) : in[i];
+        out[0] = (byte >= 'A' && byte <= 'Z') ? static_cast<char>(byte + 0x20) : in[i];
         return 1;
     }
     if (byte >= 0xC2 && byte <= 0xDF && i + 1 < size) {
@@ -52,13 +53,17 @@ std::size_t foldCharacter(const char* in, std::size_t i, std::size_t size, char*
         if ((next & 0xC0) == 0x80) {
             const std::uint32_t folded =
                 foldTwoByte((std::uint32_t{byte} & 0x1F) << 6 | (next & 0x3F));
-            out[i] = static_cast<char>(0xC0 | (folded >> 6));
-            out[i + 1] = static_cast<char>(0x80 | (folded & 0x3F));
+            out[0] = static_cast<char>(0xC0 | (folded >> 6));
+            out[1] = static_cast<char>(0x80 | (folded & 0x3F));
             return 2;
         }
     }
-    out[i] = in[i];
+    out[0] = in[i];
     return 1;
+}
+
+std::size_t foldCharacter(const char* in, std::size_t i, std::size_t size, char* out) {
+    return foldAt(in, i, size, out + i);
 }
 
 // The word with its bytes from 'A' to 'Z' made small; bytes from 0x80 on stay as they are. The
@@ -80,18 +85,33 @@ constexpr char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c;
 }
 
-// Whether `haystack` holds `phrase`, a folded phrase of ASCII bytes only, in any case. Such a
-// phrase can only match ASCII bytes, which fold on their own: the haystack need not be folded
-// first, and is scanned eight bytes at a time for the phrase's first byte.
-bool containsAscii(std::string_view haystack, std::string_view phrase) {
+// Whether `haystack` holds `phrase`, a folded phrase that begins with an ASCII byte, in any
+// case. That byte can only match an ASCII byte, which folds on its own: the haystack is scanned
+// eight bytes at a time for it, and only where it stands is the rest folded and compared.
+bool containsFromAsciiStart(std::string_view haystack, std::string_view phrase, bool allAscii) {
     if (phrase.size() > haystack.size()) {
         return false;
     }
     const auto matchesAt = [&](std::size_t at) {
-        for (std::size_t k = 1; k < phrase.size(); ++k) {
-            if (lowerAscii(haystack[at + k]) != phrase[k]) {
+        if (allAscii) {
+            for (std::size_t k = 1; k < phrase.size(); ++k) {
+                if (lowerAscii(haystack[at + k]) != phrase[k]) {
+                    return false;
+                }
+            }
+            return true;
+        }
+        // A character the phrase cuts short is folded whole, from the bytes after it.
+        const char* const in = haystack.data() + at;
+        const std::size_t size = std::min(haystack.size() - at, phrase.size() + 1);
+        char folded[2];
+        for (std::size_t k = 1; k < phrase.size();) {
+            const std::size_t taken = foldAt(in, k, size, folded);
+            if (folded[0] != phrase[k] ||
+                (taken == 2 && k + 1 < phrase.size() && folded[1] != phrase[k + 1])) {
                 return false;
             }
+            k += taken;
         }
         return true;
     };
@@ -182,8 +202,8 @@ const std::vector<std::size_t>& SectionFilter::match(std::string_view phrase) {
 }
 
 bool SectionFilter::contains(std::string_view haystack, std::string_view foldedPhrase) {
-    if (phraseIsAscii_) {
-        return containsAscii(haystack, foldedPhrase);
+    if (static_cast<unsigned char>(foldedPhrase.front()) < 0x80) {
+        return containsFromAsciiStart(haystack, foldedPhrase, phraseIsAscii_);
     }
     if (foldedPhrase.size() > haystack.size()) {
         return false;
