@@ -107,15 +107,20 @@ void ParallelLines::feed(std::string_view block, std::uint64_t after) {
 void ParallelLines::waitForBorrowed() {
     std::unique_lock lock(mutex_);
     while (borrowed_ > 0) {
-        if (Job* queued = firstQueued(); queued != nullptr) {
-            queued->state = Job::State::Running;
-            lock.unlock();
-            run(*queued);
-            lock.lock();
-            markRead(*queued);
-        } else {
-            workDone_.wait(lock);
-        }
+        readOneOrWait(lock);
+    }
+}
+
+// Rather than idle, this thread reads a chunk itself while there is one to read.
+void ParallelLines::readOneOrWait(std::unique_lock<std::mutex>& lock) {
+    if (Job* queued = firstQueued(); queued != nullptr) {
+        queued->state = Job::State::Running;
+        lock.unlock();
+        run(*queued);
+        lock.lock();
+        markRead(*queued);
+    } else {
+        workDone_.wait(lock);
     }
 }
 
@@ -372,16 +377,7 @@ void ParallelLines::mergeReady(bool wait) {
                 return;
             }
             while (wait && jobs_.front()->state != Job::State::Read) {
-                // Rather than idle, this thread reads a chunk itself.
-                if (Job* queued = firstQueued(); queued != nullptr) {
-                    queued->state = Job::State::Running;
-                    lock.unlock();
-                    run(*queued);
-                    lock.lock();
-                    markRead(*queued);
-                } else {
-                    workDone_.wait(lock);
-                }
+                readOneOrWait(lock);
             }
             if (jobs_.front()->state != Job::State::Read) {
                 return;

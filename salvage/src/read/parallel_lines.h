@@ -69,6 +69,9 @@ class ParallelLines {
     void enqueueOwned(std::string chunk, bool last);
     void enqueue(std::unique_ptr<Job> job, bool last);
     void waitForBorrowed();
+    // With the lock held: reads the first chunk queued on this thread, or else waits until
+    // another thread has read one.
+    void readOneOrWait(std::unique_lock<std::mutex>& lock);
     // With the lock held.
     void markRead(Job& job);
     void startThreads();
