@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes docs/screenshot.png: the main window under Xvfb after the bundled sample has been
-# opened and its first section selected.
+# opened, its list filtered and the first section it lists selected.
 #
 #   docs/make-screenshot.sh [PROGRAM]      (default: build/bin/qlvodadov)
 #
@@ -39,6 +39,12 @@ xdotool windowfocus --sync "$window"
 # Into the empty part of the list, which gives it the focus without selecting a row; then the
 # keyboard selects the first row. Finally the pointer rests over the text, which brings the
 # buttons up to date.
+xdotool mousemove --window "$window" 97 370 click 1
+xdotool key Down Up
+# The filter narrows the list to the sections that hold a phrase; choosing the first of them
+# opens the find bar at the phrase in its text.
+xdotool key ctrl+shift+f
+xdotool type --delay 50 grand
 xdotool mousemove --window "$window" 97 370 click 1
 xdotool key Down Up
 xdotool mousemove --window "$window" 380 250
