@@ -19,7 +19,7 @@ OpenOutcome DocumentSession::open(const std::filesystem::path& file) {
 
 ReadDocument DocumentSession::read(const std::filesystem::path& file,
                                    const salvage::ReadOptions& options) {
-    ReadDocument read{file, kestLibrary::identityOfPath(file), {}};
+    ReadDocument read{file, kestLibrary::identityOfPath(file), {}, std::nullopt};
     read.result = salvage::parseFile(file, options);
     return read;
 }

@@ -42,10 +42,17 @@ void BackgroundReading::start(const std::filesystem::path& file, salvage::ReadOp
     watcher_->setFuture(QtConcurrent::run([job, file, options = std::move(options)] {
         try {
             job->result = session::DocumentSession::read(file, options);
+            if (job->result->result.status == salvage::ReadStatus::Refused &&
+                options.reading == salvage::Reading::Plain && !job->stop) {
+                job->result->holdsSectionTags =
+                    session::DocumentSession::thoroughReadingAccepts(file);
+            }
         } catch (const std::exception& error) {
             // Told as any file that could not be read, rather than lost on this thread.
-            job->result = session::ReadDocument{
-                file, std::nullopt, {salvage::ReadStatus::Unreadable, {}, error.what()}};
+            job->result = session::ReadDocument{file,
+                                                std::nullopt,
+                                                {salvage::ReadStatus::Unreadable, {}, error.what()},
+                                                std::nullopt};
         }
     }));
 }

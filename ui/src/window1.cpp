@@ -393,15 +393,17 @@ void Window1::backgroundReadingEnded() {
     readingStatus->end();
     session::ReadDocument read = backgroundReading->takeResult();
     const std::filesystem::path file = read.file;
-    documentRead(file, session_.adopt(std::move(read)));
+    const std::optional<bool> holdsSectionTags = read.holdsSectionTags;
+    documentRead(file, session_.adopt(std::move(read)), holdsSectionTags);
 }
 
-void Window1::documentRead(const std::filesystem::path& file, const session::OpenOutcome& outcome) {
+void Window1::documentRead(const std::filesystem::path& file, const session::OpenOutcome& outcome,
+                           std::optional<bool> holdsSectionTags) {
     if (outcome.status == salvage::ReadStatus::Stopped) {
         return;
     }
     if (!recordOutcome(file, outcome)) {
-        updateThoroughOffer(file, false);
+        updateThoroughOffer(file, false, holdsSectionTags);
         showRefusal(file);
         return;
     }
@@ -418,7 +420,8 @@ void Window1::documentRead(const std::filesystem::path& file, const session::Ope
     }
 }
 
-void Window1::updateThoroughOffer(const std::filesystem::path& file, bool accepted) {
+void Window1::updateThoroughOffer(const std::filesystem::path& file, bool accepted,
+                                  std::optional<bool> holdsSectionTags) {
     if (session_.reading() == salvage::Reading::Thorough) {
         offeredFile_.reset();
         reportStatus->withdrawOffer();
@@ -430,7 +433,8 @@ void Window1::updateThoroughOffer(const std::filesystem::path& file, bool accept
             reportStatus->withdrawOffer();
         }
     } else if (lastStatus_ != salvage::ReadStatus::Refused ||
-               !session::DocumentSession::thoroughReadingAccepts(file)) {
+               !(holdsSectionTags ? *holdsSectionTags
+                                  : session::DocumentSession::thoroughReadingAccepts(file))) {
         // A file that could not be read at all, or holds nothing to read: whatever was offered
         // for the document shown still stands.
     } else {

@@ -30,6 +30,10 @@ struct ReadDocument {
     // Taken before reading: it is this file, as it was read, that no save may replace.
     std::optional<kestLibrary::FileIdentity> identity;
     salvage::ParseResult result;
+    // For a file the plain reading refused, whether it holds a section tag, when the reading
+    // looked (thoroughReadingAccepts): off the window's thread, that scan of a large file
+    // costs the window nothing.
+    std::optional<bool> holdsSectionTags;
 };
 
 // Which saves the document shown allows.

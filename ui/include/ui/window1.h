@@ -114,10 +114,13 @@ class Window1 final : public QMainWindow {
     // What parseFile() keeps of a reading; false unless it was accepted.
     bool recordOutcome(const std::filesystem::path& file, const session::OpenOutcome& outcome);
     // The end of openDocument(), however the document was read.
-    void documentRead(const std::filesystem::path& file, const session::OpenOutcome& outcome);
+    // `holdsSectionTags`: for a refused file, whether it holds a section tag, if already known.
+    void documentRead(const std::filesystem::path& file, const session::OpenOutcome& outcome,
+                      std::optional<bool> holdsSectionTags = std::nullopt);
     void backgroundReadingEnded();
     // The status bar's offer of the thorough reading, after `file` was read or refused.
-    void updateThoroughOffer(const std::filesystem::path& file, bool accepted);
+    void updateThoroughOffer(const std::filesystem::path& file, bool accepted,
+                             std::optional<bool> holdsSectionTags = std::nullopt);
     void acceptThoroughOffer();
     // Reads the document shown again, as documents are now read.
     void readAgain();
