@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ascii.h"
+
 namespace salvage {
 namespace {
 
@@ -28,16 +30,17 @@ constexpr std::uint32_t foldTwoByte(std::uint32_t c) {
 constexpr std::uint64_t kOnes = 0x0101010101010101;
 constexpr std::uint64_t kHighBits = 0x8080808080808080;
 
-constexpr bool hasByte(std::uint64_t word, unsigned char byte) {
+// The high bit of each byte of the word that equals `byte`, and no other bit.
+constexpr std::uint64_t bytesEqual(std::uint64_t word, unsigned char byte) {
     const std::uint64_t v = word ^ (byte * kOnes);
-    return ((v - kOnes) & ~v & kHighBits) != 0;
+    return ~(((v & ~kHighBits) + ~kHighBits) | v | ~kHighBits);
 }
 
 // Whether eight bytes may hold a capital of more than one byte: its first byte is one of
 // these (capitals of Latin-1, Greek, Cyrillic).
 constexpr bool mayHoldWideCapital(std::uint64_t word) {
     return (word & kHighBits) != 0 &&
-           (hasByte(word, 0xC3) || hasByte(word, 0xCE) || hasByte(word, 0xD0));
+           (bytesEqual(word, 0xC3) | bytesEqual(word, 0xCE) | bytesEqual(word, 0xD0)) != 0;
 }
 
 // Folds one character, or one byte that is none, at in[i] into out[0] (and out[1]); returns
@@ -45,7 +48,7 @@ constexpr bool mayHoldWideCapital(std::uint64_t word) {
 std::size_t foldAt(const char* in, std::size_t i, std::size_t size, char* out) {
     const auto byte = static_cast<unsigned char>(in[i]);
     if (byte < 0x80) {
-        out[0] = (byte >= 'A' && byte <= 'Z') ? static_cast<char>(byte + 0x20) : in[i];
+        out[0] = detail::toLowerAscii(in[i]);
         return 1;
     }
     if (byte >= 0xC2 && byte <= 0xDF && i + 1 < size) {
@@ -62,27 +65,13 @@ std::size_t foldAt(const char* in, std::size_t i, std::size_t size, char* out) {
     return 1;
 }
 
-std::size_t foldCharacter(const char* in, std::size_t i, std::size_t size, char* out) {
-    return foldAt(in, i, size, out + i);
-}
-
 // The word with its bytes from 'A' to 'Z' made small; bytes from 0x80 on stay as they are. The
 // sums are of seven-bit bytes, so none carries into the next byte.
-constexpr std::uint64_t lowerAscii(std::uint64_t word) {
+constexpr std::uint64_t lowerAsciiWord(std::uint64_t word) {
     const std::uint64_t low = word & ~kHighBits;
     const std::uint64_t fromA = low + (0x80 - 'A') * kOnes;
     const std::uint64_t pastZ = low + (0x80 - 'Z' - 1) * kOnes;
     return word | (fromA & ~pastZ & ~word & kHighBits) >> 2;
-}
-
-// The high bit of each byte of the word that equals `byte`, and no other bit.
-constexpr std::uint64_t bytesEqual(std::uint64_t word, unsigned char byte) {
-    const std::uint64_t v = word ^ (byte * kOnes);
-    return ~(((v & ~kHighBits) + ~kHighBits) | v | ~kHighBits);
-}
-
-constexpr char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c;
 }
 
 // Whether `haystack` holds `phrase`, a folded phrase that begins with an ASCII byte, in any
@@ -95,7 +84,7 @@ bool containsFromAsciiStart(std::string_view haystack, std::string_view phrase, 
     const auto matchesAt = [&](std::size_t at) {
         if (allAscii) {
             for (std::size_t k = 1; k < phrase.size(); ++k) {
-                if (lowerAscii(haystack[at + k]) != phrase[k]) {
+                if (detail::toLowerAscii(haystack[at + k]) != phrase[k]) {
                     return false;
                 }
             }
@@ -121,7 +110,7 @@ bool containsFromAsciiStart(std::string_view haystack, std::string_view phrase, 
     for (; at + 8 <= starts; at += 8) {
         std::uint64_t word = 0;
         std::memcpy(&word, haystack.data() + at, 8);
-        for (std::uint64_t found = bytesEqual(lowerAscii(word), first); found != 0;
+        for (std::uint64_t found = bytesEqual(lowerAsciiWord(word), first); found != 0;
              found &= found - 1) {
             if (matchesAt(at + static_cast<std::size_t>(std::countr_zero(found)) / 8)) {
                 return true;
@@ -129,7 +118,8 @@ bool containsFromAsciiStart(std::string_view haystack, std::string_view phrase, 
         }
     }
     for (; at < starts; ++at) {
-        if (static_cast<unsigned char>(lowerAscii(haystack[at])) == first && matchesAt(at)) {
+        if (static_cast<unsigned char>(detail::toLowerAscii(haystack[at])) == first &&
+            matchesAt(at)) {
             return true;
         }
     }
@@ -144,16 +134,16 @@ void foldInto(const char* in, std::size_t size, char* out) {
         std::memcpy(&word, in + i, 8);
         if (mayHoldWideCapital(word)) {
             for (const std::size_t end = i + 8; i < end;) {
-                i += foldCharacter(in, i, size, out);
+                i += foldAt(in, i, size, out + i);
             }
             continue;
         }
-        word = lowerAscii(word);
+        word = lowerAsciiWord(word);
         std::memcpy(out + i, &word, 8);
         i += 8;
     }
     while (i < size) {
-        i += foldCharacter(in, i, size, out);
+        i += foldAt(in, i, size, out + i);
     }
 }
 
