@@ -207,7 +207,7 @@ void ParallelLines::cutChunks(std::string_view block, std::uint64_t after) {
         }
         const char* const next = pastBreak(lineBreak, end);
         pending_.append(p, next);
-        enqueueOwned(std::exchange(pending_, spareChunk()), false);
+        enqueueOwned(std::exchange(pending_, std::string()), false);
         p = next;
     }
     while (static_cast<std::size_t>(end - p) >= tuning_.chunkBytes) {
@@ -249,8 +249,7 @@ void ParallelLines::flushPending(std::uint64_t after) {
     const char* const end = begin + pending_.size();
     if (const char* const lineBreak = lastBreak(begin, end); lineBreak != nullptr) {
         // Its line break is followed by bytes of the line after it: no CR LF is cut.
-        std::string rest = spareChunk();
-        rest.assign(lineBreak + 1, end);
+        std::string rest(lineBreak + 1, end);
         pending_.resize(static_cast<std::size_t>(lineBreak + 1 - begin));
         enqueueOwned(std::exchange(pending_, std::move(rest)), false);
     }
@@ -260,16 +259,6 @@ void ParallelLines::flushPending(std::uint64_t after) {
         std::string_view rest = held;
         feedStream(rest, after);
     }
-}
-
-std::string ParallelLines::spareChunk() {
-    if (spareChunks_.empty()) {
-        return {};
-    }
-    std::string chunk = std::move(spareChunks_.back());
-    spareChunks_.pop_back();
-    chunk.clear();
-    return chunk;
 }
 
 void ParallelLines::enqueueOwned(std::string chunk, bool last) {
@@ -390,9 +379,6 @@ void ParallelLines::mergeReady(bool wait) {
             std::rethrow_exception(job->error);
         }
         chunks_.merge(*job->reading);
-        if (spareChunks_.size() < inFlight_ && job->owned.capacity() <= 2 * tuning_.chunkBytes) {
-            spareChunks_.push_back(std::move(job->owned));
-        }
     }
 }
 

@@ -61,8 +61,6 @@ class ParallelLines {
     void endStream();
     void cutChunks(std::string_view block, std::uint64_t after);
     void flushPending(std::uint64_t after);
-    // An empty string, with the room of a chunk already merged when there is one.
-    std::string spareChunk();
     // A chunk of the block being fed, read in place.
     void enqueue(std::string_view borrowed, bool last);
     // A chunk of bytes kept from earlier blocks.
@@ -94,8 +92,6 @@ class ParallelLines {
     std::uint64_t offset_ = 0;   // where the next byte handed out stands in the input
     bool skipLineFeed_ = false;  // the last byte handed out was a CR that may begin a CR LF
     std::string pending_;        // the start of a line that runs on into the next block
-    // Chunks merged, their room kept: fresh memory costs a page fault per page.
-    std::vector<std::string> spareChunks_;
     Job* stream_ = nullptr;  // the chunk read as it arrives, if any
 
     std::mutex mutex_;
