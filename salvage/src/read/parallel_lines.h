@@ -92,7 +92,7 @@ class ParallelLines {
     std::uint64_t offset_ = 0;   // where the next byte handed out stands in the input
     bool skipLineFeed_ = false;  // the last byte handed out was a CR that may begin a CR LF
     std::string pending_;        // the start of a line that runs on into the next block
-    Job* stream_ = nullptr;  // the chunk read as it arrives, if any
+    Job* stream_ = nullptr;      // the chunk read as it arrives, if any
 
     std::mutex mutex_;
     std::condition_variable workToDo_;
