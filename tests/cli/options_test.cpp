@@ -105,6 +105,8 @@ TEST(CommandLineTest, OptionsAreTakenAsGiven) {
         {{"-t", "-j", "a.qlx"}, {.files = {"a.qlx"}, .json = true, .thorough = true}},
         {{"--threads", "1", "a.qlx"}, {.files = {"a.qlx"}, .threads = 1}},
         {{"-t", "--threads=3", "a.qlx"}, {.files = {"a.qlx"}, .thorough = true, .threads = 3}},
+        {{"--damaged-lines", "-j", "a.qlx"},
+         {.files = {"a.qlx"}, .json = true, .damagedLines = true}},
         // After "--" a FILE may look like an option.
         {{"--", "-l", "--version"}, {.files = {"-l", "--version"}}},
     };
