@@ -28,6 +28,7 @@
 #include "section_list_model.h"
 #include "ui/app.h"
 #include "ui/background_reading.h"
+#include "ui/damaged_lines_view.h"
 #include "ui/edge_lock_layout.h"
 #include "ui/file_drop_target.h"
 #include "ui/find_bar.h"
@@ -473,8 +474,14 @@ void Window1::showReportDetails() {
     if (report() == nullptr) {
         return;
     }
-    services_.textViewer.show(QStringLiteral("Salvage report: ") + fromBytes(filename()),
-                              fromBytes(salvage::describeReport(*report(), *contents())));
+    const auto damaged = std::make_shared<const ui::DamagedLinesData>(
+        ui::damagedLinesOf(*report(), *contents(), session_.documentPath()));
+    services_.textViewer.show(
+        QStringLiteral("Salvage report: ") + fromBytes(filename()),
+        fromBytes(salvage::describeReport(*report(), *contents())),
+        {{QStringLiteral("Damaged lines"),
+          [damaged](QWidget* parent) { return new ui::DamagedLinesView(damaged, parent); }}},
+        QStringLiteral("Report"));
 }
 
 void Window1::showRefusal(const std::filesystem::path& file) {
