@@ -40,11 +40,19 @@
 #include "ui/save_folder.h"
 #include "ui/text_area.h"
 #include "ui/text_area_content.h"
+#include "ui/using_window.h"
 #include "ui/view_commands.h"
 
 namespace {
 
 QPointer<Window1> openInstance;
+
+// A new window is shown; an open one comes to the front.
+void showInFront(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
 
 const QString kIntroduction = QStringLiteral(
     "QL Vodadov is a simple program for extracting the basic text from corrupt .qlx "
@@ -225,6 +233,8 @@ void Window1::AddMenuHandlers() {
     connect(HelpTechnicalDetails(), &QAction::triggered, this,
             &Window1::HelpTechnicalDetails_Action);
     auto* bar = static_cast<MenuBar1*>(menuBar());
+    connect(bar->item(QStringLiteral("HelpUsing")), &QAction::triggered, this,
+            [] { showInFront(ui::UsingWindow::instance()); });
     findBar->bind({bar->item(QStringLiteral("EditFind")), bar->item(QStringLiteral("EditFindNext")),
                    bar->item(QStringLiteral("EditFindPrevious"))});
     new ui::ViewCommands(
@@ -647,9 +657,6 @@ bool Window1::FileSaveJustThisSection_Action() {
 }
 
 bool Window1::HelpTechnicalDetails_Action() {
-    helpWindow* help = helpWindow::instance();
-    help->show();
-    help->raise();
-    help->activateWindow();
+    showInFront(helpWindow::instance());
     return false;
 }
