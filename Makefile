@@ -4,7 +4,7 @@
 PACKAGES := cmake ninja-build g++ make git python3 \
             qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
             clang libclang-rt-14-dev llvm \
-            xvfb xauth xdotool x11-utils imagemagick libxcb1-dev \
+            xvfb xauth xdotool x11-utils twm imagemagick libxcb1-dev \
             desktop-file-utils appstream shared-mime-info dpkg-dev file \
             nlohmann-json3-dev help2man lintian bash-completion clang-format libxkbcommon-dev \
             valgrind
