@@ -365,25 +365,24 @@ def make_image(seed, index, size):
     count = max(2 * len(PLACEMENTS), size // MIB)
     placements = [PLACEMENTS[i % len(PLACEMENTS)] for i in range(count)]
     rng.shuffle(placements)
-    documents = []
+    documents = []  # their truth: each is placed, described and let go before the next
     for placement in placements:
-        if placement in ("duplicate", "near-duplicate"):
-            original = new_document(rng, len(documents), "contiguous")
-            documents.append(original)
-            if placement == "duplicate":
-                copy = new_document(rng, len(documents), placement, original.sections,
-                                    original.layout, original.writer_seed)
-                copy.identical_to, original.identical_to = [original.id], [len(documents)]
-            else:
-                copy = new_document(rng, len(documents), placement,
-                                    change_one_sentence(rng, original.sections),
-                                    original.layout, original.writer_seed)
-                copy.copy_of = original.id
-            documents.append(copy)
-        else:
-            documents.append(new_document(rng, len(documents), placement))
-    for document in documents:
-        place(rng, layout, filler, document)
+        made = [new_document(rng, len(documents), placement if placement not in (
+            "duplicate", "near-duplicate") else "contiguous")]
+        if placement == "duplicate":
+            original = made[0]
+            made.append(new_document(rng, original.id + 1, placement, original.sections,
+                                     original.layout, original.writer_seed))
+            made[1].identical_to, original.identical_to = [original.id], [original.id + 1]
+        elif placement == "near-duplicate":
+            original = made[0]
+            made.append(new_document(rng, original.id + 1, placement,
+                                     change_one_sentence(rng, original.sections),
+                                     original.layout, original.writer_seed))
+            made[1].copy_of = original.id
+        for document in made:
+            place(rng, layout, filler, document)
+            documents.append(document_truth(document))
     traps = []
     for i in range(count):
         kind = TRAPS[i % len(TRAPS)]
@@ -395,7 +394,7 @@ def make_image(seed, index, size):
         "index": index,
         "background": background,
         "cluster": CLUSTER,
-        "documents": [document_truth(d) for d in documents],
+        "documents": documents,
         "traps": sorted(traps, key=lambda t: t["offset"]),
     }
     return sorted(layout.blobs, key=lambda blob: blob[0]), rng, filler, truth

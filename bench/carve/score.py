@@ -337,7 +337,8 @@ def time_grep(path):
     best = None
     for _ in range(2):
         start = time.perf_counter()
-        subprocess.run(["grep", "-c", "Section", path], stdout=subprocess.DEVNULL,
+        # Into a pipe: with its output going to /dev/null, grep stops at the first match.
+        subprocess.run(["grep", "-c", "Section", path], stdout=subprocess.PIPE,
                        stderr=subprocess.DEVNULL)
         elapsed = time.perf_counter() - start
         best = elapsed if best is None else min(best, elapsed)
