@@ -94,6 +94,11 @@ def read_output(directory):
                     problems.append("index.jsonl line %d is not JSON" % number)
         if not entries or entries[-1].get("kind") != "summary":
             problems.append("index.jsonl does not end with a summary")
+        else:
+            documents = sum(1 for e in entries if e.get("kind") == "document")
+            if entries[-1].get("documents") != documents:
+                problems.append("the summary counts %s documents, the index holds %d" % (
+                    entries[-1].get("documents"), documents))
     else:
         problems.append("no index.jsonl")
     by_file = {}
@@ -345,13 +350,23 @@ def time_grep(path):
     return best
 
 
+GNU_TIME = "/usr/bin/time"
+
+
 def run_carver(cli, image, out_dir, timeout):
-    """(seconds, peak resident KiB, problem or None) of one carving."""
-    with tempfile.TemporaryFile() as errors:
+    """(seconds, peak resident KiB, problem or None) of one carving.
+
+    The peak comes from GNU time where it is installed: a child's peak as wait4 gives it
+    includes what the process was before it started the program, here this scorer's size."""
+    command = [cli, "--carve", image, "-d", out_dir]
+    with tempfile.TemporaryFile() as errors, tempfile.NamedTemporaryFile("r") as peak_file:
+        timed = os.access(GNU_TIME, os.X_OK)
+        if timed:
+            command = [GNU_TIME, "-f", "%M", "-o", peak_file.name] + command
         start = time.perf_counter()
-        process = subprocess.Popen([cli, "--carve", image, "-d", out_dir],
-                                   stdout=subprocess.DEVNULL, stderr=errors)
-        timer = threading.Timer(timeout, process.kill)
+        process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=errors,
+                                   start_new_session=True)
+        timer = threading.Timer(timeout, os.killpg, (process.pid, 9))
         timer.start()
         try:
             _, status, usage = os.wait4(process.pid, 0)
@@ -361,6 +376,12 @@ def run_carver(cli, image, out_dir, timeout):
         process.returncode = os.waitstatus_to_exitcode(status)
         errors.seek(0)
         message = errors.read().decode("utf-8", "replace").strip().splitlines()
+        peak = usage.ru_maxrss
+        if timed:
+            lines = peak_file.read().split()
+            peak = int(lines[-1]) if lines and lines[-1].isdigit() else 0
+            if lines[:1] == ["Command"] and "signal" in lines:
+                process.returncode = -int(lines[lines.index("signal") + 1])
     problem = None
     if process.returncode < 0:
         problem = "killed by signal %d%s" % (-process.returncode,
@@ -369,7 +390,7 @@ def run_carver(cli, image, out_dir, timeout):
     elif process.returncode:
         problem = "exit status %d%s" % (process.returncode,
                                        ": " + message[-1] if message else "")
-    return elapsed, usage.ru_maxrss, problem
+    return elapsed, peak, problem
 
 
 def carve_image(cli, image_dir, work):

@@ -230,6 +230,32 @@ class ScoreTest(unittest.TestCase):
         self.assertEqual(score.parse_export("junk\n\nSection: A\nx\n\n"), [(None, "junk"),
                                                                             ("A", "x")])
 
+    def test_output_problems(self):
+        document = {"kind": "document", "offset": 0, "file": "a.txt", "duplicate_of": None}
+        summary = {"kind": "summary", "documents": 1}
+        cases = [
+            # index lines, files written, problems noted
+            ([document, summary], ["a.txt"], []),
+            (None, ["a.txt"], ["no index.jsonl", "a.txt is in no index entry"]),
+            ([document], ["a.txt"], ["index.jsonl does not end with a summary"]),
+            ([document, "{", summary], ["a.txt"], ["index.jsonl line 2 is not JSON"]),
+            ([document, dict(summary, documents=2)], ["a.txt"],
+             ["the summary counts 2 documents, the index holds 1"]),
+            ([document, summary], [], ["index names a.txt, which was not written"]),
+            ([dict(document, file="b.txt"), summary], ["a.txt", "b.txt"],
+             ["a.txt is in no index entry"]),
+        ]
+        for lines, files, problems in cases:
+            with self.subTest(lines=lines, files=files), tempfile.TemporaryDirectory() as out:
+                if lines is not None:
+                    with open(os.path.join(out, "index.jsonl"), "w", encoding="utf-8") as f:
+                        f.writelines((x if isinstance(x, str) else json.dumps(x)) + "\n"
+                                     for x in lines)
+                for name in files:
+                    with open(os.path.join(out, name), "w", encoding="utf-8") as f:
+                        f.write("Section: A\ntext\n\n")
+                self.assertEqual(score.read_output(out)[2], problems)
+
     def test_fake_carvers(self):
         truth = Image.make().truth
         # change, then the figures that differ from a perfect carving
