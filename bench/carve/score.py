@@ -276,8 +276,9 @@ def got_back(document, texts):
             for run in section["surviving"]]
 
 
-def score_image(truth_data, output_dir):
-    truth = Truth(truth_data)
+def score_image(truth_data, output_dir, truth=None):
+    """The judgement of one carving; truth, when given, is Truth(truth_data) made before."""
+    truth = truth or Truth(truth_data)
     outputs, entries, problems = read_output(output_dir)
     judged = [judge_output(truth, output) for output in outputs]
     owner_of_file = {j["file"]: j["owner"] for j in judged}

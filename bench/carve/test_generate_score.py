@@ -83,6 +83,11 @@ def add_from_trap(records, truth):
     records.append(["trap.txt", trap["offset"], [("Chapter One", "Plain words. " * 20)], None])
 
 
+def known_text_at_trap(records, truth):
+    trap = next(t for t in truth["traps"] if t["kind"] == "e-mail")
+    records.append(["at trap.txt", trap["offset"], records[0][2], None])
+
+
 def merge_two(records, truth):
     a, b = records_of(records, truth, "contiguous")[:2]
     records[a][2] += records[b][2]
@@ -263,6 +268,7 @@ class ScoreTest(unittest.TestCase):
             (None, {}),
             (add_garbage, {"false": 1, "never": True}),
             (add_from_trap, {"false": 1, "never": True}),
+            (known_text_at_trap, {"false": 1}),
             (merge_two, {"merged": 1, "found": -1, "text": True}),
             (split_one, {"split": 1}),
             (drop_one, {"found": -1, "text": True}),
@@ -272,12 +278,13 @@ class ScoreTest(unittest.TestCase):
         documents = sum(1 for d in truth["documents"]
                         if any(s["surviving"] for s in d["sections"]))
         pairs = sum(1 for d in truth["documents"] if d["identical_to"]) // 2
+        known = score.Truth(truth)
         self.assertGreater(pairs, 0)
         for change, expected in cases:
             with self.subTest(change=change and change.__name__), \
                     tempfile.TemporaryDirectory() as out:
                 fake_carve(truth, out, change)
-                result = score.score_image(truth, out)
+                result = score.score_image(truth, out, known)
                 t = score.tally([dict(result, grep=1.0, carve=1.0, peak=1024)])
                 f = score.figures(t)
                 self.assertEqual(t["documents"], documents)
