@@ -209,8 +209,9 @@ def change_one_sentence(rng, sections):
 
 
 class Document:
-    def __init__(self, ident, placement, layout, sections, doc):
+    def __init__(self, ident, placement, layout, sections, doc, writer_seed):
         self.id = ident
+        self.writer_seed = writer_seed  # the same seed writes a copy the same way
         self.placement = placement
         self.layout = layout
         self.sections = sections
@@ -231,9 +232,7 @@ def new_document(rng, ident, placement, sections=None, layout=None, writer_seed=
             min_size = 3 * CLUSTER if placement in FRAGMENTED else 0
             sections = recall.make_sections(rng, min_size)
     doc = recall.write_document(random.Random(writer_seed), sections, layout)
-    document = Document(ident, placement, layout, sections, doc)
-    document.writer_seed = writer_seed
-    return document
+    return Document(ident, placement, layout, sections, doc, writer_seed)
 
 
 def pad_to_clusters(rng, filler, data, zeros=False):
@@ -296,8 +295,9 @@ def place(rng, layout, filler, document):
     joined = []
     for start, at, length in sorted(document.pieces):
         length = min(length, len(data) - start)
-        if joined and joined[-1][0] + joined[-1][2] == start and joined[-1][1] + joined[-1][2] == at:
-            joined[-1] = (joined[-1][0], joined[-1][1], joined[-1][2] + length)
+        last = joined[-1] if joined else None
+        if last and last[0] + last[2] == start and last[1] + last[2] == at:
+            joined[-1] = (last[0], last[1], last[2] + length)
         else:
             joined.append((start, at, length))
     document.pieces = joined
@@ -357,7 +357,8 @@ def document_truth(document):
 
 
 def make_image(seed, index, size):
-    """(the image's blobs as (offset, bytes), its background kind, its truth)."""
+    """The image's blobs as (offset, bytes) in order, the generator and filler that go on
+    to write its background, and its truth."""
     rng = random.Random(seed * 1_000_003 + index)
     background = BACKGROUNDS[index % len(BACKGROUNDS)]
     filler = Filler(rng)
