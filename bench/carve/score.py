@@ -558,7 +558,9 @@ def details(result):
 
 def report(results, show_details=False):
     total = tally(results)
-    text = ("Goals (all images)\n\n" + goals_table(total) + "\nBy image and kind\n\n" +
+    failed = ("\nThe carver failed on %d of %d images: its figures there are of what it left.\n"
+              % (total["failed"], total["images"]) if total["failed"] else "")
+    text = ("Goals (all images)\n\n" + goals_table(total) + failed + "\nBy image and kind\n\n" +
             image_table(results) + "\nBy placement of the document\n\n" +
             placement_table(results))
     if show_details:
