@@ -212,8 +212,26 @@ class GenerateTest(unittest.TestCase):
                         byte += size
                     self.assertEqual(section["surviving"], runs + ([current] if current else []))
 
+    def test_sizes(self):
+        cases = [("64M", 64 << 20), ("1G", 1 << 30), ("1GiB", 1 << 30), ("2048k", 2 << 20),
+                 ("512K", None), ("1000000", None), ("1M1", None), ("", None)]
+        for text, size in cases:
+            with self.subTest(text=text):
+                if size is None:
+                    with self.assertRaises(Exception):
+                        generate.parse_size(text)
+                else:
+                    self.assertEqual(generate.parse_size(text), size)
+
     def test_traps_and_documents_apart(self):
-        truth = Image.make().truth
+        image = Image.make()
+        truth = image.truth
+        starts = {"other-xml": b"<?xml ", "plain-sections": b"<?xml ", "e-mail": b"From: ",
+                  "zeros": b"\0" * 64}
+        for trap in truth["traps"]:
+            if trap["kind"] in starts:
+                start = starts[trap["kind"]]
+                self.assertEqual(image.data[trap["offset"]:trap["offset"] + len(start)], start)
         spans = [(p["offset"], p["offset"] + p["length"])
                  for d in truth["documents"] for p in d["pieces"]]
         spans += [(t["offset"], t["offset"] + t["length"]) for t in truth["traps"]]
