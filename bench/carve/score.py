@@ -175,6 +175,7 @@ def minus(intervals, others):
 class Truth:
     def __init__(self, truth):
         self.documents = truth["documents"]
+        self.by_id = {d["id"]: d for d in self.documents}
         self.traps = truth["traps"]
         self.sample_index = defaultdict(set)
         for document in self.documents:
@@ -185,24 +186,26 @@ class Truth:
         self.groups = {d["id"]: {d["id"], *d["identical_to"]} for d in self.documents}
 
     def _texts(self, ident):
-        texts = [s["text"] for s in self.documents[ident]["sections"]]
+        texts = [s["text"] for s in self.by_id[ident]["sections"]]
         known = set()
         for text in texts:
             known |= runs(text)
         return known, texts
 
     def candidates(self, sections):
+        """The documents an output's sections share most sampled runs with; for an output of
+        texts too short for a run, those holding one of its texts."""
         hits = defaultdict(int)
-        short = False
         for _, text in sections:
-            short |= 0 < len(text) < RUN
             for h in sampled(text):
                 for ident in self.sample_index.get(h, ()):
                     hits[ident] += 1
-        chosen = sorted(hits, key=lambda i: (-hits[i], i))[:CANDIDATES]
-        if short and not chosen:
-            chosen = [d["id"] for d in self.documents]
-        return chosen
+        if not hits:
+            short = [text for _, text in sections if 0 < len(text) < RUN]
+            for d in self.documents:
+                if any(text in s["text"] for text in short for s in d["sections"]):
+                    hits[d["id"]] = 1
+        return sorted(hits, key=lambda i: (-hits[i], i))[:CANDIDATES]
 
     def holding(self, offset):
         """Documents with a piece holding that image offset, and the trap holding it."""
