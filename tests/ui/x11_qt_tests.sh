@@ -34,6 +34,7 @@ for test in "$@"; do
     else
         echo "FAIL: $(basename "$test")"
         grep -E '^(FAIL|   Loc|   Actual|   Expected)' "$config.out" | head -40
+        tail -n 15 "$config.out"
         failed=1
     fi
 done
