@@ -4,7 +4,7 @@
 PACKAGES := cmake ninja-build g++ make git python3 \
             qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
             clang libclang-rt-14-dev llvm \
-            xvfb xauth xdotool x11-utils imagemagick libxcb1-dev \
+            xvfb xauth xdotool x11-utils twm imagemagick libxcb1-dev \
             desktop-file-utils appstream shared-mime-info dpkg-dev file \
             nlohmann-json3-dev help2man lintian bash-completion clang-format libxkbcommon-dev \
             valgrind
@@ -14,7 +14,7 @@ NEEDED = $(PACKAGES)
 BUILD_DIR := build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-release test-asan asan fuzz bench recall package format clean
+.PHONY: all deps configure build run test test-release test-asan asan fuzz bench recall carve package format clean
 
 all: build
 
@@ -85,6 +85,22 @@ recall: configure
 	    $(if $(RECALL_KINDS),--kinds $(RECALL_KINDS))
 	python3 bench/recall/score.py $(BUILD_DIR)/recall/corpus --cli $(BUILD_DIR)/bin/qlvodadov-cli \
 	    --jobs $(RECALL_JOBS) --markdown $(BUILD_DIR)/recall/table.md $(if $(RECALL_DETAILS),--details)
+
+# How well `qlvodadov-cli --carve` finds documents in disk images, and how fast (docs/CARVING.md).
+# CARVE_IMAGES images of CARVE_SIZE each (64M to 1G), one background kind after another;
+# CARVE_DETAILS=1 lists, per image, what went wrong.
+CARVE_SEED ?= 1
+CARVE_SIZE ?= 64M
+CARVE_IMAGES ?= 3
+CARVE_JOBS ?= 2
+CARVE_DETAILS ?=
+carve: configure
+	cmake --build --preset release -j $(JOBS) -t qlvodadov-cli
+	rm -rf $(BUILD_DIR)/carve
+	python3 bench/carve/generate.py $(BUILD_DIR)/carve/images --seed $(CARVE_SEED) \
+	    --size $(CARVE_SIZE) --count $(CARVE_IMAGES)
+	python3 bench/carve/score.py $(BUILD_DIR)/carve/images --cli $(BUILD_DIR)/bin/qlvodadov-cli \
+	    --jobs $(CARVE_JOBS) --markdown $(BUILD_DIR)/carve/table.md $(if $(CARVE_DETAILS),--details)
 
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB

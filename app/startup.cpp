@@ -7,6 +7,7 @@
 #include "ui/app.h"
 #include "ui/help_window.h"
 #include "ui/menu_bar1.h"
+#include "ui/using_window.h"
 #include "ui/window1.h"
 
 namespace app {
@@ -23,6 +24,7 @@ void shutDown() {
     MenuBar1::release();
     FileTypes::Release();
     helpWindow::release();
+    ui::UsingWindow::release();
     Window1::release();
 }
 

@@ -39,7 +39,7 @@ _qlvodadov_cli() {
     if [[ "$cur" == -* ]]; then
         COMPREPLY=($(compgen -W '-h --help -V --version -l --list -s --section -o --output
             -d --output-dir -r --report -j --json -t --thorough
-            --threads --carve --range' -- "$cur"))
+            --damaged-lines --threads --carve --range' -- "$cur"))
         return
     fi
     _filedir 'qlx|qll'

@@ -160,11 +160,13 @@ class Builder:
 
     def body(self, encoded, wrap):
         offsets = []
-        for i, c in enumerate(encoded):
-            if wrap and i > 0 and i % 76 == 0:
+        step = 76 if wrap else max(1, len(encoded))
+        for start in range(0, len(encoded), step):
+            if start:
                 self.write("\n")
-            offsets.append(self.length)
-            self.write(c)
+            piece = encoded[start:start + step]
+            offsets.extend(range(self.length, self.length + len(piece)))
+            self.write(piece)
         self.positions.append(offsets)
 
     def data(self):
@@ -190,6 +192,11 @@ def make_sections(rng, min_size):
 
 def make_document(rng, layout, min_size=0):
     sections = make_sections(rng, min_size)
+    return sections, write_document(rng, sections, layout)
+
+
+def write_document(rng, sections, layout):
+    """The document holding these sections in this layout, as a Builder."""
     doc = Builder()
     doc.write(HEADER)
     doc.write(PROPERTIES.format(rng.choice(AUTHORS)))
@@ -204,7 +211,7 @@ def make_document(rng, layout, min_size=0):
         doc.write("\n</Section>\n" if shape == "wrapped" else "</Section>\n")
     doc.area = (start, doc.length)
     doc.write(FOOTER)
-    return sections, doc
+    return doc
 
 
 # --- Re-encodings: each kind's writer and its exact inverse --------------------------------

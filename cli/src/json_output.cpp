@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base64_encoder.h"
+#include "damaged_lines_output.h"
 #include "salvage/utf8.h"
 
 namespace qlv::cli {
@@ -148,6 +149,31 @@ std::string sectionChunk(const salvage::Section section, bool namesOnly) {
     return serialise(entry);
 }
 
+Json damagedLineFields(const salvage::Document& document, const std::filesystem::path* file) {
+    Json lines = Json::array();
+    forEachDamagedLine(document, file, [&](const ShownDamagedLine& shown) {
+        Json entry;
+        entry["line"] = shown.line->line;
+        entry["offset"] = shown.line->offset;
+        entry["length"] = shown.line->length;
+        if (shown.section) {
+            putBytes(entry, "section", *shown.section);
+        } else {
+            entry["section"] = nullptr;
+        }
+        entry["what"] = shown.what;
+        if (shown.read.status == salvage::LineBytes::Status::Read) {
+            entry["bytes"] = salvage::escapeBytes(shown.read.bytes);
+            entry["bytes_not_shown"] = shown.read.bytesLeft;
+        } else {
+            entry["bytes"] = nullptr;
+            entry["why_no_bytes"] = shown.read.message;
+        }
+        lines.push_back(std::move(entry));
+    });
+    return lines;
+}
+
 }  // namespace
 
 JsonRecord::JsonRecord(std::string_view file, const session::OpenOutcome& outcome,
@@ -163,6 +189,12 @@ JsonRecord::JsonRecord(std::string_view file, const session::OpenOutcome& outcom
     }
     document_ = read;
     head["report"] = reportFields(read->report, read->contents);
+    if (options.damagedLines) {
+        const std::filesystem::path path(file);
+        const bool fromFile = file != kStandardInputArgument;
+        head["report"]["damaged_lines"] = damagedLineFields(*read, fromFile ? &path : nullptr);
+        head["report"]["damaged_lines_not_listed"] = read->report.damagedLinesNotListed;
+    }
     head_ = serialise(head);
     head_.back() = ',';  // the closing brace gives way to the sections
     head_ += "\"sections\":[";

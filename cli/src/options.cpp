@@ -56,6 +56,16 @@ refused.
 section lines found, lines that look like sections but were skipped, sections whose Base64 was
 damaged or whose text is not valid UTF-8, and names that occurred more than once.
 
+--damaged-lines adds, on standard error, one entry for each line the reading skipped or
+decoded with damage: its number, where it stands in the file, the section its text went to,
+what happened, and its bytes as read back from FILE, with a backslash shown as \\ and control
+characters and bytes that are not UTF-8 as \xHH (at most 4 KiB of each line; the first
+100,000 lines are listed, the rest counted). When FILE has changed since it was read, is gone,
+was read from standard input, or was converted before reading (--thorough), the entry says so
+instead of showing bytes. With --json the report gets instead "damaged_lines": [{"line", "offset",
+"length", "section", "what", "bytes" (escaped as above; null when they cannot be shown),
+"bytes_not_shown" or "why_no_bytes"}] and "damaged_lines_not_listed".
+
 --thorough reads each FILE thoroughly: a section's text may run over several lines and its tag
 may stand anywhere on a line; a damaged first line is read when section tags follow; Base64 is
 decoded in fixed groups of four and realigned after lost or inserted characters, keeping only
@@ -228,6 +238,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                  "Also tell on standard error what was found and what was damaged");
     app.add_flag("-j,--json", options.json,
                  "Write each document as one line of JSON (format below)");
+    app.add_flag("--damaged-lines", options.damagedLines,
+                 "Also list on standard error each line skipped or decoded with damage, "
+                 "with its bytes");
     app.add_flag("-t,--thorough", options.thorough,
                  "Read thoroughly: also get back texts that line-by-line reading loses");
     CLI::Option* threadsOption =

@@ -36,6 +36,8 @@ struct Options {
     bool report = false;
     bool json = false;
     bool thorough = false;
+    // List each line skipped or decoded with damage, with its bytes.
+    bool damagedLines = false;
     // How many threads may read a document; unset: one per core.
     std::optional<unsigned> threads{};
     // --carve: the disk image, device or file to look through for documents, instead of FILEs.

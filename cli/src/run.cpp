@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "carve_run.h"
+#include "damaged_lines_output.h"
 #include "destinations.h"
 #include "document_output.h"
 #include "exit_status.h"
@@ -89,6 +90,9 @@ class Runner {
         if (options_.report) {
             describe(subject, document);
         }
+        if (options_.damagedLines && !options_.json) {
+            listDamagedLines(subject, file, document);
+        }
         const DocumentOutput output = selectOutput(document, options_);
         if (output.error) {
             fail(subject, *output.error);
@@ -118,6 +122,17 @@ class Runner {
             start = end + 1;
         }
         streams_.errors << indented << std::flush;
+    }
+
+    void listDamagedLines(std::string_view subject, const std::string& file,
+                          const salvage::Document& document) {
+        const std::filesystem::path path(file);
+        const std::size_t count =
+            document.report.damagedLines.size() + document.report.damagedLinesNotListed;
+        report(std::string(subject) + ": " + std::to_string(count) +
+               (count == 1 ? " damaged line" : " damaged lines"));
+        streams_.errors << damagedLinesText(document, isStandardInput(file) ? nullptr : &path)
+                        << std::flush;
     }
 
     void write(std::string_view subject, const std::optional<std::filesystem::path>& to,

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "platform/paths.h"
@@ -65,7 +66,9 @@ void QtMessageBox::warn(const QString& text, const QString& detail) {
 
 // A message box would grow past the screen with a long text; this one scrolls.
 std::unique_ptr<QDialog> makeTextViewerDialog(QWidget* parent, const QString& title,
-                                              const QString& text) {
+                                              const QString& text,
+                                              const std::vector<TextViewer::Tab>& tabs,
+                                              const QString& textTitle) {
     auto dialog = std::make_unique<QDialog>(parent);
     dialog->setWindowTitle(title);
     auto* view = new QPlainTextEdit(dialog.get());
@@ -78,14 +81,25 @@ std::unique_ptr<QDialog> makeTextViewerDialog(QWidget* parent, const QString& ti
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog.get());
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog.get(), &QDialog::reject);
     auto* layout = new QVBoxLayout(dialog.get());
-    layout->addWidget(view);
+    if (tabs.empty()) {
+        layout->addWidget(view);
+    } else {
+        auto* pages = new QTabWidget(dialog.get());
+        pages->setObjectName(QStringLiteral("viewerTabs"));
+        pages->addTab(view, textTitle);
+        for (const TextViewer::Tab& tab : tabs) {
+            pages->addTab(tab.makePage(pages), tab.title);
+        }
+        layout->addWidget(pages);
+    }
     layout->addWidget(buttons);
     dialog->resize(560, 320);
     return dialog;
 }
 
-void QtTextViewer::show(const QString& title, const QString& text) {
-    makeTextViewerDialog(QApplication::activeWindow(), title, text)->exec();
+void QtTextViewer::show(const QString& title, const QString& text, const std::vector<Tab>& tabs,
+                        const QString& textTitle) {
+    makeTextViewerDialog(QApplication::activeWindow(), title, text, tabs, textTitle)->exec();
 }
 
 void QtBeeper::beep() {

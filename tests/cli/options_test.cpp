@@ -113,6 +113,8 @@ TEST(CommandLineTest, OptionsAreTakenAsGiven) {
         {{"-t", "-j", "a.qlx"}, {.files = {"a.qlx"}, .json = true, .thorough = true}},
         {{"--threads", "1", "a.qlx"}, {.files = {"a.qlx"}, .threads = 1}},
         {{"-t", "--threads=3", "a.qlx"}, {.files = {"a.qlx"}, .thorough = true, .threads = 3}},
+        {{"--damaged-lines", "-j", "a.qlx"},
+         {.files = {"a.qlx"}, .json = true, .damagedLines = true}},
         {{"--carve", "disk.img", "-d", "dir"}, {.outputDir = "dir", .carve = "disk.img"}},
         {{"--carve", "/dev/sdb", "-d", "dir", "--range", "4096:0x2000", "-j", "--threads", "2"},
          {.outputDir = "dir",

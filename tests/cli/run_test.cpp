@@ -153,6 +153,53 @@ TEST_F(RunTest, ReportGoesToStandardErrorAndLeavesTheOutputAlone) {
                   "  Section \"A\" occurs again: its earlier text (5 bytes) was replaced\n");
 }
 
+TEST_F(RunTest, DamagedLinesAreListedWithTheirBytesWhereTheyCanBeRead) {
+    std::string shifted = "  " + sectionLine("B", "b");
+    writeFile(dir / "damaged.qlx", "<?xml \n" + shifted + sectionLine("A", "first"));
+    shifted.pop_back();
+    const std::string listing = "  line 2 (offset 7, " + std::to_string(shifted.size()) +
+                                " bytes): skipped: looks like a section line but does not "
+                                "start one\n    ";
+    std::string quoted;  // as a JSON string holds it
+    for (const char c : shifted) {
+        quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+    }
+    const struct {
+        const char* title;
+        Options options;
+        std::string input;
+        std::string err;
+        std::string out;
+    } cases[] = {
+        {"from a file",
+         {.files = {"damaged.qlx"}, .damagedLines = true},
+         "",
+         errorLine("damaged.qlx", "1 damaged line") + listing + shifted + "\n",
+         "Section: A\nfirst\n\n"},
+        {"from standard input",
+         {.files = {"-"}, .damagedLines = true},
+         readFile(dir / "damaged.qlx"),
+         errorLine("-", "1 damaged line") + listing +
+             "Read from standard input: its lines cannot be read again.\n",
+         "Section: A\nfirst\n\n"},
+        {"as JSON",
+         {.files = {"damaged.qlx"}, .json = true, .damagedLines = true},
+         "",
+         "",
+         R"("damaged_lines":[{"line":2,"offset":7,"length":)" + std::to_string(shifted.size()) +
+             R"(,"section":null,"what":"skipped: looks like a section line but does not start one",)"
+             R"("bytes":")" +
+             quoted + R"(","bytes_not_shown":0}],"damaged_lines_not_listed":0})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        const Outcome outcome = run(c.options, c.input);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.err, c.err);
+        EXPECT_NE(outcome.out.find(c.out), std::string::npos) << outcome.out;
+    }
+}
+
 TEST_F(RunTest, ALargeDocumentComesOutByteForByte) {
     // Many small pieces and one far larger than any write buffer.
     std::string document = "<?xml ?>\n";

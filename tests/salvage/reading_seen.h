@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "salvage/damaged_lines.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
@@ -24,6 +25,12 @@ inline std::string everythingSeen(const ParseResult& result) {
     }
     all += summarizeReport(document.report, document.contents.size()) + "\n";
     all += describeReport(document.report, document.contents) + "\n";
+    for (const SalvageReport::DamagedLine& line : document.report.damagedLines) {
+        all += "damaged line " + std::to_string(line.line) + " at " + std::to_string(line.offset) +
+               "+" + std::to_string(line.length) + " in " + std::to_string(line.section) + ": " +
+               describeDamage(line) + "\n";
+    }
+    all += std::to_string(document.report.damagedLinesNotListed) + " not listed\n";
     all += exportText(document.contents);
     return all;
 }

@@ -3,6 +3,7 @@
 #include <QScrollBar>
 
 #include "ui/help_window.h"
+#include "ui/using_window.h"
 #include "ui_test_support.h"
 
 class HelpWindowTest : public QObject {
@@ -99,6 +100,20 @@ class HelpWindowTest : public QObject {
         helpWindow* fresh = helpWindow::instance();
         fresh->show();
         QCOMPARE(fresh->size(), QSize(300, 300));
+    }
+
+    // The technical details stay as they are; how to use the program has a window of its own,
+    // one at a time, read-only, telling of each way of working through a document.
+    void usingWindowTellsOfEachCommand() {
+        ui::UsingWindow* window = ui::UsingWindow::instance();
+        QCOMPARE(ui::UsingWindow::instance(), window);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Using QL Vodadov"));
+        QVERIFY(window->text()->isReadOnly());
+        for (const char* told : {"Find...", "Ctrl+Shift+F", "Damaged lines", "Wrap Lines",
+                                 "Zoom In", "Cancel", "Read Thoroughly", "Save All Sections..."}) {
+            QVERIFY2(window->text()->toPlainText().contains(QLatin1String(told)), told);
+        }
+        ui::UsingWindow::release();
     }
 };
 

@@ -57,7 +57,7 @@ class MenuTest : public QObject {
         QCOMPARE(itemsOf(f.bar()->viewMenu()),
                  (QStringList{"ViewWrapLines", "UntitledMenu3", "ViewZoomIn", "ViewZoomOut",
                               "ViewActualSize"}));
-        QCOMPARE(itemsOf(f.bar()->helpMenu()), QStringList{"HelpTechnicalDetails"});
+        QCOMPARE(itemsOf(f.bar()->helpMenu()), (QStringList{"HelpTechnicalDetails", "HelpUsing"}));
     }
 
     void everyItemHasItsNameTextShortcutAndRole_data() {
@@ -94,6 +94,7 @@ class MenuTest : public QObject {
         row("ViewZoomOut", "Zoom &Out", "Ctrl+-");
         row("ViewActualSize", "&Actual Size", "Ctrl+0");
         row("HelpTechnicalDetails", "Technical Details...", "");
+        row("HelpUsing", "Using QL Vodadov...", "F1");
     }
 
     void everyItemHasItsNameTextShortcutAndRole() {

@@ -135,7 +135,9 @@ class SectionFilterTest : public QObject {
     void ctrlShiftFGoesToTheFilter() {
         WindowFixture f;
         f.window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        // Focus is a window's only while it is active: so under a window manager too.
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
         QVERIFY(f.dropDocument(kDocument).accepted);
         f.text()->setFocus();
         QTest::keyClick(f.window.get(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);

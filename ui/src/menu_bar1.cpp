@@ -138,6 +138,7 @@ void MenuBar1::Untitled2() {
     helpMenu_ = buildMenu(this, "HelpMenu", "Help",
                           {
                               {"HelpTechnicalDetails", "Technical Details...", ""},
+                              {"HelpUsing", "Using QL Vodadov...", "F1"},
                           });
 }
 

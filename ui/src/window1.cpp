@@ -28,6 +28,7 @@
 #include "section_list_model.h"
 #include "ui/app.h"
 #include "ui/background_reading.h"
+#include "ui/damaged_lines_view.h"
 #include "ui/edge_lock_layout.h"
 #include "ui/file_drop_target.h"
 #include "ui/find_bar.h"
@@ -39,11 +40,19 @@
 #include "ui/save_folder.h"
 #include "ui/text_area.h"
 #include "ui/text_area_content.h"
+#include "ui/using_window.h"
 #include "ui/view_commands.h"
 
 namespace {
 
 QPointer<Window1> openInstance;
+
+// A new window is shown; an open one comes to the front.
+void showInFront(QWidget* window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
 
 const QString kIntroduction = QStringLiteral(
     "QL Vodadov is a simple program for extracting the basic text from corrupt .qlx "
@@ -224,6 +233,8 @@ void Window1::AddMenuHandlers() {
     connect(HelpTechnicalDetails(), &QAction::triggered, this,
             &Window1::HelpTechnicalDetails_Action);
     auto* bar = static_cast<MenuBar1*>(menuBar());
+    connect(bar->item(QStringLiteral("HelpUsing")), &QAction::triggered, this,
+            [] { showInFront(ui::UsingWindow::instance()); });
     findBar->bind({bar->item(QStringLiteral("EditFind")), bar->item(QStringLiteral("EditFindNext")),
                    bar->item(QStringLiteral("EditFindPrevious"))});
     new ui::ViewCommands(
@@ -473,8 +484,14 @@ void Window1::showReportDetails() {
     if (report() == nullptr) {
         return;
     }
-    services_.textViewer.show(QStringLiteral("Salvage report: ") + fromBytes(filename()),
-                              fromBytes(salvage::describeReport(*report(), *contents())));
+    const auto damaged = std::make_shared<const ui::DamagedLinesData>(
+        ui::damagedLinesOf(*report(), *contents(), session_.documentPath()));
+    services_.textViewer.show(
+        QStringLiteral("Salvage report: ") + fromBytes(filename()),
+        fromBytes(salvage::describeReport(*report(), *contents())),
+        {{QStringLiteral("Damaged lines"),
+          [damaged](QWidget* parent) { return new ui::DamagedLinesView(damaged, parent); }}},
+        QStringLiteral("Report"));
 }
 
 void Window1::showRefusal(const std::filesystem::path& file) {
@@ -640,9 +657,6 @@ bool Window1::FileSaveJustThisSection_Action() {
 }
 
 bool Window1::HelpTechnicalDetails_Action() {
-    helpWindow* help = helpWindow::instance();
-    help->show();
-    help->raise();
-    help->activateWindow();
+    showInFront(helpWindow::instance());
     return false;
 }

@@ -30,13 +30,17 @@ class QtMessageBox final : public MessageBox {
 
 class QtTextViewer final : public TextViewer {
   public:
-    void show(const QString& title, const QString& text) override;
+    using TextViewer::show;
+    void show(const QString& title, const QString& text, const std::vector<Tab>& tabs,
+              const QString& textTitle) override;
 };
 
 // The viewer's dialog, not yet shown: long lines wrap at its width, so that nothing at the end
-// of one is out of sight.
+// of one is out of sight. With `tabs`, the text is the first tab's page.
 std::unique_ptr<QDialog> makeTextViewerDialog(QWidget* parent, const QString& title,
-                                              const QString& text);
+                                              const QString& text,
+                                              const std::vector<TextViewer::Tab>& tabs = {},
+                                              const QString& textTitle = {});
 
 class QtBeeper final : public Beeper {
   public:

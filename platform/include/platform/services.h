@@ -3,7 +3,11 @@
 #include <QString>
 #include <QStringList>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <vector>
+
+class QWidget;
 
 namespace platform {
 
@@ -41,8 +45,17 @@ class MessageBox {
 // dismisses it.
 class TextViewer {
   public:
+    // A further tab beside the text: its title, and how to make its page once it is shown.
+    struct Tab {
+        QString title;
+        std::function<QWidget*(QWidget* parent)> makePage;
+    };
+
     virtual ~TextViewer() = default;
-    virtual void show(const QString& title, const QString& text) = 0;
+    virtual void show(const QString& title, const QString& text) { show(title, text, {}); }
+    // With `tabs`, the text is the first of them, titled `textTitle`.
+    virtual void show(const QString& title, const QString& text, const std::vector<Tab>& tabs,
+                      const QString& textTitle = {}) = 0;
 };
 
 // The alert sound.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,39 @@ struct SalvageReport {
         std::size_t replacedLength = 0;  // their bytes, in all
     };
 
+    // A line that was skipped, or whose text came out damaged: where it stands in the file, not
+    // a copy of it (a damaged document can hold millions of such lines, each megabytes long).
+    struct DamagedLine {
+        enum What : std::uint16_t {
+            Lookalike = 1u << 0,    // looks like a section line, is not read as one
+            NameDamaged = 1u << 1,  // its name held characters outside Base64, or lost bits
+            TextDamaged = 1u << 2,  // likewise its text
+            NotText = 1u << 3,      // its decoded text is not valid UTF-8
+            Realigned = 1u << 4,    // Base64 cut anew after characters were lost or added
+            TextLost = 1u << 5,     // a damaged stretch that gave no text at all
+        };
+        static constexpr std::size_t kNoSection = static_cast<std::size_t>(-1);
+
+        std::uint64_t line = 0;            // counted from 1
+        std::uint64_t offset = 0;          // of its first byte in the bytes read
+        std::uint64_t length = 0;          // its bytes, without the line break
+        std::size_t section = kNoSection;  // the section its text went to, if any
+        std::uint16_t what = 0;
+        std::uint32_t characters = 0;  // characters outside Base64 (skipped or in dropped groups)
+        std::uint32_t groups = 0;      // groups cut short or dropped
+    };
+    // How many damaged lines are listed at most; the rest are only counted.
+    static constexpr std::size_t kDamagedLinesListed = 100000;
+
+    // The file as it was when it was read, to tell later whether it is still the same.
+    struct FileStamp {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::uint64_t size = 0;
+        std::int64_t modifiedNs = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+
     std::size_t linesRead = 0;
     std::size_t sectionLines = 0;
     // Lines that look like section lines but are not read as such: "<Section " indented, or
@@ -38,6 +72,15 @@ struct SalvageReport {
     std::vector<Replacement> replacements;
     // Set when reading stopped early because of an I/O error; what was read before it is kept.
     std::string readError;
+
+    // In the order of the lines.
+    std::vector<DamagedLine> damagedLines;
+    std::size_t damagedLinesNotListed = 0;
+    // Whether a line's offset and length are those of the file's own bytes: not when they were
+    // converted first (from UTF-16, from mail's encoding, ...).
+    bool damagedLinesInFileBytes = true;
+    // Present when the document was read from a file by its path.
+    std::optional<FileStamp> file;
 
     // What only the thorough reading looks for and does.
     struct ThoroughFindings {

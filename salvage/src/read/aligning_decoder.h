@@ -27,6 +27,8 @@ struct DecodingCounts {
     std::size_t realignments = 0;       // times the groups were cut anew
     std::size_t stretchesLost = 0;      // damaged stretches that gave nothing
     std::size_t seams = 0;              // realignments across a sector boundary
+
+    bool operator==(const DecodingCounts&) const = default;
 };
 
 class AligningDecoder {

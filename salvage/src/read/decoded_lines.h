@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +21,8 @@ struct LineCounts {
     std::size_t lookalikes = 0;
 };
 
+using DamagedLine = SalvageReport::DamagedLine;
+
 struct DecodedLines {
     struct Section {
         std::size_t nameEnd = 0;  // in `names`, where the one before ends the name begins
@@ -28,16 +31,21 @@ struct DecodedLines {
         ReportBuilder::Damage nameDamage;
         ReportBuilder::Damage textDamage;
         bool validUtf8 = true;
+        std::size_t damagedRow = kNoRow;  // in `damaged`, when the line is listed there
     };
+    static constexpr std::size_t kNoRow = static_cast<std::size_t>(-1);
 
     TextStorage names;
     TextStorage texts;
     // Kept apart from the records, which then move as plain bytes when their vector grows.
     std::vector<PagedString> wholes;
     std::vector<Section> sections;
+    // The lines skipped or decoded with damage, numbered from the first line read into these.
+    std::vector<DamagedLine> damaged;
 
-    // Stores the sections in the document in order and forgets them.
-    void storeInto(Document& document, ReportBuilder& report) {
+    // Stores the sections in the document in order and forgets them. `linesBefore`: the lines
+    // of the document before the first one read into these.
+    void storeInto(Document& document, ReportBuilder& report, std::uint64_t linesBefore = 0) {
         std::size_t nameBegin = 0;
         std::size_t textBegin = 0;
         std::size_t nextWhole = 0;
@@ -58,10 +66,15 @@ struct DecodedLines {
             report.noteSectionLine(document.report, stored.index, section.nameDamage,
                                    section.textDamage, section.validUtf8,
                                    stored.replacedLength ? &*stored.replacedLength : nullptr);
+            if (section.damagedRow != kNoRow) {
+                damaged[section.damagedRow].section = stored.index;
+            }
             nameBegin = section.nameEnd;
             textBegin = section.textEnd;
         }
+        report.listDamagedLines(document.report, damaged, linesBefore);
         sections.clear();
+        damaged.clear();
         wholes.clear();
         names.reset();
         texts.reset();

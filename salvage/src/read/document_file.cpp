@@ -1,6 +1,7 @@
 #include <new>
 
 #include "io/file_descriptor.h"
+#include "salvage/damaged_lines.h"
 #include "salvage/reader.h"
 
 namespace salvage {
@@ -76,7 +77,11 @@ ParseResult parseFile(const std::filesystem::path& file, const ReadOptions& opti
     if (auto error = detail::openRegularFile(file, opened)) {
         return unreadable(std::move(*error));
     }
-    return readAll(opened.fd.get(), opened.size, file.filename().string(), options);
+    // Taken before the reading, so that a change made while it reads shows as one.
+    const auto stamp = fileStampOf(opened.fd.get());
+    ParseResult result = readAll(opened.fd.get(), opened.size, file.filename().string(), options);
+    result.document.report.file = stamp;
+    return result;
 }
 
 ParseResult parseDescriptor(int fd, std::string_view fileName, Reading reading) {

@@ -1,5 +1,7 @@
 #include "read/plain_line_decoder.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -12,7 +14,13 @@ PlainLineDecoder::PlainLineDecoder(const Implementation& routines, bool startsDo
       firstLine_(startsDocument),
       prefix_(startsDocument ? kHeaderPrefix : kSectionPrefix) {}
 
-void PlainLineDecoder::feed(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere) {
+void PlainLineDecoder::feed(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere,
+                            std::uint64_t offset) {
+    if (!lineFed_) {
+        lineFed_ = true;
+        lineOffset_ = offset;
+    }
+    lineLength_ += piece.size();
     if (mode_ == Mode::Prefix) {
         const std::size_t taken = prefix_.feed(piece);
         piece.remove_prefix(taken);
@@ -94,8 +102,36 @@ void PlainLineDecoder::finishSection() {
         }
     }
     decoded.textEnd = texts.size();
+    std::uint16_t what = 0;
+    if (decoded.nameDamage.any()) {
+        what |= DamagedLine::NameDamaged;
+    }
+    if (decoded.textDamage.any()) {
+        what |= DamagedLine::TextDamaged;
+    }
+    if (!decoded.validUtf8) {
+        what |= DamagedLine::NotText;
+    }
+    if (what != 0) {
+        decoded.damagedRow = listLine(what);
+        DamagedLine& row = output_->damaged.back();
+        row.characters = static_cast<std::uint32_t>(std::min<std::size_t>(
+            decoded.nameDamage.skippedBytes + decoded.textDamage.skippedBytes, UINT32_MAX));
+        row.groups = static_cast<std::uint32_t>(std::min<std::size_t>(
+            decoded.nameDamage.incompleteGroups + decoded.textDamage.incompleteGroups, UINT32_MAX));
+    }
     output_->sections.push_back(decoded);
     section_.reset();
+}
+
+std::size_t PlainLineDecoder::listLine(std::uint16_t what) {
+    DamagedLine row;
+    row.line = counts_.lines;  // counted already, from 1
+    row.offset = lineOffset_;
+    row.length = lineLength_;
+    row.what = what;
+    output_->damaged.push_back(row);
+    return output_->damaged.size() - 1;
 }
 
 void PlainLineDecoder::endLine() {
@@ -109,7 +145,10 @@ void PlainLineDecoder::endLine() {
         finishSection();
     } else if (lookalike_.found()) {
         ++counts_.lookalikes;
+        listLine(DamagedLine::Lookalike);
     }
+    lineFed_ = false;
+    lineLength_ = 0;
     if (firstLine_) {
         firstLine_ = false;
         prefix_.restart(kSectionPrefix);

@@ -27,7 +27,9 @@ class PlainLineDecoder {
     // A map whose index to fetch into the cache for each name, as soon as it is decoded.
     void setPrefetch(const SectionMap* contents) { prefetch_ = contents; }
 
-    void feed(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere);
+    // `offset`: where the piece begins in the bytes read.
+    void feed(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere,
+              std::uint64_t offset);
     void endLine();
     bool lineStarted() const { return mode_ != Mode::Prefix || !prefix_.taken().empty(); }
     bool refused() const { return refused_; }
@@ -83,6 +85,8 @@ class PlainLineDecoder {
     void feedSection(std::string_view piece);
     void nameDone();
     void finishSection();
+    // Lists the current line among the damaged ones; returns its row.
+    std::size_t listLine(std::uint16_t what);
 
     const Implementation& routines_;
     DecodedLines* output_ = nullptr;
@@ -94,6 +98,10 @@ class PlainLineDecoder {
     CaseBlindPrefix prefix_;
     std::optional<SectionLine> section_;
     LookalikeScanner lookalike_;
+    // Where the current line stands.
+    bool lineFed_ = false;
+    std::uint64_t lineOffset_ = 0;
+    std::uint64_t lineLength_ = 0;
 };
 
 }  // namespace salvage::detail

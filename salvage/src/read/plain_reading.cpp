@@ -21,8 +21,7 @@ class PlainChunkReading final : public LineReading {
 
     void feed(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere,
               std::uint64_t offset) override {
-        static_cast<void>(offset);
-        decoder_.feed(piece, restOfInput, lineEndsHere);
+        decoder_.feed(piece, restOfInput, lineEndsHere, offset);
     }
     void endLine() override { decoder_.endLine(); }
     bool lineStarted() const override { return decoder_.lineStarted(); }
@@ -87,7 +86,7 @@ void PlainReading::merge(LineReading& chunk) {
         refused_ = true;
         return;
     }
-    read.lines().storeInto(document_, report_);
+    read.lines().storeInto(document_, report_, document_.report.linesRead);
     count(read.counts());
     spareLines_.push_back(read.takeLines());
 }

@@ -23,8 +23,7 @@ class PlainReading final : public LineReading, private ChunkedLines {
 
     void feed(std::string_view piece, std::uint64_t restOfInput, bool lineEndsHere,
               std::uint64_t offset) override {
-        static_cast<void>(offset);
-        decoder_.feed(piece, restOfInput, lineEndsHere);
+        decoder_.feed(piece, restOfInput, lineEndsHere, offset);
     }
     void endLine() override;
     bool lineStarted() const override { return decoder_.lineStarted(); }

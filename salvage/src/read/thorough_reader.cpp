@@ -38,6 +38,9 @@ ThoroughReader::ThoroughReader(Document& document, const Implementation& routine
 }
 
 void ThoroughReader::feed(std::string_view piece, std::uint64_t restOfInput, std::uint64_t offset) {
+    if (lineBytes_ == 0) {
+        lineOffset_ = offset;
+    }
     if (lineIndex_ == 0) {
         header_.feed(piece);
     }
@@ -268,14 +271,77 @@ void ThoroughReader::storePiece() {
     const PieceKind kind = std::exchange(piece_, PieceKind::None);
     if (kind == PieceKind::None || (kind != PieceKind::Section && storage_.text().empty())) {
         storage_.reset();
+        rowsOfPiece_.clear();
         return;
     }
     std::string name = uniqueName(std::move(pieceName_));
     if (kind != PieceKind::Section) {
         findings_.pieces.push_back({name, kind == PieceKind::AfterDamage, pieceLine_});
     }
-    document_.contents.assignOwned(name, std::move(storage_.finished()));
+    const std::size_t index =
+        document_.contents.assignOwned(name, std::move(storage_.finished())).index;
     storage_.reset();
+    for (const std::size_t row : rowsOfPiece_) {
+        document_.report.damagedLines[row].section = index;
+    }
+    rowsOfPiece_.clear();
+    if (decoder_.counts() != countsBeforeLine_ && !damagedPieceOnLine_) {
+        damagedPieceOnLine_ = index;
+    }
+}
+
+void ThoroughReader::listLineIfDamaged() {
+    const DecodingCounts& text = decoder_.counts();
+    const DecodingCounts& name = nameDecoder_.counts();
+    const bool textChanged = text != countsBeforeLine_;
+    const bool nameChanged = name != nameCountsBeforeLine_;
+    const std::optional<std::size_t> damagedPiece = std::exchange(damagedPieceOnLine_, {});
+    if (!textChanged && !nameChanged) {
+        return;
+    }
+    using DamagedLine = SalvageReport::DamagedLine;
+    DamagedLine row;
+    row.line = lineIndex_ + 1;
+    row.offset = lineOffset_;
+    row.length = lineBytes_;
+    const auto grew = [](std::size_t now, std::size_t before) {
+        return static_cast<std::uint32_t>(std::min<std::size_t>(now - before, UINT32_MAX));
+    };
+    row.characters =
+        grew(text.charactersSkipped + name.charactersSkipped,
+             countsBeforeLine_.charactersSkipped + nameCountsBeforeLine_.charactersSkipped);
+    row.groups = grew(text.groupsDropped + name.groupsDropped,
+                      countsBeforeLine_.groupsDropped + nameCountsBeforeLine_.groupsDropped);
+    if (nameChanged) {
+        row.what |= DamagedLine::NameDamaged;
+    }
+    if (textChanged) {
+        row.what |= DamagedLine::TextDamaged;
+    }
+    if (text.bytesDropped != countsBeforeLine_.bytesDropped ||
+        name.bytesDropped != nameCountsBeforeLine_.bytesDropped) {
+        row.what |= DamagedLine::NotText;
+    }
+    if (text.realignments != countsBeforeLine_.realignments) {
+        row.what |= DamagedLine::Realigned;
+    }
+    if (text.stretchesLost != countsBeforeLine_.stretchesLost) {
+        row.what |= DamagedLine::TextLost;
+    }
+    countsBeforeLine_ = text;
+    nameCountsBeforeLine_ = name;
+    SalvageReport& report = document_.report;
+    if (report.damagedLines.size() >= SalvageReport::kDamagedLinesListed) {
+        ++report.damagedLinesNotListed;
+        return;
+    }
+    if (damagedPiece) {
+        row.section = *damagedPiece;
+    }
+    report.damagedLines.push_back(row);
+    if (!damagedPiece && context_ != Context::None && textChanged) {
+        rowsOfPiece_.push_back(report.damagedLines.size() - 1);
+    }
 }
 
 std::string ThoroughReader::uniqueName(std::string name) {
@@ -336,6 +402,7 @@ void ThoroughReader::endLine() {
     if (lineIndex_ == 0) {
         header_.endText();
     }
+    listLineIfDamaged();
     ++lineIndex_;
     lineBytes_ = 0;
     decoder_.setLine(lineIndex_);

@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "read/aligning_decoder.h"
 #include "read/character_references.h"
@@ -74,6 +76,8 @@ class ThoroughReader final : private AligningDecoder::Listener {
     void endContext();
     void storePiece();
     std::string uniqueName(std::string name);
+    // Lists the line ending now among the damaged ones when its decoding met damage.
+    void listLineIfDamaged();
 
     Document& document_;
     SalvageReport::ThoroughFindings findings_;
@@ -81,6 +85,14 @@ class ThoroughReader final : private AligningDecoder::Listener {
     // Where the input stands.
     std::size_t lineIndex_ = 0;
     std::uint64_t lineBytes_ = 0;
+    std::uint64_t lineOffset_ = 0;
+    DecodingCounts countsBeforeLine_;
+    DecodingCounts nameCountsBeforeLine_;
+    // Damaged lines listed whose text goes to the piece being decoded, which has no place in
+    // the map yet.
+    std::vector<std::size_t> rowsOfPiece_;
+    // A piece stored on the current line after damage on it, which the damage then belongs to.
+    std::optional<std::size_t> damagedPieceOnLine_;
     CaseBlindPrefix header_{kHeaderPrefix};
 
     // Tags.

@@ -59,6 +59,19 @@ void ReportBuilder::noteDamage(SalvageReport& report, std::size_t index, Damage 
     record.incompleteGroups += damage.incompleteGroups;
 }
 
+void ReportBuilder::listDamagedLines(SalvageReport& report,
+                                     const std::vector<SalvageReport::DamagedLine>& lines,
+                                     std::uint64_t linesBefore) {
+    std::vector<SalvageReport::DamagedLine>& listed = report.damagedLines;
+    const std::size_t room = SalvageReport::kDamagedLinesListed - listed.size();
+    const std::size_t taken = std::min(room, lines.size());
+    for (std::size_t i = 0; i < taken; ++i) {
+        listed.push_back(lines[i]);
+        listed.back().line += linesBefore;
+    }
+    report.damagedLinesNotListed += lines.size() - taken;
+}
+
 void ReportBuilder::finish(SalvageReport& report) const {
     for (std::size_t i = 0; i < validUtf8_.size(); ++i) {
         if (!validUtf8_[i]) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "salvage/report.h"
@@ -22,6 +23,12 @@ class ReportBuilder {
     // length of the earlier text it replaced, when it did.
     void noteSectionLine(SalvageReport& report, std::size_t index, Damage inName, Damage inText,
                          bool validUtf8, const std::size_t* replacedLength);
+
+    // Adds `lines` to the report's list of damaged lines, their numbers moved on by
+    // `linesBefore`, as far as the list goes; the rest are counted.
+    static void listDamagedLines(SalvageReport& report,
+                                 const std::vector<SalvageReport::DamagedLine>& lines,
+                                 std::uint64_t linesBefore);
 
     // Lists the sections whose (final) text is not valid UTF-8, in map order.
     void finish(SalvageReport& report) const;

@@ -90,10 +90,14 @@ class FakeTextViewer final : public TextViewer {
     struct Shown {
         QString title;
         QString text;
+        std::vector<Tab> tabs;
+        QString textTitle;
     };
 
-    void show(const QString& title, const QString& text) override {
-        shown_.push_back({title, text});
+    using TextViewer::show;
+    void show(const QString& title, const QString& text, const std::vector<Tab>& tabs,
+              const QString& textTitle) override {
+        shown_.push_back({title, text, tabs, textTitle});
     }
     const std::vector<Shown>& shown() const { return shown_; }
 
