@@ -98,3 +98,11 @@ CarveSummary carve(const std::filesystem::path& source, const CarveOptions& opti
                    const CarveCallbacks& callbacks);
 
 }  // namespace salvage
+
+namespace salvage {
+
+// Reads the document found at `place` in `source` again, as carve() read it: so that a list of
+// what was found need not hold every document's text.
+ParseResult readCarvedDocument(const std::filesystem::path& source, const DocumentPlace& place);
+
+}  // namespace salvage

@@ -239,3 +239,19 @@ CarveSummary carve(const std::filesystem::path& source, const CarveOptions& opti
 }
 
 }  // namespace salvage
+
+namespace salvage {
+
+ParseResult readCarvedDocument(const std::filesystem::path& source, const DocumentPlace& place) {
+    OpenedSource opened;
+    if (auto error = openSource(source, opened)) {
+        ParseResult result;
+        result.status = ReadStatus::Unreadable;
+        result.reason = std::move(*error);
+        return result;
+    }
+    detail::SourceReader reader(opened.fd.get(), opened.size, std::size_t{1} << 20);
+    return readPlace(reader, DocumentPlace(place)).reading;
+}
+
+}  // namespace salvage
