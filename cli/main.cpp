@@ -35,5 +35,6 @@ int main(int argc, char* argv[]) {
     if (!commandLine.options) {
         return showAndExit(commandLine);
     }
-    return qlv::cli::run(*commandLine.options, {STDIN_FILENO, STDOUT_FILENO, std::cerr});
+    return qlv::cli::run(*commandLine.options,
+                         {STDIN_FILENO, STDOUT_FILENO, std::cerr, ::isatty(STDERR_FILENO) == 1});
 }

@@ -25,12 +25,21 @@ _qlvodadov_cli() {
             _filedir -d
             return
             ;;
+        --carve)
+            # A disk image, a block device or any large file.
+            _filedir
+            return
+            ;;
+        --range)
+            # Byte offsets; nothing to offer.
+            return
+            ;;
     esac
 
     if [[ "$cur" == -* ]]; then
         COMPREPLY=($(compgen -W '-h --help -V --version -l --list -s --section -o --output
             -d --output-dir -r --report -j --json -t --thorough
-            --damaged-lines --threads' -- "$cur"))
+            --damaged-lines --threads --carve --range' -- "$cur"))
         return
     fi
     _filedir 'qlx|qll'

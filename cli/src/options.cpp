@@ -78,8 +78,38 @@ found beyond the line-by-line reading.
 of a document of 8 MiB or more; the thorough reading uses one); the result is the same with
 any N. Without it, one thread per processor core.
 
+--carve SOURCE -d DIR looks through SOURCE (a disk image, a block device, any large file) for
+documents that no file holds any more, instead of reading FILEs. Each document found is read
+thoroughly and written to DIR as "0xOFFSET NAME.txt", OFFSET being where it starts in SOURCE
+(ten hexadecimal digits) and NAME its first section's name; a text already written is not
+written again. A document stored in two pieces is joined where the second carries the
+first's text on. DIR/index.jsonl gets one JSON object per line:
+  {"kind": "document", "offset", "length", "fragments": [{"offset", "length"}],
+   "sections", "first_section", "seams": [{"offset", "guessed"}], "damage": [names],
+   "file", "duplicate_of": null or the file of the same text written before (then "file"
+   is that file too)}
+  {"kind": "unreadable", "offset", "length"}: clusters that could not be read, even twice
+  {"kind": "summary", "source", "range": [START, END], "bytes_read", "documents",
+   "duplicates", "unreadable_bytes"}, last
+With --json these lines go to standard output instead of DIR/index.jsonl. --range START:END
+carves only the documents that start in that part of SOURCE (byte offsets, decimal or 0x
+hexadecimal; either may be left out), following each past END as far as it goes. --threads
+N looks through SOURCE with N threads. SOURCE is only ever read; DIR may not be on SOURCE
+itself, nor on a file system stored in it.
+
 Exit status: 0 when every FILE was read and written, 1 when any FILE was refused, unreadable
-or could not be written (the remaining FILEs are still processed), 2 for a usage error.)";
+or could not be written (the remaining FILEs are still processed), 2 for a usage error. With
+--carve: 0 when SOURCE was looked through (also when nothing was found), 1 when it could not
+be read or DIR could not be used.)";
+
+// The two ways of running the program, where CLI11 would give one with FILE optional.
+class Formatter : public CLI::Formatter {
+  public:
+    std::string make_usage(const CLI::App*, std::string) const override {
+        return "Usage: " + std::string(kProgramName) + " [OPTIONS] FILE...\n       " +
+               std::string(kProgramName) + " [OPTIONS] --carve SOURCE -d DIR\n";
+    }
+};
 
 // CLI11 signals help, version and usage errors by throwing; its own exit codes (0, or 100
 // and above) become ours (0 or 2).
@@ -99,10 +129,79 @@ unsigned threadCount(std::string_view text) {
     return count;
 }
 
+// One end of --range: decimal, or hexadecimal after "0x".
+std::optional<std::uint64_t> rangeEnd(std::string_view text) {
+    int base = 10;
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    std::uint64_t value = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, base);
+    if (text.empty() || error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+CarveRange carveRange(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    const auto refuse = [] {
+        return CLI::ValidationError("--range",
+                                    "takes START:END, byte offsets with START before END");
+    };
+    if (colon == std::string_view::npos) {
+        throw refuse();
+    }
+    CarveRange range;
+    const std::string_view start = text.substr(0, colon);
+    const std::string_view end = text.substr(colon + 1);
+    if (!start.empty()) {
+        const auto value = rangeEnd(start);
+        if (!value) {
+            throw refuse();
+        }
+        range.start = *value;
+    }
+    if (!end.empty()) {
+        range.end = rangeEnd(end);
+        if (!range.end || *range.end <= range.start) {
+            throw refuse();
+        }
+    }
+    return range;
+}
+
+// --carve reads no FILE and writes only to its folder.
+void checkCarving(const Options& options, const std::vector<const CLI::Option*>& notWithCarve) {
+    if (!options.carve) {
+        if (options.range) {
+            throw CLI::ValidationError("--range", "goes only with --carve");
+        }
+        if (options.files.empty()) {
+            throw CLI::RequiredError("FILE");
+        }
+        return;
+    }
+    if (!options.files.empty()) {
+        throw CLI::ValidationError("--carve", "takes no FILE");
+    }
+    for (const CLI::Option* option : notWithCarve) {
+        if (option->count() != 0) {
+            throw CLI::ExcludesError("--carve", option->get_name());
+        }
+    }
+    if (!options.outputDir) {
+        throw CLI::ValidationError("--carve", "needs --output-dir DIR for what it finds");
+    }
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
     CLI::App app{kDescription, std::string(kProgramName)};
+    app.formatter(std::make_shared<Formatter>());
     app.footer(kFooter);
     app.failure_message([](const CLI::App*, const CLI::Error& error) {
         return std::string(kProgramName) + ": " + error.what() +
@@ -122,8 +221,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     app.get_formatter()->label("Positionals", "Arguments");
     app.get_formatter()->label("REQUIRED", "");
     app.add_option("FILE", options.files, "Documents to read; - reads standard input")
-        ->type_name("")
-        ->required();
+        ->type_name("");
     CLI::Option* listOption =
         app.add_flag("-l,--list", options.list, "Write the section names, one per line");
     CLI::Option* sectionOption =
@@ -149,6 +247,16 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         app.add_option("--threads", threads,
                        "Read a large document with N threads (1: one; default: one per core)")
             ->type_name("N");
+    std::string carve;
+    std::string range;
+    CLI::Option* carveOption =
+        app.add_option("--carve", carve,
+                       "Look through SOURCE (a disk image or device) for documents; needs -d")
+            ->type_name("SOURCE");
+    CLI::Option* rangeOption =
+        app.add_option("--range", range,
+                       "With --carve: only documents that start from START up to END")
+            ->type_name("START:END");
     const auto refuseTogether = [](const CLI::Option* first, const CLI::Option* second) {
         if (first->count() != 0 && second->count() != 0) {
             throw CLI::ExcludesError(first->get_name(), second->get_name());
@@ -182,6 +290,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         if (outputDirOption->count() != 0) {
             options.outputDir = outputDir;
         }
+        if (carveOption->count() != 0) {
+            options.carve = carve;
+        }
+        if (rangeOption->count() != 0) {
+            options.range = carveRange(range);
+        }
+        checkCarving(options, {listOption, sectionOption, outputOption});
         result.options = std::move(options);
     } catch (const CLI::RequiredError& error) {
         // An unknown option is not taken as a FILE, so "qlvodadov-cli -x" would otherwise be

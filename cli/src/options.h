@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +17,15 @@ inline constexpr std::string_view kStandardInputSaveName = "stdin.txt";
 // What --output-dir puts in place of ".txt" with --json.
 inline constexpr std::string_view kJsonExtension = ".json";
 
+// The part of a carved source that --range names: documents starting in [start, end) are
+// carved; no end: to the source's end.
+struct CarveRange {
+    std::uint64_t start = 0;
+    std::optional<std::uint64_t> end{};
+
+    bool operator==(const CarveRange&) const = default;
+};
+
 // What to write for each FILE (all sections, the list of names, or one section) and where.
 struct Options {
     std::vector<std::string> files{};
@@ -30,6 +40,9 @@ struct Options {
     bool damagedLines = false;
     // How many threads may read a document; unset: one per core.
     std::optional<unsigned> threads{};
+    // --carve: the disk image, device or file to look through for documents, instead of FILEs.
+    std::optional<std::filesystem::path> carve{};
+    std::optional<CarveRange> range{};
 
     bool operator==(const Options&) const = default;
 };

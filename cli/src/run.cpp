@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "carve_run.h"
 #include "damaged_lines_output.h"
 #include "destinations.h"
 #include "document_output.h"
@@ -185,6 +186,9 @@ class Runner {
 }  // namespace
 
 int run(const Options& options, const Streams& streams) {
+    if (options.carve) {
+        return runCarve(options, streams);
+    }
     return Runner(options, streams).run();
 }
 

@@ -12,6 +12,8 @@ struct Streams {
     int input;
     int output;
     std::ostream& errors;
+    // Whether `errors` is a terminal, where a long run may show how it goes.
+    bool showProgress = false;
 };
 
 // Reads every FILE in turn and writes what the options ask for. Returns the exit status.

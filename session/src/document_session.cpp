@@ -28,6 +28,11 @@ OpenOutcome DocumentSession::adopt(ReadDocument read) {
     return accept(std::move(read.result), read.file, read.identity);
 }
 
+OpenOutcome DocumentSession::adoptFound(salvage::ParseResult result,
+                                        const std::filesystem::path& source) {
+    return accept(std::move(result), {}, kestLibrary::identityOfPath(source));
+}
+
 OpenOutcome DocumentSession::openDescriptor(int fd, std::string_view fileName) {
     const auto identity = kestLibrary::identityOfRegularDescriptor(fd);
     return accept(salvage::parseDescriptor(fd, fileName, readOptions()), {}, identity);

@@ -25,7 +25,7 @@ TEST(CommandLineTest, HelpVersionAndUsageErrorsEndTheRun) {
         std::string error;           // the whole of standard error, hint left out
     };
     const std::string version = std::string("qlvodadov-cli ") + QLV_VERSION + "\n";
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {{"--help"}, 0, "Usage: qlvodadov-cli [OPTIONS] FILE...", ""},
         {{"-h", "--list"}, 0, "--output-dir", ""},
         {{"-V", "doc.qlx"}, 0, version, ""},
@@ -46,7 +46,15 @@ TEST(CommandLineTest, HelpVersionAndUsageErrorsEndTheRun) {
         {{"--threads", "", "doc.qlx"}, 2, "", "--threads: takes a number of threads, 1 or more"},
         {{"--threads=2x", "doc.qlx"}, 2, "", "--threads: takes a number of threads, 1 or more"},
         {{"--threads", "-1", "doc.qlx"}, 2, "", "--threads: takes a number of threads, 1 or more"},
+        {{"--carve", "disk.img"}, 2, "", "--carve: needs --output-dir DIR for what it finds"},
+        {{"--carve", "disk.img", "-d", "dir", "doc.qlx"}, 2, "", "--carve: takes no FILE"},
+        {{"--carve", "disk.img", "-d", "dir", "-l"}, 2, "", "--carve excludes --list"},
+        {{"--range", "0:10", "doc.qlx"}, 2, "", "--range: goes only with --carve"},
     };
+    const std::string badRange = "--range: takes START:END, byte offsets with START before END";
+    for (const char* range : {"10", "10:10", "20:10", "x:", ":0x", "1:2:3", "-1:5"}) {
+        cases.push_back({{"--carve", "disk.img", "-d", "dir", "--range", range}, 2, "", badRange});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
         const CommandLine result = parse(c.arguments);
@@ -107,6 +115,17 @@ TEST(CommandLineTest, OptionsAreTakenAsGiven) {
         {{"-t", "--threads=3", "a.qlx"}, {.files = {"a.qlx"}, .thorough = true, .threads = 3}},
         {{"--damaged-lines", "-j", "a.qlx"},
          {.files = {"a.qlx"}, .json = true, .damagedLines = true}},
+        {{"--carve", "disk.img", "-d", "dir"}, {.outputDir = "dir", .carve = "disk.img"}},
+        {{"--carve", "/dev/sdb", "-d", "dir", "--range", "4096:0x2000", "-j", "--threads", "2"},
+         {.outputDir = "dir",
+          .json = true,
+          .threads = 2,
+          .carve = "/dev/sdb",
+          .range = CarveRange{4096, 8192}}},
+        {{"--carve", "disk.img", "-d", "dir", "--range", "0x10:"},
+         {.outputDir = "dir", .carve = "disk.img", .range = CarveRange{16, std::nullopt}}},
+        {{"--carve", "disk.img", "-d", "dir", "--range", ":100"},
+         {.outputDir = "dir", .carve = "disk.img", .range = CarveRange{0, 100}}},
         // After "--" a FILE may look like an option.
         {{"--", "-l", "--version"}, {.files = {"-l", "--version"}}},
     };

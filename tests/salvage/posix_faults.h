@@ -8,7 +8,7 @@
 
 namespace salvage::testing {
 
-enum class PosixCall { None, Open, Read, Write, Fsync, Fchmod, Rename, Close };
+enum class PosixCall { None, Open, Read, Pread, Write, Fsync, Fchmod, Rename, Close };
 
 struct PosixFault {
     PosixCall call = PosixCall::None;
@@ -66,6 +66,12 @@ class PosixFaults {
             .read = [](int fd, void* bytes, std::size_t count) -> ssize_t {
                 ++state().reads;
                 return fails(Call::Read) ? -1 : kestLibrary::systemCalls().read(fd, bytes, count);
+            },
+            .pread = [](int fd, void* bytes, std::size_t count, off_t offset) -> ssize_t {
+                ++state().reads;
+                return fails(Call::Pread)
+                           ? -1
+                           : kestLibrary::systemCalls().pread(fd, bytes, count, offset);
             },
             .write = [](int fd, const void* bytes, std::size_t count) -> ssize_t {
                 if (fails(Call::Write)) {

@@ -109,8 +109,9 @@ class HelpWindowTest : public QObject {
         QCOMPARE(ui::UsingWindow::instance(), window);
         QCOMPARE(window->windowTitle(), QStringLiteral("Using QL Vodadov"));
         QVERIFY(window->text()->isReadOnly());
-        for (const char* told : {"Find...", "Ctrl+Shift+F", "Damaged lines", "Wrap Lines",
-                                 "Zoom In", "Cancel", "Read Thoroughly", "Save All Sections..."}) {
+        for (const char* told :
+             {"Find...", "Ctrl+Shift+F", "Damaged lines", "Wrap Lines", "Zoom In", "Cancel",
+              "Read Thoroughly", "Save All Sections...", "Find Documents in Disk Image..."}) {
             QVERIFY2(window->text()->toPlainText().contains(QLatin1String(told)), told);
         }
         ui::UsingWindow::release();

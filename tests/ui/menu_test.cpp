@@ -47,9 +47,9 @@ class MenuTest : public QObject {
         QCOMPARE(menus, (QStringList{"FileMenu=&File", "EditMenu=&Edit", "ViewMenu=&View",
                                      "HelpMenu=Help"}));
         QCOMPARE(itemsOf(f.bar()->fileMenu()),
-                 (QStringList{"FileOpen", "FileReadThoroughly", "FileSaveAllSections",
-                              "FileSaveJustThisSection", "UntitledSeparator", "FileQuit",
-                              "FileAboutQLVodadov"}));
+                 (QStringList{"FileOpen", "FileFindDocuments", "FileReadThoroughly",
+                              "FileSaveAllSections", "FileSaveJustThisSection", "UntitledSeparator",
+                              "FileQuit", "FileAboutQLVodadov"}));
         QCOMPARE(itemsOf(f.bar()->editMenu()),
                  (QStringList{"EditUndo", "UntitledMenu1", "EditCut", "EditCopy", "EditPaste",
                               "EditClear", "UntitledMenu0", "EditSelectAll", "UntitledMenu2",
@@ -71,6 +71,7 @@ class MenuTest : public QObject {
             QTest::newRow(name) << name << text << shortcut << autoEnable << int(role);
         };
         row("FileOpen", "&Open...", "Ctrl+O");
+        row("FileFindDocuments", "Find Documents in Disk Image...", "");
         row("FileSaveAllSections", "Save All Sections...", "Ctrl+S", false);
         row("FileSaveJustThisSection", "Save Just This Section...", "Ctrl+Alt+S", false);
         row("UntitledSeparator", "-", "");

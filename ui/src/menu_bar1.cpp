@@ -71,6 +71,7 @@ void MenuBar1::Untitled0() {
         buildMenu(this, "FileMenu", "&File",
                   {
                       {"FileOpen", "&Open...", "Ctrl+O"},
+                      {"FileFindDocuments", "Find Documents in Disk Image...", ""},
                       {"FileReadThoroughly", "Read &Thoroughly", ""},
                       {"FileSaveAllSections", "Save All Sections...", "Ctrl+S", false},
                       {"FileSaveJustThisSection", "Save Just This Section...", "Ctrl+Alt+S", false},

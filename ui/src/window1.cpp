@@ -17,6 +17,7 @@
 #include <QTreeView>
 #include <stdexcept>
 
+#include "carved_documents_model.h"
 #include "filetypes/file_types.h"
 #include "filter_header.h"
 #include "platform/paths.h"
@@ -28,6 +29,7 @@
 #include "section_list_model.h"
 #include "ui/app.h"
 #include "ui/background_reading.h"
+#include "ui/carve_window.h"
 #include "ui/damaged_lines_view.h"
 #include "ui/edge_lock_layout.h"
 #include "ui/file_drop_target.h"
@@ -97,6 +99,7 @@ Window1::Window1(platform::Services services, filetypes::Registry& registry)
 // The list's rows point into the session's document, which goes before the window's children
 // do: the list must hold no rows by then.
 Window1::~Window1() {
+    delete carveWindow_.data();
     sectionNames->setContents(nullptr);
 }
 
@@ -226,6 +229,8 @@ void Window1::CreateControls() {
 
 void Window1::AddMenuHandlers() {
     connect(FileOpen(), &QAction::triggered, this, &Window1::FileOpen_Action);
+    connect(static_cast<MenuBar1*>(menuBar())->item(QStringLiteral("FileFindDocuments")),
+            &QAction::triggered, this, &Window1::FileFindDocuments_Action);
     connect(FileReadThoroughly(), &QAction::triggered, this, &Window1::FileReadThoroughly_Action);
     connect(FileSaveAllSections(), &QAction::triggered, this, &Window1::FileSaveAllSections_Action);
     connect(FileSaveJustThisSection(), &QAction::triggered, this,
@@ -643,6 +648,36 @@ bool Window1::FileOpen_Action() {
         openDocument(*file);
     }
     return false;
+}
+
+bool Window1::FileFindDocuments_Action() {
+    const QStringList filters = {
+        QStringLiteral("Disk images (*.img *.dd *.raw *.iso *.bin *.dmg *.vhd *.001)"),
+        QStringLiteral("All files and devices (*)")};
+    if (const auto source = services_.openDialog.askOpenPath(filters)) {
+        findDocumentsIn(*source);
+    }
+    return false;
+}
+
+void Window1::findDocumentsIn(const std::filesystem::path& source) {
+    if (carveWindow_.isNull()) {
+        carveWindow_ = new ui::CarveWindow(services_.messageBox);
+        connect(carveWindow_, &ui::CarveWindow::openRequested, this, &Window1::showFoundDocument);
+    }
+    // What is read there must never be written to, for the rest of the run.
+    session_.guard().protectPath(source);
+    carveWindow_->start(source);
+    showInFront(carveWindow_);
+}
+
+void Window1::showFoundDocument(const std::filesystem::path& source,
+                                const salvage::DocumentPlace& place) {
+    cancelReading();
+    salvage::ParseResult found = salvage::readCarvedDocument(source, place);
+    found.document.filename =
+        source.filename().string() + " @ " + ui::offsetText(place.offset()).toStdString();
+    documentRead(source, session_.adoptFound(std::move(found), source));
 }
 
 // The menu commands run the buttons' handlers: both follow the same rules.

@@ -14,6 +14,7 @@ namespace kestLibrary {
 struct PosixCalls {
     int (*open)(const char* path, int flags, mode_t mode);
     ssize_t (*read)(int fd, void* bytes, std::size_t count);
+    ssize_t (*pread)(int fd, void* bytes, std::size_t count, off_t offset);
     ssize_t (*write)(int fd, const void* bytes, std::size_t count);
     int (*fsync)(int fd);
     int (*fchmod)(int fd, mode_t mode);

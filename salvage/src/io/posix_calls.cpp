@@ -13,6 +13,8 @@ namespace {
 constexpr PosixCalls kSystemCalls{
     .open = [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
     .read = [](int fd, void* bytes, std::size_t count) { return ::read(fd, bytes, count); },
+    .pread = [](int fd, void* bytes, std::size_t count,
+                off_t offset) { return ::pread(fd, bytes, count, offset); },
     .write = [](int fd, const void* bytes, std::size_t count) { return ::write(fd, bytes, count); },
     .fsync = [](int fd) { return ::fsync(fd); },
     .fchmod = [](int fd, mode_t mode) { return ::fchmod(fd, mode); },

@@ -67,6 +67,10 @@ class DocumentSession {
     static ReadDocument read(const std::filesystem::path& file,
                              const salvage::ReadOptions& options);
     OpenOutcome adopt(ReadDocument read);
+    // A document found in `source` (a disk image or device) and read from there: like a
+    // document read from a descriptor, it cannot be read again, and no save may replace its
+    // source.
+    OpenOutcome adoptFound(salvage::ParseResult result, const std::filesystem::path& source);
     // The same for a document read from an open descriptor (the command line's standard input).
     OpenOutcome openDescriptor(int fd, std::string_view fileName);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -12,10 +13,12 @@
 
 #include "filetypes/registry.h"
 #include "platform/services.h"
+#include "salvage/carve.h"
 #include "salvage/report.h"
 #include "salvage/section_filter.h"
 #include "salvage/section_map.h"
 #include "session/document_session.h"
+#include "ui/carve_window.h"
 
 class QAction;
 class QLabel;
@@ -89,6 +92,16 @@ class Window1 final : public QMainWindow {
     void Event_MouseMove(int x, int y);
     void Event_EnableMenuItems();
     bool FileOpen_Action();
+    // File > Find Documents in Disk Image...: asks for an image or device and looks through it
+    // in the "Documents Found" window.
+    bool FileFindDocuments_Action();
+    // Looks through `source` for documents, in the "Documents Found" window.
+    void findDocumentsIn(const std::filesystem::path& source);
+    // The "Documents Found" window, while it is open.
+    ui::CarveWindow* carveWindow() const { return carveWindow_; }
+    // Shows the document found at `place` in `source` as any document read.
+    void showFoundDocument(const std::filesystem::path& source,
+                           const salvage::DocumentPlace& place);
     bool FileReadThoroughly_Action();
     bool FileSaveAllSections_Action();
     bool FileSaveJustThisSection_Action();
@@ -161,4 +174,5 @@ class Window1 final : public QMainWindow {
     ui::ReportStatus* reportStatus = nullptr;
     ui::ReadingProgress* readingStatus = nullptr;
     ui::BackgroundReading* backgroundReading = nullptr;
+    QPointer<ui::CarveWindow> carveWindow_;
 };

@@ -1,0 +1,257 @@
+#include "salvage/carve.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <numeric>
+#include <thread>
+
+#include "carve/share_scan.h"
+#include "carve/source_reader.h"
+#include "io/file_descriptor.h"
+#include "salvage/posix_calls.h"
+
+namespace salvage {
+
+std::uint64_t DocumentPlace::length() const {
+    return std::accumulate(fragments.begin(), fragments.end(), std::uint64_t{0},
+                           [](std::uint64_t sum, const ByteRange& r) { return sum + r.length; });
+}
+
+namespace {
+
+using detail::Share;
+
+// The scan windows of all threads together stay within this; the rest of the bound on memory
+// is each thread's follow window and the document being read.
+constexpr std::uint64_t kScanMemory = std::uint64_t{128} << 20;
+constexpr std::uint64_t kLargestWindow = std::uint64_t{32} << 20;
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+
+struct OpenedSource {
+    detail::FileDescriptor fd;
+    std::uint64_t size = 0;
+};
+
+std::optional<std::string> openSource(const std::filesystem::path& path, OpenedSource& source) {
+    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait; it is refused below.
+    const int fd = kestLibrary::posixCalls().open(path.c_str(),
+                                                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0);
+    if (fd < 0) {
+        return detail::describeError(errno);
+    }
+    source.fd = detail::FileDescriptor(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return detail::describeError(errno);
+    }
+    if (S_ISREG(info.st_mode)) {
+        source.size = static_cast<std::uint64_t>(info.st_size);
+    } else if (S_ISBLK(info.st_mode)) {
+        const off_t end = ::lseek(fd, 0, SEEK_END);
+        if (end < 0) {
+            return detail::describeError(errno);
+        }
+        source.size = static_cast<std::uint64_t>(end);
+    } else {
+        return std::string(S_ISDIR(info.st_mode) ? detail::describeError(EISDIR)
+                                                 : "Not a regular file or block device");
+    }
+    return std::nullopt;
+}
+
+std::uint64_t clusterFloor(std::uint64_t offset) {
+    return offset / kClusterSize * kClusterSize;
+}
+
+std::vector<Share> makeShares(std::uint64_t start, std::uint64_t end, unsigned threads) {
+    const std::uint64_t length = end - start;
+    // Shares of less than a few clusters are not worth a thread.
+    const std::uint64_t count =
+        std::clamp<std::uint64_t>(length / (16 * kClusterSize), 1, std::max(threads, 1U));
+    std::vector<Share> shares(static_cast<std::size_t>(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        Share& share = shares[static_cast<std::size_t>(i)];
+        share.from = i == 0 ? start : clusterFloor(start + length * i / count);
+        share.to = i + 1 == count ? end : clusterFloor(start + length * (i + 1) / count);
+    }
+    return shares;
+}
+
+// Runs the shares, the first on the caller's thread, and reports progress from it.
+void scanShares(const detail::ScanContext& context, std::vector<Share>& shares,
+                const std::function<void()>& progress) {
+    if (shares.size() == 1) {
+        detail::scanShare(context, shares.front(), progress);
+        return;
+    }
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::size_t running = shares.size();
+    std::vector<std::exception_ptr> errors(shares.size());
+    std::vector<std::thread> threads;
+    threads.reserve(shares.size());
+    for (std::size_t i = 0; i < shares.size(); ++i) {
+        threads.emplace_back([&, i] {
+            try {
+                detail::scanShare(context, shares[i], {});
+            } catch (...) {
+                errors[i] = std::current_exception();
+            }
+            const std::lock_guard lock(mutex);
+            --running;
+            finished.notify_one();
+        });
+    }
+    {
+        std::unique_lock lock(mutex);
+        while (!finished.wait_for(lock, kProgressInterval, [&] { return running == 0; })) {
+            lock.unlock();
+            if (progress) {
+                progress();
+            }
+            lock.lock();
+        }
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (const std::exception_ptr& error : errors) {
+        if (error) {
+            std::rethrow_exception(error);
+        }
+    }
+}
+
+// Neighbouring unreadable ranges of two shares become one, as one thread would report them.
+std::vector<ByteRange> joinRanges(const std::vector<Share>& shares) {
+    std::vector<ByteRange> joined;
+    for (const Share& share : shares) {
+        for (const ByteRange& range : share.unreadable) {
+            if (!joined.empty() && joined.back().offset + joined.back().length == range.offset) {
+                joined.back().length += range.length;
+            } else {
+                joined.push_back(range);
+            }
+        }
+    }
+    return joined;
+}
+
+std::string placeName(const DocumentPlace& place) {
+    return "offset " + std::to_string(place.offset());
+}
+
+CarvedDocument readPlace(detail::SourceReader& reader, DocumentPlace&& place) {
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(place.length()));
+    for (const ByteRange& fragment : place.fragments) {
+        for (std::uint64_t at = fragment.offset; at < fragment.offset + fragment.length;) {
+            const std::string_view piece = reader.at(at).substr(
+                0, static_cast<std::size_t>(fragment.offset + fragment.length - at));
+            if (piece.empty()) {
+                break;  // the source shrank since it was looked through
+            }
+            bytes.append(piece);
+            at += piece.size();
+        }
+    }
+    CarvedDocument document{std::move(place), {}};
+    document.reading = parseText(bytes, placeName(document.place), Reading::Thorough);
+    return document;
+}
+
+}  // namespace
+
+CarveSummary carve(const std::filesystem::path& source, const CarveOptions& options,
+                   const CarveCallbacks& callbacks) {
+    CarveSummary summary;
+    OpenedSource opened;
+    if (auto error = openSource(source, opened)) {
+        summary.error = std::move(error);
+        return summary;
+    }
+    summary.end = std::min(options.end.value_or(opened.size), opened.size);
+    summary.start = std::min(options.start, summary.end);
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<std::size_t> found{0};
+    std::vector<Share> shares =
+        makeShares(summary.start, summary.end, std::max(options.threads, 1U));
+    const std::uint64_t perThread = kScanMemory / shares.size();
+    const detail::ScanContext context{
+        .fd = opened.fd.get(),
+        .size = opened.size,
+        .window = static_cast<std::size_t>(
+            std::max(kClusterSize, clusterFloor(std::min(kLargestWindow, perThread)))),
+        .lookAhead = options.lookAhead,
+        .stop = callbacks.stop,
+        .done = &done,
+        .found = &found,
+    };
+    const std::uint64_t total = summary.end - summary.start;
+    scanShares(context, shares, [&] {
+        if (callbacks.progress) {
+            callbacks.progress(done.load(), total, found.load());
+        }
+    });
+
+    const std::vector<ByteRange> unreadable = joinRanges(shares);
+    for (const ByteRange& range : unreadable) {
+        summary.unreadableBytes += range.length;
+    }
+    for (const Share& share : shares) {
+        summary.bytesRead += share.bytesRead;
+    }
+    if (summary.bytesRead == 0 && summary.unreadableBytes > 0) {
+        summary.error = "no part of it could be read";
+        return summary;
+    }
+    // Documents and unreadable ranges in the order of their offsets.
+    detail::SourceReader reader(opened.fd.get(), opened.size, std::size_t{1} << 20);
+    auto range = unreadable.begin();
+    for (Share& share : shares) {
+        for (DocumentPlace& place : share.places) {
+            for (; range != unreadable.end() && range->offset < place.offset(); ++range) {
+                if (callbacks.unreadable) {
+                    callbacks.unreadable(*range);
+                }
+            }
+            ++summary.documents;
+            CarvedDocument document = readPlace(reader, std::move(place));
+            if (callbacks.document) {
+                callbacks.document(std::move(document));
+            }
+        }
+    }
+    for (; range != unreadable.end(); ++range) {
+        if (callbacks.unreadable) {
+            callbacks.unreadable(*range);
+        }
+    }
+    return summary;
+}
+
+}  // namespace salvage
+
+namespace salvage {
+
+ParseResult readCarvedDocument(const std::filesystem::path& source, const DocumentPlace& place) {
+    OpenedSource opened;
+    if (auto error = openSource(source, opened)) {
+        ParseResult result;
+        result.status = ReadStatus::Unreadable;
+        result.reason = std::move(*error);
+        return result;
+    }
+    detail::SourceReader reader(opened.fd.get(), opened.size, std::size_t{1} << 20);
+    return readPlace(reader, DocumentPlace(place)).reading;
+}
+
+}  // namespace salvage

@@ -1,0 +1,220 @@
+#include "carve/document_follower.h"
+
+#include <algorithm>
+#include <string>
+
+#include "carve/document_grammar.h"
+#include "carve/document_start.h"
+
+namespace salvage::detail {
+namespace {
+
+// Longer documents are cut here: their bytes are read into memory to be read thoroughly.
+constexpr std::uint64_t kLongestDocument = std::uint64_t{64} << 20;
+// Other data that starts on a cluster boundary may begin with a few bytes that look like
+// Base64 before its first byte that cannot: the cut is still taken to be at the boundary.
+constexpr std::uint64_t kCutSlack = 8;
+
+std::uint64_t clusterFloor(std::uint64_t offset) {
+    return offset / kClusterSize * kClusterSize;
+}
+
+bool isTextLike(unsigned char byte) {
+    return (byte >= 0x20 && byte < 0x7f) || byte == '\t';
+}
+
+struct Candidate {
+    bool fits = false;
+    bool textCarriesOn = false;  // a section's text decodes to text across the seam
+};
+
+// Whether the cluster at `offset` carries the document on from `state`, where it was cut: its
+// first line goes on where the cut one stopped, and the section text decodes to text across
+// the seam, or, when the cut fell between sections, its tags follow.
+Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t offset) {
+    // A copy: the start test below may read another window.
+    const std::string bytes(reader.at(offset, kClusterSize).substr(0, kClusterSize));
+    const std::size_t lines = state.lines();
+    const std::size_t tags = state.tags();
+    const std::size_t textBytes = state.textBytes();
+    const bool wasBroken = state.textBroken();
+    const bool inText = state.inText();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        using Event = DocumentGrammar::Event;
+        const Event event = state.step(static_cast<unsigned char>(bytes[i]), offset + i);
+        if (event == Event::Ended) {
+            break;
+        }
+        if (event == Event::HeaderStart || (event == Event::Bad && state.lines() == lines)) {
+            return {};
+        }
+        if (event == Event::Bad) {
+            break;  // the document ends inside this cluster, after its first line
+        }
+        if (event == Event::SectionStart && startsDocument(reader, state.tagStart())) {
+            return {};
+        }
+    }
+    state.flushText();
+    if (state.textBroken() && !wasBroken) {
+        return {};
+    }
+    const bool textCarriesOn = inText && state.textBytes() > textBytes;
+    if (!textCarriesOn && state.tags() == tags) {
+        return {};
+    }
+    return {true, textCarriesOn};
+}
+
+class Follower {
+  public:
+    Follower(SourceReader& reader, std::uint64_t start, std::uint64_t lookAhead)
+        : reader_(reader), lookAhead_(lookAhead), fragmentStart_(start), position_(start) {
+        place_.fragments.push_back({start, 0});
+    }
+
+    std::optional<DocumentPlace> run() {
+        while (!end_) {
+            const std::uint64_t length = earlier_ + (position_ - fragmentStart_);
+            const std::string_view bytes = reader_.at(position_);
+            if (bytes.empty() || length >= kLongestDocument) {
+                end_ = position_;
+                break;
+            }
+            walk(bytes);
+        }
+        if (ended_) {
+            skipLineBreak();
+        }
+        place_.fragments.back().length = *end_ - fragmentStart_;
+        if (place_.fragments.size() > 1 && place_.fragments.back().length == 0) {
+            place_.fragments.pop_back();  // nothing of it was the document's after all
+            place_.seams.pop_back();
+        }
+        grammar_.finish();
+        place_.header = grammar_.sawHeader() && grammar_.sawRoot();
+        const bool sections =
+            grammar_.goodSections() > 0 && grammar_.goodSections() >= grammar_.badSections();
+        if (place_.length() == 0 || !(place_.header || sections)) {
+            return std::nullopt;
+        }
+        return std::move(place_);
+    }
+
+  private:
+    // Takes bytes until the document ends or the window must be read anew.
+    void walk(std::string_view bytes) {
+        using Event = DocumentGrammar::Event;
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (position_ % kClusterSize == 0 || position_ == fragmentStart_) {
+                atBoundary_ = grammar_;
+                boundary_ = position_;
+            }
+            const Event event = grammar_.step(byte, position_);
+            switch (event) {
+                case Event::Goes:
+                    ++position_;
+                    break;
+                case Event::Ended:
+                    end_ = ++position_;
+                    ended_ = true;
+                    return;
+                case Event::HeaderStart:
+                    anotherStarts();
+                    return;
+                case Event::SectionStart:
+                    ++position_;
+                    if (startsDocument(reader_, grammar_.tagStart())) {
+                        anotherStarts();
+                    }
+                    return;  // the start test may have read another window
+                case Event::Bad:
+                    stopAt(byte);
+                    return;
+            }
+        }
+    }
+
+    void stopAt(unsigned char byte) {
+        const std::uint64_t cluster = clusterFloor(position_);
+        if (position_ - cluster < kCutSlack && mayBeCutAt(cluster)) {
+            cutAt(cluster);
+            return;
+        }
+        end_ = isTextLike(byte) ? std::max(grammar_.lineStart(), fragmentStart_) : position_;
+    }
+
+    // Another document starts at the tag just read. When the tag opens a cluster in the middle
+    // of this document's line, this one was cut off there and may go on after a gap.
+    void anotherStarts() {
+        const std::uint64_t tag = grammar_.tagStart();
+        if (tag > grammar_.lineStart() && mayBeCutAt(tag)) {
+            cutAt(tag);
+            return;
+        }
+        end_ = std::max(grammar_.lineStart(), fragmentStart_);
+    }
+
+    bool mayBeCutAt(std::uint64_t offset) const {
+        return offset % kClusterSize == 0 && offset > fragmentStart_ && boundary_ == offset;
+    }
+
+    void cutAt(std::uint64_t cluster) {
+        grammar_ = atBoundary_;
+        if (!joinAfter(cluster)) {
+            end_ = cluster;
+        }
+    }
+
+    // Looks for the cluster that carries on the document cut at `cut`; takes the nearest.
+    bool joinAfter(std::uint64_t cut) {
+        const std::uint64_t last = std::min(cut + lookAhead_, reader_.size());
+        for (std::uint64_t at = cut + kClusterSize; at < last; at += kClusterSize) {
+            const Candidate candidate = tryCluster(reader_, atBoundary_, at);
+            if (!candidate.fits) {
+                continue;
+            }
+            place_.fragments.back().length = cut - fragmentStart_;
+            earlier_ += cut - fragmentStart_;
+            // Only a Base64 group or a character cut in two and made whole again by the
+            // cluster ties the two pieces to each other.
+            const bool tied = candidate.textCarriesOn && atBoundary_.cutInsideCharacter();
+            place_.seams.push_back({at, !tied});
+            place_.fragments.push_back({at, 0});
+            fragmentStart_ = position_ = at;
+            return true;
+        }
+        return false;
+    }
+
+    void skipLineBreak() {
+        if (reader_.byteAt(*end_) == '\r') {
+            ++*end_;
+        }
+        if (reader_.byteAt(*end_) == '\n') {
+            ++*end_;
+        }
+    }
+
+    SourceReader& reader_;
+    std::uint64_t lookAhead_;
+    DocumentPlace place_;
+    DocumentGrammar grammar_;
+    DocumentGrammar atBoundary_;  // the grammar as it was on the last cluster boundary
+    std::uint64_t boundary_ = 0;
+    std::uint64_t fragmentStart_;
+    std::uint64_t position_;
+    std::uint64_t earlier_ = 0;  // bytes of the fragments before the last
+    std::optional<std::uint64_t> end_;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+std::optional<DocumentPlace> followDocument(SourceReader& reader, std::uint64_t start,
+                                            std::uint64_t lookAhead) {
+    return Follower(reader, start, lookAhead).run();
+}
+
+}  // namespace salvage::detail

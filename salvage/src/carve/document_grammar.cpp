@@ -1,0 +1,277 @@
+#include "carve/document_grammar.h"
+
+#include <string_view>
+
+#include "ascii.h"
+#include "read/tag_names.h"
+#include "salvage/carve.h"
+
+namespace salvage::detail {
+namespace {
+
+// A tag longer than this is no tag of a document's: a section name's Base64 is the longest.
+constexpr std::size_t kLongestTag = 4096;
+// Base64 gathered before it is decoded and checked.
+constexpr std::size_t kPendingText = 256;
+
+bool isBase64Character(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/' || c == '=';
+}
+
+bool isControl(unsigned char c) {
+    return (c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7f;
+}
+
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        c = toLowerAscii(c);
+    }
+    return lower;
+}
+
+bool isEndOf(std::string_view name, bool (*test)(std::string_view)) {
+    return name.starts_with('/') && test(name.substr(1));
+}
+
+// The value of the tag's name attribute, or nothing when it has none.
+std::optional<std::string_view> nameAttribute(std::string_view tag, bool& closed) {
+    closed = true;
+    for (std::size_t at = tag.find("name"); at != std::string_view::npos;
+         at = tag.find("name", at + 1)) {
+        if (at == 0 || (tag[at - 1] != ' ' && tag[at - 1] != '\t' && tag[at - 1] != '\n')) {
+            continue;
+        }
+        std::size_t next = tag.find_first_not_of(" \t", at + 4);
+        if (next == std::string_view::npos || tag[next] != '=') {
+            continue;
+        }
+        next = tag.find_first_not_of(" \t", next + 1);
+        if (next == std::string_view::npos || (tag[next] != '"' && tag[next] != '\'')) {
+            continue;
+        }
+        const std::size_t end = tag.find(tag[next], next + 1);
+        if (end == std::string_view::npos) {
+            closed = false;
+            return tag.substr(next + 1);
+        }
+        return tag.substr(next + 1, end - next - 1);
+    }
+    return std::nullopt;
+}
+
+bool isNameText(std::string_view base64) {
+    for (const char c : base64) {
+        if (!isBase64Character(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    TextChecker checker;
+    for (const char c : decodeBase64(base64)) {
+        if (checker.step(static_cast<unsigned char>(c)) == TextChecker::Step::Invalid) {
+            return false;
+        }
+    }
+    return checker.pending() == 0;
+}
+
+}  // namespace
+
+bool isSectionTagName(std::string_view name) {
+    return lowerCase(localName(name)) == kSectionTagName;
+}
+
+bool isRootTagName(std::string_view name) {
+    return lowerCase(localName(name)).starts_with("quillora");
+}
+
+DocumentGrammar::Event DocumentGrammar::step(unsigned char byte, std::uint64_t offset) {
+    if (!started_) {
+        started_ = true;
+        lineStart_ = offset;
+    }
+    if (isControl(byte)) {
+        return Event::Bad;
+    }
+    return inTag_ ? insideTag(byte) : outsideTag(byte, offset);
+}
+
+DocumentGrammar::Event DocumentGrammar::outsideTag(unsigned char byte, std::uint64_t offset) {
+    const bool afterCarriageReturn = afterCarriageReturn_;
+    afterCarriageReturn_ = byte == '\r';
+    if (byte == '\n' && afterCarriageReturn) {
+        lineStart_ = offset + 1;
+        return Event::Goes;
+    }
+    if (byte == '\r' || byte == '\n') {
+        endLine(offset + 1);
+        return Event::Goes;
+    }
+    if (byte == '<') {
+        inTag_ = true;
+        inTagName_ = true;
+        tag_.assign(1, '<');
+        tagStart_ = offset;
+        tagOpensLine_ = form_ == LineForm::Unknown || offset % kClusterSize == 0;
+        return Event::Goes;
+    }
+    if (form_ == LineForm::OtherTags) {
+        return Event::Goes;  // the text of a tag of some other kind: looked at no further
+    }
+    if (byte == ' ' || byte == '\t') {
+        return form_ == LineForm::Unknown ? Event::Goes : Event::Bad;
+    }
+    if (!isBase64Character(byte)) {
+        return Event::Bad;
+    }
+    if (form_ == LineForm::Unknown) {
+        form_ = LineForm::Base64;
+    }
+    if (inText_) {
+        pending_.push_back(static_cast<char>(byte));
+        if (pending_.size() >= kPendingText) {
+            decodePending();
+        }
+    }
+    return Event::Goes;
+}
+
+DocumentGrammar::Event DocumentGrammar::insideTag(unsigned char byte) {
+    if (tag_.size() >= kLongestTag) {
+        return Event::Bad;
+    }
+    Event named = Event::Goes;
+    if (inTagName_) {
+        const bool opening = tag_.size() == 1 && (byte == '/' || byte == '?' || byte == '!');
+        if (isNameCharacter(static_cast<char>(byte)) || opening) {
+            tag_.push_back(static_cast<char>(byte));
+            return Event::Goes;
+        }
+        inTagName_ = false;
+        tagNameEnd_ = tag_.size();
+        named = nameComplete();
+        if (named == Event::Bad) {
+            return named;
+        }
+    }
+    tag_.push_back(static_cast<char>(byte));
+    if (byte != '>') {
+        return named;
+    }
+    const Event completed = tagComplete();
+    return named != Event::Goes ? named : completed;
+}
+
+DocumentGrammar::Event DocumentGrammar::nameComplete() {
+    const std::string_view name = std::string_view(tag_).substr(1, tagNameEnd_ - 1);
+    if (name.empty()) {
+        return Event::Bad;  // "<" followed by a space or a quote: no tag
+    }
+    const std::string lower = lowerCase(name);
+    const bool header = lower == "?xml";
+    const bool own = header || isSectionTagName(name) || isEndOf(name, isSectionTagName) ||
+                     isRootTagName(name) || isEndOf(name, isRootTagName);
+    if (tagOpensLine_ && form_ == LineForm::Unknown) {
+        form_ = own ? LineForm::OwnTags : LineForm::OtherTags;
+    }
+    if (header) {
+        if (tags_ == 0) {
+            sawHeader_ = true;
+            return Event::Goes;
+        }
+        return tagOpensLine_ ? Event::HeaderStart : Event::Bad;
+    }
+    if (tagOpensLine_ && tags_ > 0 && isSectionTagName(name)) {
+        return Event::SectionStart;
+    }
+    return Event::Goes;
+}
+
+DocumentGrammar::Event DocumentGrammar::tagComplete() {
+    ++tags_;
+    inTag_ = false;
+    const std::string_view name = std::string_view(tag_).substr(1, tagNameEnd_ - 1);
+    if (isSectionTagName(name)) {
+        closeSection(false);
+        openSection();
+        if (tag_.ends_with("/>")) {
+            closeSection(false);
+        }
+    } else if (isEndOf(name, isSectionTagName)) {
+        closeSection(false);
+    } else if (isRootTagName(name)) {
+        sawRoot_ = true;
+    } else if (isEndOf(name, isRootTagName)) {
+        closeSection(false);
+        return Event::Ended;
+    }
+    return Event::Goes;
+}
+
+void DocumentGrammar::openSection() {
+    bool closed = true;
+    const std::optional<std::string_view> name = nameAttribute(tag_, closed);
+    nameGood_ = closed && (!name || isNameText(*name));
+    inText_ = true;
+    sectionBroken_ = false;
+    decoder_ = Base64Decoder();
+    checker_.reset();
+}
+
+void DocumentGrammar::closeSection(bool atEnd) {
+    if (!inText_) {
+        return;
+    }
+    decodePending();
+    decoder_.finish(decoded_);
+    checkDecoded();
+    // A document cut off inside a section may end inside a character; a whole one may not.
+    const bool whole = atEnd || checker_.pending() == 0;
+    if (nameGood_ && !sectionBroken_ && whole) {
+        ++goodSections_;
+    } else {
+        ++badSections_;
+    }
+    inText_ = false;
+}
+
+void DocumentGrammar::decodePending() {
+    decoder_.feed(pending_, decoded_);
+    pending_.clear();
+    checkDecoded();
+}
+
+void DocumentGrammar::checkDecoded() {
+    for (const char c : decoded_) {
+        if (checker_.step(static_cast<unsigned char>(c)) == TextChecker::Step::Invalid) {
+            sectionBroken_ = true;
+            textBroken_ = true;
+        }
+    }
+    textBytes_ += decoded_.size();
+    decoded_.clear();
+}
+
+void DocumentGrammar::flushText() {
+    if (inText_) {
+        decodePending();
+    }
+}
+
+bool DocumentGrammar::cutInsideCharacter() const {
+    const std::size_t group = decoder_.checkpoint(decoded_).count + pending_.size();
+    return inText_ && (group % 4 != 0 || checker_.pending() != 0);
+}
+
+void DocumentGrammar::finish() {
+    closeSection(true);
+}
+
+void DocumentGrammar::endLine(std::uint64_t next) {
+    ++lines_;
+    lineStart_ = next;
+    form_ = LineForm::Unknown;
+}
+
+}  // namespace salvage::detail

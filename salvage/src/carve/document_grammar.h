@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "salvage/base64.h"
+#include "simd/utf8.h"
+
+namespace salvage::detail {
+
+// Whether a tag's name (without "<", in any letter case, perhaps with a namespace prefix) is
+// the section tag, or the document's root.
+bool isSectionTagName(std::string_view name);
+bool isRootTagName(std::string_view name);
+
+// Takes the bytes of a document one at a time and tells when they stop being one: a Quillora
+// document holds only its header, its tags and Base64, line after line, so a byte of any other
+// data (a zero, a control character, text with spaces, bytes past ASCII outside a tag or a
+// line of other tags) ends it. Section texts are decoded as they pass, so that sections whose
+// text is not UTF-8 text can be told from a document's: other programs' files use <Section>
+// tags too. The state is a plain value: a copy tries bytes without touching the original.
+class DocumentGrammar {
+  public:
+    enum class Event {
+        Goes,          // the byte belongs to the document
+        Bad,           // it does not
+        SectionStart,  // a section tag opens a line (or a cluster): the caller decides whether
+                       // another document starts there
+        HeaderStart,   // "<?xml " opens a line after the first: another document starts there
+        Ended,         // the byte closes the root's end tag
+    };
+
+    Event step(unsigned char byte, std::uint64_t offset);
+    // Ends the document: its last section is judged with what it holds.
+    void finish();
+    // Decodes the section text gathered so far, so that textBytes() and textBroken() count it.
+    void flushText();
+
+    std::uint64_t lineStart() const { return lineStart_; }
+    std::uint64_t tagStart() const { return tagStart_; }
+    bool inText() const { return inText_; }
+    bool sawRoot() const { return sawRoot_; }
+    bool sawHeader() const { return sawHeader_; }
+    std::size_t tags() const { return tags_; }
+    std::size_t lines() const { return lines_; }
+    std::size_t goodSections() const { return goodSections_; }
+    std::size_t badSections() const { return badSections_; }
+    // Bytes decoded from section texts so far, and whether any of them was not text.
+    std::size_t textBytes() const { return textBytes_; }
+    bool textBroken() const { return textBroken_; }
+    // Whether the section text stops inside a group of four Base64 characters, or inside a
+    // character of its decoded text.
+    bool cutInsideCharacter() const;
+
+  private:
+    enum class LineForm { Unknown, OwnTags, OtherTags, Base64 };
+
+    Event outsideTag(unsigned char byte, std::uint64_t offset);
+    Event insideTag(unsigned char byte);
+    Event nameComplete();
+    Event tagComplete();
+    void openSection();
+    void closeSection(bool atEnd);
+    void decodePending();
+    void checkDecoded();
+    void endLine(std::uint64_t next);
+
+    // The line.
+    std::uint64_t lineStart_ = 0;
+    bool started_ = false;
+    bool afterCarriageReturn_ = false;
+    LineForm form_ = LineForm::Unknown;
+    std::size_t lines_ = 0;
+
+    // The tag being read.
+    bool inTag_ = false;
+    bool inTagName_ = false;
+    bool tagOpensLine_ = false;
+    std::uint64_t tagStart_ = 0;
+    std::string tag_;  // from "<", capped
+    std::size_t tagNameEnd_ = 0;
+    std::size_t tags_ = 0;
+
+    // The document.
+    bool sawHeader_ = false;
+    bool sawRoot_ = false;
+    std::size_t goodSections_ = 0;
+    std::size_t badSections_ = 0;
+
+    // The open section's text.
+    bool inText_ = false;
+    bool nameGood_ = false;
+    bool sectionBroken_ = false;
+    std::string pending_;  // Base64 not yet decoded
+    std::string decoded_;
+    Base64Decoder decoder_;
+    TextChecker checker_;
+    std::size_t textBytes_ = 0;
+    bool textBroken_ = false;
+};
+
+}  // namespace salvage::detail

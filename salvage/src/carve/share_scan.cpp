@@ -1,0 +1,75 @@
+#include "carve/share_scan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "carve/document_follower.h"
+#include "carve/document_start.h"
+#include "carve/source_reader.h"
+
+namespace salvage::detail {
+namespace {
+
+// The start test looks a cluster back and a little ahead of a window's own bytes.
+constexpr std::uint64_t kReach = 2 * kClusterSize;
+constexpr std::size_t kFollowWindow = std::size_t{1} << 20;
+
+// A cheap first look: "<" then "?" or a letter, at a line's or a cluster's start or after
+// indentation. startsDocument() decides.
+bool mayStart(std::string_view bytes, std::size_t at, std::uint64_t offset) {
+    if (at + 1 >= bytes.size()) {
+        return false;
+    }
+    const char next = bytes[at + 1];
+    if (next != '?' && !((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z'))) {
+        return false;
+    }
+    if (offset % kClusterSize == 0 || at == 0) {
+        return true;
+    }
+    const char before = bytes[at - 1];
+    return before == '\n' || before == '\r' || before == ' ' || before == '\t';
+}
+
+}  // namespace
+
+void scanShare(const ScanContext& context, Share& share, const std::function<void()>& afterWindow) {
+    SourceReader scan(context.fd, context.size,
+                      context.window + static_cast<std::size_t>(2 * kReach));
+    scan.reportUnreadable(share.from, share.to,
+                          [&](const ByteRange& range) { share.unreadable.push_back(range); });
+    SourceReader follow(context.fd, context.size, kFollowWindow);
+    for (std::uint64_t from = share.from; from < share.to && from < scan.size();
+         from += context.window) {
+        if (context.stop != nullptr && context.stop->load(std::memory_order_relaxed)) {
+            break;
+        }
+        const std::uint64_t to = std::min<std::uint64_t>(from + context.window, share.to);
+        const std::uint64_t base = from >= kReach ? from - kReach : 0;
+        const std::string_view bytes = scan.at(base, static_cast<std::size_t>(to - base + kReach));
+        const auto first = static_cast<std::size_t>(from - base);
+        const std::size_t last = std::min(bytes.size(), static_cast<std::size_t>(to - base));
+        for (std::size_t at = first; at < last; ++at) {
+            const void* found = std::memchr(bytes.data() + at, '<', last - at);
+            if (found == nullptr) {
+                break;
+            }
+            at = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+            const std::uint64_t offset = base + at;
+            if (!mayStart(bytes, at, offset) || !startsDocument(scan, offset)) {
+                continue;
+            }
+            if (auto place = followDocument(follow, offset, context.lookAhead)) {
+                share.places.push_back(std::move(*place));
+                context.found->fetch_add(1, std::memory_order_relaxed);
+            }
+        }
+        context.done->fetch_add(to - from, std::memory_order_relaxed);
+        if (afterWindow) {
+            afterWindow();
+        }
+    }
+    share.bytesRead = scan.bytesRead();
+}
+
+}  // namespace salvage::detail

@@ -1,0 +1,444 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "salvage/carve.h"
+#include "salvage/export.h"
+#include "salvage/posix_calls.h"
+#include "test_support.h"
+
+namespace salvage {
+namespace {
+
+using testing::encodeBase64;
+using testing::randomBytes;
+using testing::TempDir;
+using testing::writeFile;
+
+constexpr std::size_t kCluster = kClusterSize;
+
+std::string section(std::string_view name, std::string_view text) {
+    return "<Section name=\"" + encodeBase64(name) + "\" style=\"body\">" + encodeBase64(text) +
+           "</Section>\n";
+}
+
+// A section whose Base64 is wrapped over lines of 76, as mail and some writers wrap it.
+std::string wrappedSection(std::string_view name, std::string_view text) {
+    const std::string body = encodeBase64(text);
+    std::string wrapped;
+    for (std::size_t at = 0; at < body.size(); at += 76) {
+        wrapped += body.substr(at, 76) + "\n";
+    }
+    return "<Section name=\"" + encodeBase64(name) + "\">\n" + wrapped + "</Section>\n";
+}
+
+std::string quillora(const std::string& sections) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QuilloraDocument version=\"1.5\">\n" +
+           sections + "</QuilloraDocument>\n";
+}
+
+// Prose of `size` bytes with characters of two, three and four bytes in it.
+std::string prose(std::size_t size, unsigned seed) {
+    static const std::vector<std::string> words{"Zürich", "café", "rain",  "€uro", "the",
+                                                "🙂",   "—",    "train", "late", "over"};
+    std::mt19937 rng(seed);
+    std::string text;
+    while (text.size() < size) {
+        text += words[rng() % words.size()] + " ";
+    }
+    return text;
+}
+
+std::string zeros(std::size_t clusters) {
+    return std::string(clusters * kCluster, '\0');
+}
+
+std::string noise(std::size_t clusters, unsigned seed) {
+    std::mt19937 rng(seed);
+    return randomBytes(rng, clusters * kCluster);
+}
+
+// `bytes` padded with zeros to whole clusters, as a file system stores a file.
+std::string padded(std::string bytes) {
+    bytes.resize((bytes.size() + kCluster - 1) / kCluster * kCluster, '\0');
+    return bytes;
+}
+
+struct Found {
+    std::vector<CarvedDocument> documents;
+    std::vector<ByteRange> unreadable;
+    CarveSummary summary;
+};
+
+Found carveFile(const std::filesystem::path& path, CarveOptions options = {}) {
+    Found found;
+    CarveCallbacks callbacks;
+    callbacks.document = [&](CarvedDocument&& d) { found.documents.push_back(std::move(d)); };
+    callbacks.unreadable = [&](const ByteRange& r) { found.unreadable.push_back(r); };
+    found.summary = carve(path, options, callbacks);
+    return found;
+}
+
+Found carveBytes(const std::string& image, CarveOptions options = {}) {
+    TempDir dir;
+    writeFile(dir / "image", image);
+    return carveFile(dir / "image", options);
+}
+
+std::string textOf(const CarvedDocument& document) {
+    return exportText(document.reading.document.contents);
+}
+
+std::string expectedText(const std::string& document) {
+    return exportText(parseText(document, "d", Reading::Thorough).document.contents);
+}
+
+TEST(Carve, FindsDocumentsAndNothingElse) {
+    const std::string letter = quillora(section("Greeting", "Dear Ingrid,") +
+                                        section("Body", prose(300, 1)) + section("End", "Zoë"));
+    const std::string note = quillora(wrappedSection("Note", prose(5000, 2)));
+    const std::string headless = section("Lost", prose(200, 3)) + section("Found", "again");
+    const std::string mail =
+        "From: a@example.org\nContent-Transfer-Encoding: base64\n\n" + encodeBase64(prose(900, 4));
+    const std::string otherXml =
+        "<?xml version=\"1.0\"?>\n<feed>\n<entry>QUJD</entry>\n<Section>x</Section>\n</feed>\n";
+    const std::string plainSections =
+        "<Section name=\"intro\">Hello world</Section>\n<Section name=\"more\">Hello</Section>\n"
+        "<section name=\"x\">abcd</section>\n";
+    const std::string plainText = "It was late, and the rain went on.\n" + prose(3000, 5);
+
+    struct Case {
+        const char* label;
+        std::string image;
+        std::vector<std::uint64_t> offsets;
+        std::vector<std::string> documents;  // as written; their texts are expected
+    };
+    const std::vector<Case> cases{
+        {"one document among zeros", zeros(1) + padded(letter) + zeros(2), {kCluster}, {letter}},
+        {"two documents back to back", letter + note, {0, letter.size()}, {letter, note}},
+        {"text wrapped over lines, across clusters",
+         noise(1, 6) + padded(note),
+         {kCluster},
+         {note}},
+        {"sections without their header", zeros(1) + padded(headless), {kCluster}, {headless}},
+        {"a document ends at its root's end tag",
+         letter + "trailing words\n" + noise(1, 7),
+         {0},
+         {letter}},
+        {"a cut-off document ends where other data begins",
+         letter.substr(0, letter.size() - 40) + zeros(1),
+         {0},
+         {letter.substr(0, letter.size() - 40)}},
+        {"random bytes", noise(64, 8), {}, {}},
+        {"plain text", padded(plainText), {}, {}},
+        {"other XML", padded(otherXml), {}, {}},
+        {"mail with Base64", padded(mail), {}, {}},
+        {"section tags with plain text", padded(plainSections), {}, {}},
+        {"all of them",
+         noise(2, 9) + padded(plainText) + padded(otherXml) + padded(letter) + padded(mail) +
+             padded(plainSections) + padded(note),
+         {2 * kCluster + padded(plainText).size() + padded(otherXml).size(),
+          2 * kCluster + padded(plainText).size() + padded(otherXml).size() +
+              padded(letter).size() + padded(mail).size() + padded(plainSections).size()},
+         {letter, note}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Found found = carveBytes(c.image);
+        ASSERT_EQ(found.documents.size(), c.offsets.size());
+        for (std::size_t i = 0; i < c.offsets.size(); ++i) {
+            const DocumentPlace& place = found.documents[i].place;
+            EXPECT_EQ(place.offset(), c.offsets[i]);
+            EXPECT_EQ(place.length(), c.documents[i].size());
+            EXPECT_TRUE(place.seams.empty());
+            EXPECT_EQ(textOf(found.documents[i]), expectedText(c.documents[i]));
+        }
+        EXPECT_EQ(found.summary.bytesRead, c.image.size());
+        EXPECT_FALSE(found.summary.error);
+    }
+}
+
+TEST(Carve, JoinsADocumentStoredInTwoPieces) {
+    // One long section, so that the cut falls inside its Base64.
+    const std::string document =
+        quillora(section("Greeting", "Hello") + section("Story", prose(12000, 10)) +
+                 section("End", "Adieu"));
+    const std::string head = document.substr(0, 2 * kCluster);
+    const std::string tail = document.substr(2 * kCluster);
+    // Another document's text at every alignment: it decodes to text only in step.
+    const std::string decoy = padded(quillora(wrappedSection("Decoy", prose(6000, 11))));
+    const std::string other = padded(quillora(section("Other", "a small one")));
+
+    struct Case {
+        const char* label;
+        std::string gap;
+        std::size_t documents;
+        bool guessed;
+    };
+    const std::vector<Case> cases{
+        {"zeros between", zeros(3), 1, false},
+        {"random bytes between", noise(5, 12), 1, false},
+        {"another document between", other, 2, false},
+        {"a decoy in the way", zeros(1) + decoy.substr(kCluster, 2 * kCluster), 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string image = head + c.gap + padded(tail);
+        const Found found = carveBytes(image);
+        ASSERT_EQ(found.documents.size(), c.documents);
+        const DocumentPlace& place = found.documents.front().place;
+        const std::vector<ByteRange> fragments{{0, head.size()},
+                                               {head.size() + c.gap.size(), tail.size()}};
+        EXPECT_EQ(place.fragments, fragments);
+        ASSERT_EQ(place.seams.size(), 1U);
+        EXPECT_EQ(place.seams[0].offset, head.size() + c.gap.size());
+        EXPECT_EQ(place.seams[0].guessed, c.guessed);
+        EXPECT_EQ(textOf(found.documents.front()), expectedText(document));
+    }
+}
+
+TEST(Carve, DoesNotJoinWhatDoesNotCarryOn) {
+    const std::string document = quillora(section("Story", prose(12000, 13)));
+    const std::string head = document.substr(0, 2 * kCluster);
+    // The same length of another text: its Base64 is in step but decodes to other words, and
+    // the test can only be told by the text failing, so it must be made to fail.
+    const std::string unrelated = padded("Just some words that are not Base64 at all.\n");
+    const Found found = carveBytes(head + zeros(2) + unrelated + zeros(1));
+    ASSERT_EQ(found.documents.size(), 1U);
+    EXPECT_EQ(found.documents[0].place.fragments.size(), 1U);
+    EXPECT_EQ(found.documents[0].place.length(), head.size());
+}
+
+// Reads as the system does, except that every read touching one of the chosen clusters fails
+// with EIO (a cluster in `flaky` fails only once), and records how the source was opened.
+struct DiskFaults {
+    static inline std::set<std::uint64_t> bad;
+    static inline std::set<std::uint64_t> flaky;
+    static inline std::vector<int> openFlags;
+    static inline std::size_t failures = 0;
+
+    static const kestLibrary::PosixCalls& calls() {
+        static kestLibrary::PosixCalls table = [] {
+            kestLibrary::PosixCalls t = kestLibrary::systemCalls();
+            t.open = [](const char* path, int flags, mode_t mode) {
+                openFlags.push_back(flags);
+                return kestLibrary::systemCalls().open(path, flags, mode);
+            };
+            t.pread = [](int fd, void* bytes, std::size_t count, off_t offset) -> ssize_t {
+                const auto from = static_cast<std::uint64_t>(offset);
+                for (std::uint64_t c = from / kCluster * kCluster; c < from + count;
+                     c += kCluster) {
+                    if (bad.contains(c) || flaky.erase(c) != 0) {
+                        ++failures;
+                        errno = EIO;
+                        return -1;
+                    }
+                }
+                return kestLibrary::systemCalls().pread(fd, bytes, count, offset);
+            };
+            return t;
+        }();
+        return table;
+    }
+};
+
+TEST(Carve, StepsOverClustersThatCannotBeRead) {
+    const std::string letter = quillora(section("Greeting", "Dear Ingrid,"));
+    const std::string image = zeros(2) + padded(letter) + zeros(4) + padded(letter) + zeros(2);
+    struct Case {
+        const char* label;
+        std::set<std::uint64_t> bad;
+        std::set<std::uint64_t> flaky;
+        std::vector<ByteRange> unreadable;
+    };
+    const std::vector<Case> cases{
+        {"none", {}, {}, {}},
+        {"one", {0}, {}, {{0, kCluster}}},
+        {"neighbours as one range",
+         {4 * kCluster, 5 * kCluster},
+         {},
+         {{4 * kCluster, 2 * kCluster}}},
+        {"apart", {kCluster, 9 * kCluster}, {}, {{kCluster, kCluster}, {9 * kCluster, kCluster}}},
+        {"read on the second try", {}, {4 * kCluster}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        DiskFaults::bad = c.bad;
+        DiskFaults::flaky = c.flaky;
+        const kestLibrary::ScopedPosixCalls faults(DiskFaults::calls());
+        const Found found = carveBytes(image);
+        EXPECT_EQ(found.unreadable, c.unreadable);
+        std::uint64_t lost = 0;
+        for (const ByteRange& r : c.unreadable) {
+            lost += r.length;
+        }
+        EXPECT_EQ(found.summary.unreadableBytes, lost);
+        EXPECT_EQ(found.summary.bytesRead, image.size() - lost);
+        EXPECT_EQ(found.documents.size(), 2U);
+    }
+    DiskFaults::bad.clear();
+}
+
+TEST(Carve, AnUnreadableClusterInsideADocumentIsSteppedOver) {
+    const std::string document = quillora(section("Story", prose(12000, 14)));
+    DiskFaults::bad = {kCluster};
+    const kestLibrary::ScopedPosixCalls faults(DiskFaults::calls());
+    const Found found = carveBytes(padded(document));
+    DiskFaults::bad.clear();
+    ASSERT_EQ(found.documents.size(), 1U);
+    EXPECT_EQ(found.unreadable, (std::vector<ByteRange>{{kCluster, kCluster}}));
+    // The section goes on after the lost cluster, out of step: the seam is a guess or absent,
+    // but the document is one and its end is read.
+    EXPECT_EQ(found.documents[0].place.fragments.back().offset +
+                  found.documents[0].place.fragments.back().length,
+              document.size());
+}
+
+TEST(Carve, OpensTheSourceForReadingOnly) {
+    DiskFaults::openFlags.clear();
+    const kestLibrary::ScopedPosixCalls faults(DiskFaults::calls());
+    carveBytes(padded(quillora(section("A", "b"))));
+    ASSERT_EQ(DiskFaults::openFlags.size(), 1U);
+    EXPECT_EQ(DiskFaults::openFlags[0] & O_ACCMODE, O_RDONLY);
+    EXPECT_NE(DiskFaults::openFlags[0] & O_CLOEXEC, 0);
+}
+
+TEST(Carve, ASourceThatCannotBeReadIsAnError) {
+    TempDir dir;
+    struct Case {
+        const char* label;
+        std::filesystem::path path;
+    };
+    writeFile(dir / "image", zeros(2));
+    const std::vector<Case> cases{{"missing", dir / "missing"}, {"a folder", dir.path()}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_TRUE(carveFile(c.path).summary.error);
+    }
+    DiskFaults::bad = {0, kCluster};
+    const kestLibrary::ScopedPosixCalls faults(DiskFaults::calls());
+    EXPECT_TRUE(carveFile(dir / "image").summary.error);
+    DiskFaults::bad.clear();
+}
+
+// Changes the file being carved after its first read.
+struct ChangingSource {
+    static inline std::filesystem::path path;
+    static inline std::int64_t newSize = 0;
+    static inline bool changed = false;
+
+    static const kestLibrary::PosixCalls& calls() {
+        static kestLibrary::PosixCalls table = [] {
+            kestLibrary::PosixCalls t = kestLibrary::systemCalls();
+            t.pread = [](int fd, void* bytes, std::size_t count, off_t offset) -> ssize_t {
+                if (!changed) {
+                    changed = true;
+                    if (::truncate(path.c_str(), static_cast<off_t>(newSize)) != 0) {
+                        return -1;
+                    }
+                }
+                return kestLibrary::systemCalls().pread(fd, bytes, count, offset);
+            };
+            return t;
+        }();
+        return table;
+    }
+};
+
+TEST(Carve, ASourceThatChangesWhileReadEndsCleanly) {
+    const std::string letter = padded(quillora(section("Greeting", "Dear Ingrid,")));
+    std::string image;
+    for (int i = 0; i < 8; ++i) {
+        image += letter + zeros(1);
+    }
+    for (const std::int64_t size :
+         {std::int64_t{0}, std::int64_t(image.size() / 2 + 100), std::int64_t(image.size() * 2)}) {
+        SCOPED_TRACE(size);
+        TempDir dir;
+        ChangingSource::path = dir / "image";
+        ChangingSource::newSize = size;
+        ChangingSource::changed = false;
+        writeFile(ChangingSource::path, image);
+        const kestLibrary::ScopedPosixCalls change(ChangingSource::calls());
+        const Found found = carveFile(ChangingSource::path);
+        EXPECT_FALSE(found.summary.error);
+        const auto kept = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), image.size());
+        EXPECT_EQ(found.summary.bytesRead, kept);
+        // A letter cut short by the shrinking still counts: its header and root are there.
+        const std::uint64_t unit = letter.size() + kCluster;
+        EXPECT_EQ(found.documents.size(), kept / unit + (kept % unit != 0));
+    }
+}
+
+// An image of many documents, some in two pieces, with noise and traps between them.
+std::string mixedImage() {
+    std::string image;
+    for (unsigned i = 0; i < 24; ++i) {
+        const std::string document =
+            quillora(section("Part " + std::to_string(i), prose(3000 + 900 * (i % 5), i)) +
+                     wrappedSection("Notes", prose(500 + 300 * (i % 3), i + 100)));
+        if (i % 4 == 3) {
+            image += document.substr(0, kCluster) + noise(2, i) + padded(document.substr(kCluster));
+        } else {
+            image += padded(document);
+        }
+        image += i % 2 == 0 ? zeros(1) : noise(1, i + 50);
+        if (i % 6 == 0) {
+            image += padded("<Section name=\"intro\">Hello world</Section>\n");
+        }
+    }
+    return image;
+}
+
+std::vector<std::pair<DocumentPlace, std::string>> summarise(const Found& found) {
+    std::vector<std::pair<DocumentPlace, std::string>> list;
+    for (const CarvedDocument& d : found.documents) {
+        list.emplace_back(d.place, textOf(d));
+    }
+    return list;
+}
+
+TEST(Carve, ThreadsAndRangesFindWhatOneWholeRunFinds) {
+    TempDir dir;
+    const std::string image = mixedImage();
+    writeFile(dir / "image", image);
+    const Found whole = carveFile(dir / "image");
+    ASSERT_EQ(whole.documents.size(), 24U);
+    std::size_t seams = 0;
+    for (const CarvedDocument& d : whole.documents) {
+        seams += d.place.seams.size();
+    }
+    EXPECT_EQ(seams, 6U);
+    const auto expected = summarise(whole);
+
+    for (const unsigned threads : {2U, 3U, 7U}) {
+        SCOPED_TRACE(threads);
+        CarveOptions options;
+        options.threads = threads;
+        EXPECT_EQ(summarise(carveFile(dir / "image", options)), expected);
+    }
+    // Split points on cluster boundaries, inside documents and at odd bytes.
+    const std::uint64_t inside = whole.documents[5].place.offset() + 1000;
+    for (const std::uint64_t split : {std::uint64_t{kCluster}, inside, std::uint64_t{77777},
+                                      whole.documents[9].place.offset()}) {
+        SCOPED_TRACE(split);
+        CarveOptions first;
+        first.end = split;
+        CarveOptions second;
+        second.start = split;
+        auto joined = summarise(carveFile(dir / "image", first));
+        const auto rest = summarise(carveFile(dir / "image", second));
+        joined.insert(joined.end(), rest.begin(), rest.end());
+        EXPECT_EQ(joined, expected);
+    }
+}
+
+}  // namespace
+}  // namespace salvage
