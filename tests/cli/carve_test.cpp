@@ -174,6 +174,27 @@ TEST(CarveRun, ConsecutiveRangesIndexWhatOneRunIndexes) {
     }
 }
 
+TEST(CarveRun, ThreadsWriteWhatOneThreadWrites) {
+    TempDir dir;
+    std::string image;
+    for (std::size_t i = 0; i < 40; ++i) {
+        image +=
+            padded(quillora(sectionLine("Part " + std::to_string(i), std::string(i * 300, 'q')))) +
+            std::string(kCluster, '\0');
+    }
+    writeFile(dir / "image", image);
+    std::vector<std::string> indexes;
+    for (const unsigned threads : {1U, 2U, 5U}) {
+        Options options = carving(dir / "image", dir / std::to_string(threads));
+        options.threads = threads;
+        ASSERT_EQ(runProgram(options, dir.path()).status, 0);
+        indexes.push_back(readFile(dir / std::to_string(threads) / "index.jsonl"));
+    }
+    EXPECT_EQ(records(indexes[0]).size(), 41U);
+    EXPECT_EQ(indexes[1], indexes[0]);
+    EXPECT_EQ(indexes[2], indexes[0]);
+}
+
 // A tree like the kernel's /sys with one loop device, whose number and backing file are
 // chosen.
 struct FakeSysfs {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -217,10 +218,11 @@ TEST(Carve, DoesNotJoinWhatDoesNotCarryOn) {
 }
 
 // Reads as the system does, except that every read touching one of the chosen clusters fails
-// with EIO (a cluster in `flaky` fails only once), and records how the source was opened.
+// with EIO (a cluster in `flaky` only as often as it says), and records how the source was
+// opened.
 struct DiskFaults {
     static inline std::set<std::uint64_t> bad;
-    static inline std::set<std::uint64_t> flaky;
+    static inline std::map<std::uint64_t, int> flaky;
     static inline std::vector<int> openFlags;
     static inline std::size_t failures = 0;
 
@@ -235,7 +237,8 @@ struct DiskFaults {
                 const auto from = static_cast<std::uint64_t>(offset);
                 for (std::uint64_t c = from / kCluster * kCluster; c < from + count;
                      c += kCluster) {
-                    if (bad.contains(c) || flaky.erase(c) != 0) {
+                    const auto f = flaky.find(c);
+                    if (bad.contains(c) || (f != flaky.end() && f->second-- > 0)) {
                         ++failures;
                         errno = EIO;
                         return -1;
@@ -255,7 +258,7 @@ TEST(Carve, StepsOverClustersThatCannotBeRead) {
     struct Case {
         const char* label;
         std::set<std::uint64_t> bad;
-        std::set<std::uint64_t> flaky;
+        std::map<std::uint64_t, int> flaky;
         std::vector<ByteRange> unreadable;
     };
     const std::vector<Case> cases{
@@ -266,7 +269,9 @@ TEST(Carve, StepsOverClustersThatCannotBeRead) {
          {},
          {{4 * kCluster, 2 * kCluster}}},
         {"apart", {kCluster, 9 * kCluster}, {}, {{kCluster, kCluster}, {9 * kCluster, kCluster}}},
-        {"read on the second try", {}, {4 * kCluster}, {}},
+        // The window's read fails, then the cluster's own read, then its one retry.
+        {"read on the retry", {}, {{4 * kCluster, 2}}, {}},
+        {"failing on the retry too", {}, {{4 * kCluster, 3}}, {{4 * kCluster, kCluster}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
