@@ -205,6 +205,39 @@ TEST(Carve, JoinsADocumentStoredInTwoPieces) {
     }
 }
 
+// A section wrapped in lines of 76 Base64 characters (57 bytes of ASCII text each), starting
+// after an attribute of `padding` bytes that places the lines' ends.
+std::string wrappedLetter(std::size_t padding) {
+    return "<?xml version=\"1.0\"?>\n<QuilloraDocument>\n<Section name=\"" + encodeBase64("Story") +
+           "\" pad=\"" + std::string(padding, 'p') + "\">\n" +
+           wrappedSection("", std::string(9000, 'a')).substr(18) + "</QuilloraDocument>\n";
+}
+
+TEST(Carve, ASeamIsAGuessUnlessTheCutFallsInsideAGroupOrACharacter) {
+    // Before the first Base64 line: the two tags' lines, the start tag and its line break.
+    const std::size_t before = wrappedLetter(0).find('\n', 70) + 1;
+    const std::size_t lineEnd = (kCluster - before) % 77;  // padding that ends a line on 4096
+    struct Case {
+        const char* label;
+        std::size_t padding;
+        bool guessed;
+    };
+    const std::vector<Case> cases{
+        {"cut between two lines of text", lineEnd, true},
+        {"cut inside a group of four", lineEnd + 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string document = wrappedLetter(c.padding);
+        const Found found =
+            carveBytes(document.substr(0, kCluster) + zeros(2) + padded(document.substr(kCluster)));
+        ASSERT_EQ(found.documents.size(), 1U);
+        ASSERT_EQ(found.documents[0].place.seams.size(), 1U);
+        EXPECT_EQ(found.documents[0].place.seams[0].guessed, c.guessed);
+        EXPECT_EQ(textOf(found.documents[0]), expectedText(document));
+    }
+}
+
 TEST(Carve, DoesNotJoinWhatDoesNotCarryOn) {
     const std::string document = quillora(section("Story", prose(12000, 13)));
     const std::string head = document.substr(0, 2 * kCluster);
