@@ -114,6 +114,14 @@ TEST(Carve, FindsDocumentsAndNothingElse) {
         "<Section name=\"intro\">Hello world</Section>\n<Section name=\"more\">Hello</Section>\n"
         "<section name=\"x\">abcd</section>\n";
     const std::string plainText = "It was late, and the rain went on.\n" + prose(3000, 5);
+    std::string crlf = letter;
+    for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2)) {
+        crlf.replace(at, 1, "\r\n");
+    }
+    const std::string prefixed =
+        "<?xml version=\"1.0\"?>\n<q:QuilloraDocument>\n  <q:section name='" +
+        encodeBase64("Über") + "'>" + encodeBase64(prose(100, 15)) +
+        "</q:section>\n</q:QuilloraDocument>\n";
 
     struct Case {
         const char* label;
@@ -129,6 +137,8 @@ TEST(Carve, FindsDocumentsAndNothingElse) {
          {kCluster},
          {note}},
         {"sections without their header", zeros(1) + padded(headless), {kCluster}, {headless}},
+        {"CR LF line breaks", padded(crlf), {0}, {crlf}},
+        {"prefixed, lower-case and indented tags", padded(prefixed), {0}, {prefixed}},
         {"a document ends at its root's end tag",
          letter + "trailing words\n" + noise(1, 7),
          {0},
