@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,37 @@ TEST(CarveRun, ThreadsWriteWhatOneThreadWrites) {
     EXPECT_EQ(records(indexes[0]).size(), 41U);
     EXPECT_EQ(indexes[1], indexes[0]);
     EXPECT_EQ(indexes[2], indexes[0]);
+}
+
+// Only looked at, never opened: the device that holds the test's folder, if this machine shows
+// it in /dev, and a device of another kind.
+TEST(CarveRun, AFolderOnTheDeviceBeingCarvedIsRefused) {
+    TempDir dir;
+    struct stat folder {};
+    ASSERT_EQ(::stat(dir.path().c_str(), &folder), 0);
+    std::optional<fs::path> own;
+    std::optional<fs::path> other;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/dev", error)) {
+        struct stat device {};
+        if (::stat(entry.path().c_str(), &device) != 0 || !S_ISBLK(device.st_mode)) {
+            continue;
+        }
+        if (device.st_rdev == folder.st_dev) {
+            own = entry.path();
+        } else if (major(device.st_rdev) != major(folder.st_dev)) {
+            other = entry.path();  // not the disk of the folder's partition either
+        }
+    }
+    if (!own) {
+        GTEST_SKIP() << "no block device in /dev holds " << dir.path();
+    }
+    const auto reason = folderOnSource(*own, dir.path());
+    ASSERT_TRUE(reason.has_value());
+    EXPECT_EQ(*reason, "is on " + own->string() + " itself; choose a folder on another device");
+    if (other) {
+        EXPECT_FALSE(folderOnSource(*other, dir.path()).has_value()) << *other;
+    }
 }
 
 // A tree like the kernel's /sys with one loop device, whose number and backing file are
