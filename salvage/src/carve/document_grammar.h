@@ -6,9 +6,15 @@
 #include <string_view>
 
 #include "salvage/base64.h"
+#include "simd/base64_groups.h"
 #include "simd/utf8.h"
 
 namespace salvage::detail {
+
+// The Base64 alphabet and "=": all a section's text and name may hold.
+inline bool isBase64Character(unsigned char c) {
+    return kBase64Table[c] != kBase64Invalid;
+}
 
 // Whether a tag's name (without "<", in any letter case, perhaps with a namespace prefix) is
 // the section tag, or the document's root.
