@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,58 @@ TEST(CarveRun, ConsecutiveRangesIndexWhatOneRunIndexes) {
         const std::vector<Json> rest = documents(CarveRange{split, std::nullopt}, "rest");
         joined.insert(joined.end(), rest.begin(), rest.end());
         EXPECT_EQ(joined, whole);
+    }
+}
+
+TEST(CarveRun, ThreadsWriteWhatOneThreadWrites) {
+    TempDir dir;
+    std::string image;
+    for (std::size_t i = 0; i < 40; ++i) {
+        image +=
+            padded(quillora(sectionLine("Part " + std::to_string(i), std::string(i * 300, 'q')))) +
+            std::string(kCluster, '\0');
+    }
+    writeFile(dir / "image", image);
+    std::vector<std::string> indexes;
+    for (const unsigned threads : {1U, 2U, 5U}) {
+        Options options = carving(dir / "image", dir / std::to_string(threads));
+        options.threads = threads;
+        ASSERT_EQ(runProgram(options, dir.path()).status, 0);
+        indexes.push_back(readFile(dir / std::to_string(threads) / "index.jsonl"));
+    }
+    EXPECT_EQ(records(indexes[0]).size(), 41U);
+    EXPECT_EQ(indexes[1], indexes[0]);
+    EXPECT_EQ(indexes[2], indexes[0]);
+}
+
+// Only looked at, never opened: the device that holds the test's folder, if this machine shows
+// it in /dev, and a device of another kind.
+TEST(CarveRun, AFolderOnTheDeviceBeingCarvedIsRefused) {
+    TempDir dir;
+    struct stat folder {};
+    ASSERT_EQ(::stat(dir.path().c_str(), &folder), 0);
+    std::optional<fs::path> own;
+    std::optional<fs::path> other;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/dev", error)) {
+        struct stat device {};
+        if (::stat(entry.path().c_str(), &device) != 0 || !S_ISBLK(device.st_mode)) {
+            continue;
+        }
+        if (device.st_rdev == folder.st_dev) {
+            own = entry.path();
+        } else if (major(device.st_rdev) != major(folder.st_dev)) {
+            other = entry.path();  // not the disk of the folder's partition either
+        }
+    }
+    if (!own) {
+        GTEST_SKIP() << "no block device in /dev holds " << dir.path();
+    }
+    const auto reason = folderOnSource(*own, dir.path());
+    ASSERT_TRUE(reason.has_value());
+    EXPECT_EQ(*reason, "is on " + own->string() + " itself; choose a folder on another device");
+    if (other) {
+        EXPECT_FALSE(folderOnSource(*other, dir.path()).has_value()) << *other;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -113,6 +114,14 @@ TEST(Carve, FindsDocumentsAndNothingElse) {
         "<Section name=\"intro\">Hello world</Section>\n<Section name=\"more\">Hello</Section>\n"
         "<section name=\"x\">abcd</section>\n";
     const std::string plainText = "It was late, and the rain went on.\n" + prose(3000, 5);
+    std::string crlf = letter;
+    for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2)) {
+        crlf.replace(at, 1, "\r\n");
+    }
+    const std::string prefixed =
+        "<?xml version=\"1.0\"?>\n<q:QuilloraDocument>\n  <q:section name='" +
+        encodeBase64("Über") + "'>" + encodeBase64(prose(100, 15)) +
+        "</q:section>\n</q:QuilloraDocument>\n";
 
     struct Case {
         const char* label;
@@ -128,6 +137,8 @@ TEST(Carve, FindsDocumentsAndNothingElse) {
          {kCluster},
          {note}},
         {"sections without their header", zeros(1) + padded(headless), {kCluster}, {headless}},
+        {"CR LF line breaks", padded(crlf), {0}, {crlf}},
+        {"prefixed, lower-case and indented tags", padded(prefixed), {0}, {prefixed}},
         {"a document ends at its root's end tag",
          letter + "trailing words\n" + noise(1, 7),
          {0},
@@ -204,6 +215,39 @@ TEST(Carve, JoinsADocumentStoredInTwoPieces) {
     }
 }
 
+// A section wrapped in lines of 76 Base64 characters (57 bytes of ASCII text each), starting
+// after an attribute of `padding` bytes that places the lines' ends.
+std::string wrappedLetter(std::size_t padding) {
+    return "<?xml version=\"1.0\"?>\n<QuilloraDocument>\n<Section name=\"" + encodeBase64("Story") +
+           "\" pad=\"" + std::string(padding, 'p') + "\">\n" +
+           wrappedSection("", std::string(9000, 'a')).substr(18) + "</QuilloraDocument>\n";
+}
+
+TEST(Carve, ASeamIsAGuessUnlessTheCutFallsInsideAGroupOrACharacter) {
+    // Before the first Base64 line: the two tags' lines, the start tag and its line break.
+    const std::size_t before = wrappedLetter(0).find('\n', 70) + 1;
+    const std::size_t lineEnd = (kCluster - before) % 77;  // padding that ends a line on 4096
+    struct Case {
+        const char* label;
+        std::size_t padding;
+        bool guessed;
+    };
+    const std::vector<Case> cases{
+        {"cut between two lines of text", lineEnd, true},
+        {"cut inside a group of four", lineEnd + 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string document = wrappedLetter(c.padding);
+        const Found found =
+            carveBytes(document.substr(0, kCluster) + zeros(2) + padded(document.substr(kCluster)));
+        ASSERT_EQ(found.documents.size(), 1U);
+        ASSERT_EQ(found.documents[0].place.seams.size(), 1U);
+        EXPECT_EQ(found.documents[0].place.seams[0].guessed, c.guessed);
+        EXPECT_EQ(textOf(found.documents[0]), expectedText(document));
+    }
+}
+
 TEST(Carve, DoesNotJoinWhatDoesNotCarryOn) {
     const std::string document = quillora(section("Story", prose(12000, 13)));
     const std::string head = document.substr(0, 2 * kCluster);
@@ -217,10 +261,11 @@ TEST(Carve, DoesNotJoinWhatDoesNotCarryOn) {
 }
 
 // Reads as the system does, except that every read touching one of the chosen clusters fails
-// with EIO (a cluster in `flaky` fails only once), and records how the source was opened.
+// with EIO (a cluster in `flaky` only as often as it says), and records how the source was
+// opened.
 struct DiskFaults {
     static inline std::set<std::uint64_t> bad;
-    static inline std::set<std::uint64_t> flaky;
+    static inline std::map<std::uint64_t, int> flaky;
     static inline std::vector<int> openFlags;
     static inline std::size_t failures = 0;
 
@@ -235,7 +280,8 @@ struct DiskFaults {
                 const auto from = static_cast<std::uint64_t>(offset);
                 for (std::uint64_t c = from / kCluster * kCluster; c < from + count;
                      c += kCluster) {
-                    if (bad.contains(c) || flaky.erase(c) != 0) {
+                    const auto f = flaky.find(c);
+                    if (bad.contains(c) || (f != flaky.end() && f->second-- > 0)) {
                         ++failures;
                         errno = EIO;
                         return -1;
@@ -255,7 +301,7 @@ TEST(Carve, StepsOverClustersThatCannotBeRead) {
     struct Case {
         const char* label;
         std::set<std::uint64_t> bad;
-        std::set<std::uint64_t> flaky;
+        std::map<std::uint64_t, int> flaky;
         std::vector<ByteRange> unreadable;
     };
     const std::vector<Case> cases{
@@ -266,7 +312,9 @@ TEST(Carve, StepsOverClustersThatCannotBeRead) {
          {},
          {{4 * kCluster, 2 * kCluster}}},
         {"apart", {kCluster, 9 * kCluster}, {}, {{kCluster, kCluster}, {9 * kCluster, kCluster}}},
-        {"read on the second try", {}, {4 * kCluster}, {}},
+        // The window's read fails, then the cluster's own read, then its one retry.
+        {"read on the retry", {}, {{4 * kCluster, 2}}, {}},
+        {"failing on the retry too", {}, {{4 * kCluster, 3}}, {{4 * kCluster, kCluster}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);

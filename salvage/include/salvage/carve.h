@@ -25,7 +25,7 @@ struct CarveOptions {
     std::uint64_t start = 0;
     std::optional<std::uint64_t> end;
     // Threads that look for documents, each in its share of the range; 0 or 1: the caller's
-    // thread alone. The result is the same with any number.
+    // thread alone; at most 64 are started. The result is the same with any number.
     unsigned threads = 1;
     // How far past a place where a document is cut off its continuation is looked for.
     std::uint64_t lookAhead = std::uint64_t{4} << 20;

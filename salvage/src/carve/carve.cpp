@@ -34,6 +34,9 @@ using detail::Share;
 constexpr std::uint64_t kScanMemory = std::uint64_t{128} << 20;
 constexpr std::uint64_t kLargestWindow = std::uint64_t{32} << 20;
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+// Each thread also holds a follow window of 1 MiB: more threads would break the bound on
+// memory, and the disk is the limit long before.
+constexpr unsigned kMostThreads = 64;
 
 struct OpenedSource {
     detail::FileDescriptor fd;
@@ -74,8 +77,8 @@ std::uint64_t clusterFloor(std::uint64_t offset) {
 std::vector<Share> makeShares(std::uint64_t start, std::uint64_t end, unsigned threads) {
     const std::uint64_t length = end - start;
     // Shares of less than a few clusters are not worth a thread.
-    const std::uint64_t count =
-        std::clamp<std::uint64_t>(length / (16 * kClusterSize), 1, std::max(threads, 1U));
+    const std::uint64_t count = std::clamp<std::uint64_t>(length / (16 * kClusterSize), 1,
+                                                          std::clamp(threads, 1U, kMostThreads));
     std::vector<Share> shares(static_cast<std::size_t>(count));
     for (std::uint64_t i = 0; i < count; ++i) {
         Share& share = shares[static_cast<std::size_t>(i)];

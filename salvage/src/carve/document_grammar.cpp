@@ -14,11 +14,6 @@ constexpr std::size_t kLongestTag = 4096;
 // Base64 gathered before it is decoded and checked.
 constexpr std::size_t kPendingText = 256;
 
-bool isBase64Character(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '/' || c == '=';
-}
-
 bool isControl(unsigned char c) {
     return (c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7f;
 }

@@ -6,9 +6,15 @@
 #include <string_view>
 
 #include "salvage/base64.h"
+#include "simd/base64_groups.h"
 #include "simd/utf8.h"
 
 namespace salvage::detail {
+
+// The Base64 alphabet and "=": all a section's text and name may hold.
+inline bool isBase64Character(unsigned char c) {
+    return kBase64Table[c] != kBase64Invalid;
+}
 
 // Whether a tag's name (without "<", in any letter case, perhaps with a namespace prefix) is
 // the section tag, or the document's root.
@@ -17,10 +23,11 @@ bool isRootTagName(std::string_view name);
 
 // Takes the bytes of a document one at a time and tells when they stop being one: a Quillora
 // document holds only its header, its tags and Base64, line after line, so a byte of any other
-// data (a zero, a control character, text with spaces, bytes past ASCII outside a tag or a
-// line of other tags) ends it. Section texts are decoded as they pass, so that sections whose
-// text is not UTF-8 text can be told from a document's: other programs' files use <Section>
-// tags too. The state is a plain value: a copy tries bytes without touching the original.
+// data (a zero, a control character, text with spaces, bytes past ASCII outside a tag) ends
+// it. A line led by a tag of another kind (the document's properties) is let through unread.
+// Section texts are decoded as they pass, so that sections whose text is not UTF-8 text can be
+// told from a document's: other programs' files use <Section> tags too. The state is a plain
+// value: a copy tries bytes without touching the original.
 class DocumentGrammar {
   public:
     enum class Event {

@@ -63,7 +63,7 @@ bool couldBeDocumentPiece(std::string_view piece) {
         }
         if (c == '<' || c == '>') {
             inTag = c == '<';
-        } else if (!inTag && !isNameCharacter(c) && c != '+' && c != '/' && c != '=') {
+        } else if (!inTag && !isBase64Character(byte)) {
             return false;
         }
     }
