@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,8 +74,9 @@ struct SalvageReport {
     // Set when reading stopped early because of an I/O error; what was read before it is kept.
     std::string readError;
 
-    // In the order of the lines.
-    std::vector<DamagedLine> damagedLines;
+    // In the order of the lines. A deque: a long list grows without being copied, and takes no
+    // room in advance.
+    std::deque<DamagedLine> damagedLines;
     std::size_t damagedLinesNotListed = 0;
     // Whether a line's offset and length are those of the file's own bytes: not when they were
     // converted first (from UTF-16, from mail's encoding, ...).

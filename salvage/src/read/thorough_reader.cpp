@@ -338,9 +338,6 @@ void ThoroughReader::listLineIfDamaged() {
     if (damagedPiece) {
         row.section = *damagedPiece;
     }
-    if (report.damagedLines.capacity() == 0) {
-        report.damagedLines.reserve(SalvageReport::kDamagedLinesListed);  // as the plain reading
-    }
     report.damagedLines.push_back(row);
     if (!damagedPiece && context_ != Context::None && textChanged) {
         rowsOfPiece_.push_back(report.damagedLines.size() - 1);

@@ -62,12 +62,7 @@ void ReportBuilder::noteDamage(SalvageReport& report, std::size_t index, Damage 
 void ReportBuilder::listDamagedLines(SalvageReport& report,
                                      const std::vector<SalvageReport::DamagedLine>& lines,
                                      std::uint64_t linesBefore) {
-    std::vector<SalvageReport::DamagedLine>& listed = report.damagedLines;
-    if (listed.capacity() == 0 && !lines.empty()) {
-        // Room for the whole list at once: only the pages used are ever touched, and the list
-        // is never copied as it grows.
-        listed.reserve(SalvageReport::kDamagedLinesListed);
-    }
+    auto& listed = report.damagedLines;
     const std::size_t room = SalvageReport::kDamagedLinesListed - listed.size();
     const std::size_t taken = std::min(room, lines.size());
     for (std::size_t i = 0; i < taken; ++i) {
