@@ -130,6 +130,16 @@ bool startsDocument(SourceReader& reader, std::uint64_t offset) {
     if (at >= bytes.size() || bytes[at] != '<') {
         return false;
     }
+    const std::string_view name = tagName(bytes, at);
+    const std::size_t after = at + 1 + name.size();
+    if (after >= bytes.size() || !endsTagName(bytes[after])) {
+        return false;
+    }
+    // A header followed by a Quillora root is a start wherever it stands: a small document
+    // written into a cluster's slack follows the end of another file's data on its line.
+    if (name == "?xml") {
+        return headerOfDocument(bytes, at);
+    }
     std::size_t lineStart = at;
     while (lineStart > 0 && (base + lineStart) % kClusterSize != 0 &&
            (bytes[lineStart - 1] == ' ' || bytes[lineStart - 1] == '\t')) {
@@ -137,14 +147,6 @@ bool startsDocument(SourceReader& reader, std::uint64_t offset) {
     }
     if ((base + lineStart) % kClusterSize != 0 && !isLineBreak(bytes[lineStart - 1])) {
         return false;
-    }
-    const std::string_view name = tagName(bytes, at);
-    const std::size_t after = at + 1 + name.size();
-    if (after >= bytes.size() || !endsTagName(bytes[after])) {
-        return false;
-    }
-    if (name == "?xml") {
-        return headerOfDocument(bytes, at);
     }
     return isSectionTagName(name) && !continuesContent(bytes, base, lineStart);
 }

@@ -6,9 +6,9 @@
 
 namespace salvage::detail {
 
-// Whether a document starts at the "<" at `offset`, which must open its line (or a cluster):
-// a header followed by a Quillora root or a section tag, or a section tag whose line does not
-// go on from the same document's content. Looks at most one cluster back and a little ahead,
+// Whether a document starts at the "<" at `offset`: a header followed by a Quillora root or a
+// section tag, wherever it stands, or a section tag that opens its line (or a cluster) and does
+// not go on from the same document's content. Looks at most one cluster back and a little ahead,
 // always the same bytes for the same offset, so that any share of a source finds the same
 // starts as the whole.
 bool startsDocument(SourceReader& reader, std::uint64_t offset);

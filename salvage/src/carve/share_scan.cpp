@@ -14,8 +14,8 @@ namespace {
 constexpr std::uint64_t kReach = 2 * kClusterSize;
 constexpr std::size_t kFollowWindow = std::size_t{1} << 20;
 
-// A cheap first look: "<" then "?" or a letter, at a line's or a cluster's start or after
-// indentation. startsDocument() decides.
+// A cheap first look: "<?" anywhere, or "<" and a letter at a line's or a cluster's start or
+// after indentation. startsDocument() decides.
 bool mayStart(std::string_view bytes, std::size_t at, std::uint64_t offset) {
     if (at + 1 >= bytes.size()) {
         return false;
@@ -24,8 +24,8 @@ bool mayStart(std::string_view bytes, std::size_t at, std::uint64_t offset) {
     if (next != '?' && !((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z'))) {
         return false;
     }
-    if (offset % kClusterSize == 0 || at == 0) {
-        return true;
+    if (offset % kClusterSize == 0 || at == 0 || next == '?') {
+        return true;  // a header may start a document anywhere
     }
     const char before = bytes[at - 1];
     return before == '\n' || before == '\r' || before == ' ' || before == '\t';
