@@ -36,10 +36,6 @@ std::string diskImage() {
            inClusters(quilloraDocument({{"Note", "Buy milk"}}));
 }
 
-QString cell(QTableView* table, int row, int column) {
-    return table->model()->index(row, column).data().toString();
-}
-
 }  // namespace
 
 class CarveWindowTest : public QObject {
@@ -59,10 +55,10 @@ class CarveWindowTest : public QObject {
         QVERIFY(ended.wait(10000));
         auto* table = carving->findChild<QTableView*>("carvedDocuments");
         QCOMPARE(table->model()->rowCount(), 2);
-        QCOMPARE(cell(table, 0, 0), "Greeting");
-        QCOMPARE(cell(table, 0, 1), "0x0000001000");
-        QCOMPARE(cell(table, 0, 3), "2");
-        QCOMPARE(cell(table, 1, 0), "Note");
+        QCOMPARE(ui_test::cellText(table, 0, 0), "Greeting");
+        QCOMPARE(ui_test::cellText(table, 0, 1), "0x0000001000");
+        QCOMPARE(ui_test::cellText(table, 0, 3), "2");
+        QCOMPARE(ui_test::cellText(table, 1, 0), "Note");
         QCOMPARE(carving->findChild<QLabel*>("carveStatus")->text(),
                  "Found 2 documents in " + QString::fromStdString(image.string()) + ".");
 
@@ -70,7 +66,8 @@ class CarveWindowTest : public QObject {
         table->selectRow(1);
         QTest::mouseClick(carving->findChild<QPushButton*>("openCarvedButton"), Qt::LeftButton);
         QCOMPARE(f.rowTexts(), QStringList{"Note"});
-        QCOMPARE(f.window->filename(), "card.img @ " + cell(table, 1, 1).toStdString());
+        QCOMPARE(f.window->filename(),
+                 "card.img @ " + ui_test::cellText(table, 1, 1).toStdString());
         // A save never names the image.
         const auto& session = f.window->session();
         QVERIFY(session.save(image, session.allSections()).has_value());

@@ -25,10 +25,6 @@ std::unique_ptr<QWidget> damagedLinesPage(WindowFixture& f) {
     return std::unique_ptr<QWidget>(shown[0].tabs[0].makePage(nullptr));
 }
 
-QString cell(QTableView* table, int row, int column) {
-    return table->model()->index(row, column).data().toString();
-}
-
 }  // namespace
 
 class DamagedLinesTest : public QObject {
@@ -56,7 +52,7 @@ class DamagedLinesTest : public QObject {
         QCOMPARE(table->model()->rowCount(), 3);
         for (int row = 0; row < 3; ++row) {
             for (int column = 0; column < 3; ++column) {
-                QCOMPARE(cell(table, row, column), expected[row][column]);
+                QCOMPARE(ui_test::cellText(table, row, column), expected[row][column]);
             }
         }
         // The first row is shown at once; a byte that is not UTF-8 is escaped.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractItemView>
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -62,6 +63,11 @@ inline std::filesystem::path writeFile(const QTemporaryDir& dir, const std::stri
     const std::filesystem::path path = std::filesystem::path(dir.path().toStdString()) / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
+}
+
+// What a view's cell shows.
+inline QString cellText(const QAbstractItemView* view, int row, int column) {
+    return view->model()->index(row, column).data().toString();
 }
 
 inline std::string readFile(const std::filesystem::path& path) {
