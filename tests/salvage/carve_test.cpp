@@ -202,6 +202,10 @@ TEST(Carve, JoinsADocumentStoredInTwoPieces) {
         {"random bytes between", noise(5, 12), 1, false},
         {"another document between", other, 2, false},
         {"a decoy in the way", zeros(1) + decoy.substr(kCluster, 2 * kCluster), 1, false},
+        // The nearest cluster that fits is the middle of a run (here, of a copy): the one
+        // before it ends inside a line of Base64.
+        {"a cluster that goes on from the one before it",
+         "!!!\n" + std::string(kCluster - 4, 'Q') + tail.substr(0, kCluster) + zeros(1), 1, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);

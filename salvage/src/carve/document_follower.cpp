@@ -171,6 +171,11 @@ class Follower {
     bool joinAfter(std::uint64_t cut) {
         const std::uint64_t last = std::min(cut + lookAhead_, reader_.size());
         for (std::uint64_t at = cut + kClusterSize; at < last; at += kClusterSize) {
+            // A cluster in the middle of another document's run would carry on any text cut
+            // in step with it: a piece that follows a gap starts after other data.
+            if (flowsFromPreviousCluster(reader_, at)) {
+                continue;
+            }
             const Candidate candidate = tryCluster(reader_, atBoundary_, at);
             if (!candidate.fits) {
                 continue;

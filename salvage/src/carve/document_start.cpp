@@ -120,6 +120,18 @@ bool continuesContent(std::string_view bytes, std::uint64_t base, std::size_t at
 
 }  // namespace
 
+bool flowsFromPreviousCluster(SourceReader& reader, std::uint64_t cluster) {
+    if (cluster < kClusterSize) {
+        return false;
+    }
+    const std::string_view before =
+        reader.at(cluster - kClusterSize, kClusterSize).substr(0, kClusterSize);
+    const std::size_t lastBreak = before.find_last_of("\r\n");
+    const std::string_view tail =
+        lastBreak == std::string_view::npos ? before : before.substr(lastBreak + 1);
+    return !tail.empty() && !isBlank(tail) && couldBeDocumentPiece(tail);
+}
+
 bool startsDocument(SourceReader& reader, std::uint64_t offset) {
     const std::uint64_t cluster = offset / kClusterSize * kClusterSize;
     const std::uint64_t base = cluster >= kClusterSize ? cluster - kClusterSize : 0;

@@ -13,4 +13,9 @@ namespace salvage::detail {
 // starts as the whole.
 bool startsDocument(SourceReader& reader, std::uint64_t offset);
 
+// Whether the cluster before `cluster` ends in the middle of a line that could be a document's
+// (Base64, or tags): then `cluster` most likely goes on from it, and is no piece of a document
+// cut off elsewhere.
+bool flowsFromPreviousCluster(SourceReader& reader, std::uint64_t cluster);
+
 }  // namespace salvage::detail
