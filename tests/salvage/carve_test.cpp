@@ -123,6 +123,12 @@ TEST(Carve, FindsDocumentsAndNothingElse) {
         encodeBase64("Über") + "'>" + encodeBase64(prose(100, 15)) +
         "</q:section>\n</q:QuilloraDocument>\n";
 
+    // Its first cluster lost: what is left begins inside a section's line.
+    const std::string rest = quillora(section("Greeting", prose(3000, 21)) +
+                                      section("Next", "more") + section("End", "Adieu"))
+                                 .substr(kCluster);
+    const std::size_t firstTag = rest.find("<Section");
+
     struct Case {
         const char* label;
         std::string image;
@@ -151,6 +157,10 @@ TEST(Carve, FindsDocumentsAndNothingElse) {
          zeros(1) + padded(plainText.substr(0, 700) + letter),
          {kCluster + 700},
          {letter}},
+        {"its first cluster lost",
+         noise(1, 22) + padded(rest),
+         {kCluster + firstTag},
+         {rest.substr(firstTag)}},
         {"random bytes", noise(64, 8), {}, {}},
         {"plain text", padded(plainText), {}, {}},
         {"other XML", padded(otherXml), {}, {}},

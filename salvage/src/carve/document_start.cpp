@@ -82,9 +82,76 @@ bool isDocumentLine(std::string_view line, std::uint64_t offset) {
     return true;
 }
 
+// Whether `cluster` (the bytes of the cluster before a boundary, from `offset`) ends inside a
+// line that could be a document's: a line that began in it and reads as a document's so far,
+// or, without a line break, a piece of one.
+bool endsInsideDocumentLine(std::string_view cluster, std::uint64_t offset) {
+    const std::size_t lastBreak = cluster.find_last_of("\r\n");
+    if (lastBreak == std::string_view::npos) {
+        return !isBlank(cluster) && couldBeDocumentPiece(cluster);
+    }
+    const std::string_view tail = cluster.substr(lastBreak + 1);
+    return !tail.empty() && !isBlank(tail) && isDocumentLine(tail, offset + lastBreak + 1);
+}
+
+// How far back a document cut off may stand and still claim a piece that begins inside a line,
+// and how far back a line that runs through whole clusters is followed.
+constexpr std::uint64_t kClaimReach = 64 * kClusterSize;
+
+// Whether the piece of a line that opens `cluster` may belong to a document before it: the
+// line runs into it from a document's line (through clusters without a line break, as far as
+// the reach goes), or a document is cut off at a cluster boundary within reach, where one of
+// its lines breaks off into other data, and may go on in this piece.
+bool mayBeClaimed(const SourceReader& source, std::uint64_t cluster) {
+    const std::uint64_t from = cluster > kClaimReach ? cluster - kClaimReach : 0;
+    if (cluster == from) {
+        return false;
+    }
+    SourceReader reader(source.fd(), source.size(), static_cast<std::size_t>(cluster - from));
+    const std::string_view bytes = reader.at(from, static_cast<std::size_t>(cluster - from))
+                                       .substr(0, static_cast<std::size_t>(cluster - from));
+    const auto clusterAt = [&](std::size_t end) {
+        return bytes.substr(end - kClusterSize, kClusterSize);
+    };
+    // The line that runs into the piece, back to where it began.
+    std::size_t end = bytes.size();
+    for (; end >= kClusterSize; end -= kClusterSize) {
+        const std::string_view before = clusterAt(end);
+        if (before.size() < kClusterSize) {
+            return false;
+        }
+        if (before.find_first_of("\r\n") != std::string_view::npos) {
+            if (endsInsideDocumentLine(before, from + end - kClusterSize)) {
+                return true;
+            }
+            break;
+        }
+        if (isBlank(before) || !couldBeDocumentPiece(before)) {
+            break;
+        }
+    }
+    if (end < kClusterSize) {
+        return true;  // a line longer than the reach: taken to run on from a document
+    }
+    for (std::size_t boundary = 2 * kClusterSize; boundary + kClusterSize <= bytes.size();
+         boundary += kClusterSize) {
+        // Cut inside a body, a line goes on in Base64: what opens the next cluster otherwise,
+        // even a tag (most often another document's start), is other data.
+        if (endsInsideDocumentLine(clusterAt(boundary), from + boundary - kClusterSize) &&
+            !isBase64Character(static_cast<unsigned char>(bytes[boundary]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether what stands before the line starting at `at` is a document's content, looking back
 // over blank lines but never past the start of `bytes` (which starts on a cluster boundary).
-bool continuesContent(std::string_view bytes, std::uint64_t base, std::size_t at) {
+// A piece of a line that opens a cluster is a document's content unless it is an orphan: the
+// cluster before it does not lead into it, and no document cut off within reach may claim it
+// (a document whose first cluster was lost begins with such a piece).
+bool continuesContent(const SourceReader& source, std::string_view bytes, std::uint64_t base,
+                      std::size_t at) {
     for (;;) {
         if (at == 0) {
             return false;
@@ -114,7 +181,15 @@ bool continuesContent(std::string_view bytes, std::uint64_t base, std::size_t at
             at = lineBegin;
             continue;
         }
-        return whole ? isDocumentLine(tail, base + lineBegin) : couldBeDocumentPiece(tail);
+        if (whole) {
+            return isDocumentLine(tail, base + lineBegin);
+        }
+        if (!couldBeDocumentPiece(tail)) {
+            return false;
+        }
+        // A line that opens a cluster with a tag may be whole: it starts what follows, or not.
+        const bool opensCluster = lineBegin == low && low >= kClusterSize && tail.front() != '<';
+        return !opensCluster || mayBeClaimed(source, base + low);
     }
 }
 
@@ -124,12 +199,9 @@ bool flowsFromPreviousCluster(SourceReader& reader, std::uint64_t cluster) {
     if (cluster < kClusterSize) {
         return false;
     }
-    const std::string_view before =
-        reader.at(cluster - kClusterSize, kClusterSize).substr(0, kClusterSize);
-    const std::size_t lastBreak = before.find_last_of("\r\n");
-    const std::string_view tail =
-        lastBreak == std::string_view::npos ? before : before.substr(lastBreak + 1);
-    return !tail.empty() && !isBlank(tail) && couldBeDocumentPiece(tail);
+    return endsInsideDocumentLine(
+        reader.at(cluster - kClusterSize, kClusterSize).substr(0, kClusterSize),
+        cluster - kClusterSize);
 }
 
 bool startsDocument(SourceReader& reader, std::uint64_t offset) {
@@ -160,7 +232,7 @@ bool startsDocument(SourceReader& reader, std::uint64_t offset) {
     if ((base + lineStart) % kClusterSize != 0 && !isLineBreak(bytes[lineStart - 1])) {
         return false;
     }
-    return isSectionTagName(name) && !continuesContent(bytes, base, lineStart);
+    return isSectionTagName(name) && !continuesContent(reader, bytes, base, lineStart);
 }
 
 }  // namespace salvage::detail

@@ -28,6 +28,7 @@ class SourceReader {
     int byteAt(std::uint64_t offset);
 
     std::uint64_t size() const { return size_; }
+    int fd() const { return fd_; }
     // Bytes read within the reader's own share.
     std::uint64_t bytesRead() const { return bytesRead_; }
 
