@@ -1,5 +1,9 @@
 #include "carve/document_start.h"
 
+#include <string.h>
+
+#include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "carve/document_grammar.h"
@@ -13,6 +17,22 @@ constexpr std::size_t kHeaderReach = 1024;
 
 bool isLineBreak(char c) {
     return c == '\n' || c == '\r';
+}
+
+// Where the last line break in `text` stands (npos: none). find_last_of would look each byte
+// up in the set of two: this runs over clusters.
+std::size_t lastLineBreak(std::string_view text) {
+    const auto* data = static_cast<const char*>(text.data());
+    const void* lf = ::memrchr(data, '\n', text.size());
+    const void* cr = ::memrchr(data, '\r', text.size());
+    const void* last = lf == nullptr ? cr : cr == nullptr ? lf : std::max(lf, cr);
+    return last == nullptr ? std::string_view::npos
+                           : static_cast<std::size_t>(static_cast<const char*>(last) - data);
+}
+
+bool hasLineBreak(std::string_view text) {
+    return std::memchr(text.data(), '\n', text.size()) != nullptr ||
+           std::memchr(text.data(), '\r', text.size()) != nullptr;
 }
 
 bool isBlank(std::string_view text) {
@@ -86,7 +106,7 @@ bool isDocumentLine(std::string_view line, std::uint64_t offset) {
 // line that could be a document's: a line that began in it and reads as a document's so far,
 // or, without a line break, a piece of one.
 bool endsInsideDocumentLine(std::string_view cluster, std::uint64_t offset) {
-    const std::size_t lastBreak = cluster.find_last_of("\r\n");
+    const std::size_t lastBreak = lastLineBreak(cluster);
     if (lastBreak == std::string_view::npos) {
         return !isBlank(cluster) && couldBeDocumentPiece(cluster);
     }
@@ -120,7 +140,7 @@ bool mayBeClaimed(const SourceReader& source, std::uint64_t cluster) {
         if (before.size() < kClusterSize) {
             return false;
         }
-        if (before.find_first_of("\r\n") != std::string_view::npos) {
+        if (hasLineBreak(before)) {
             if (endsInsideDocumentLine(before, from + end - kClusterSize)) {
                 return true;
             }
@@ -168,7 +188,7 @@ bool continuesContent(const SourceReader& source, std::string_view bytes, std::u
         }
         const std::size_t low =
             static_cast<std::size_t>((base + tailEnd - 1) / kClusterSize * kClusterSize - base);
-        const std::size_t lastBreak = bytes.substr(low, tailEnd - low).find_last_of("\r\n");
+        const std::size_t lastBreak = lastLineBreak(bytes.substr(low, tailEnd - low));
         const std::size_t lineBegin =
             lastBreak == std::string_view::npos ? low : low + lastBreak + 1;
         const bool whole =
@@ -189,7 +209,17 @@ bool continuesContent(const SourceReader& source, std::string_view bytes, std::u
         }
         // A line that opens a cluster with a tag may be whole: it starts what follows, or not.
         const bool opensCluster = lineBegin == low && low >= kClusterSize && tail.front() != '<';
-        return !opensCluster || mayBeClaimed(source, base + low);
+        if (!opensCluster) {
+            return true;
+        }
+        // Most often the line began in the cluster before, as a document's: decided here,
+        // without reading further back.
+        const std::string_view before = bytes.substr(low - kClusterSize, kClusterSize);
+        const bool lineBeganBefore = hasLineBreak(before);
+        if (lineBeganBefore && endsInsideDocumentLine(before, base + low - kClusterSize)) {
+            return true;
+        }
+        return mayBeClaimed(source, base + low);
     }
 }
 
