@@ -13,12 +13,12 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "simd/implementation.h"
 #include "normalize/input_normalizer.h"
 #include "salvage/base64.h"
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
 #include "salvage/section_line.h"
+#include "simd/implementation.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "simd/implementation.h"
 #include "salvage/base64.h"
 #include "salvage/export.h"
 #include "salvage/reader.h"
+#include "simd/implementation.h"
 #include "test_support.h"
 
 namespace salvage {

@@ -11,8 +11,8 @@
 
 #include "salvage/reader.h"
 #include "salvage/report_text.h"
-#include "test_support.h"
 #include "simd/utf8.h"
+#include "test_support.h"
 
 namespace salvage::detail {
 namespace {
