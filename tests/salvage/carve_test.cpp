@@ -166,6 +166,11 @@ TEST(Carve, FindsDocumentsAndNothingElse) {
         {"other XML", padded(otherXml), {}, {}},
         {"mail with Base64", padded(mail), {}, {}},
         {"section tags with plain text", padded(plainSections), {}, {}},
+        {"a section tag whose name decodes, before plain text",
+         zeros(1) + padded("<Section name=\"Ideas\" style=\"body\">\xE4\xBB\x96 rain, "
+                           "snow</Section>\n"),
+         {},
+         {}},
         {"all of them",
          noise(2, 9) + padded(plainText) + padded(otherXml) + padded(letter) + padded(mail) +
              padded(plainSections) + padded(note),

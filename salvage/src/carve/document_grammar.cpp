@@ -210,6 +210,7 @@ void DocumentGrammar::openSection() {
     nameGood_ = closed && (!name || isNameText(*name));
     inText_ = true;
     sectionBroken_ = false;
+    textBytesAtOpen_ = textBytes_;
     decoder_ = Base64Decoder();
     checker_.reset();
 }
@@ -223,7 +224,10 @@ void DocumentGrammar::closeSection(bool atEnd) {
     checkDecoded();
     // A document cut off inside a section may end inside a character; a whole one may not.
     const bool whole = atEnd || checker_.pending() == 0;
-    if (nameGood_ && !sectionBroken_ && whole) {
+    // A tag whose text gave nothing before the document ended is no sign of one: another
+    // program's <Section> tag before its plain text ends there too.
+    const bool nothingAtEnd = atEnd && textBytes_ == textBytesAtOpen_;
+    if (nameGood_ && !sectionBroken_ && whole && !nothingAtEnd) {
         ++goodSections_;
     } else {
         ++badSections_;

@@ -100,7 +100,8 @@ class DocumentGrammar {
     bool inText_ = false;
     bool nameGood_ = false;
     bool sectionBroken_ = false;
-    std::string pending_;  // Base64 not yet decoded
+    std::size_t textBytesAtOpen_ = 0;  // textBytes_ when the open section began
+    std::string pending_;              // Base64 not yet decoded
     std::string decoded_;
     Base64Decoder decoder_;
     TextChecker checker_;
