@@ -168,7 +168,7 @@ TEST(Carve, FindsDocumentsAndNothingElse) {
         {"section tags with plain text", padded(plainSections), {}, {}},
         {"a section tag whose name decodes, before plain text",
          zeros(1) + padded("<Section name=\"Ideas\" style=\"body\">\xE4\xBB\x96 rain, "
-                           "snow</Section>\n"),
+                           "snow</Section>\n<Section name=\"Idea\">Cr\xC3\xA8me</Section>\n"),
          {},
          {}},
         {"all of them",

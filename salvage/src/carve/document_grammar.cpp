@@ -224,9 +224,10 @@ void DocumentGrammar::closeSection(bool atEnd) {
     checkDecoded();
     // A document cut off inside a section may end inside a character; a whole one may not.
     const bool whole = atEnd || checker_.pending() == 0;
-    // A tag whose text gave nothing before the document ended is no sign of one: another
-    // program's <Section> tag before its plain text ends there too.
-    const bool nothingAtEnd = atEnd && textBytes_ == textBytesAtOpen_;
+    // A tag whose text gave next to nothing before the document ended is no sign of one:
+    // another program's <Section> tag ends there too, a letter or two into its plain text.
+    constexpr std::size_t kLeastText = 16;
+    const bool nothingAtEnd = atEnd && textBytes_ - textBytesAtOpen_ < kLeastText;
     if (nameGood_ && !sectionBroken_ && whole && !nothingAtEnd) {
         ++goodSections_;
     } else {
