@@ -238,6 +238,23 @@ TEST(Carve, JoinsADocumentStoredInTwoPieces) {
     }
 }
 
+// The pieces of a fragmented file need not lie in order: the second may come first.
+TEST(Carve, JoinsAPieceThatLiesBeforeItsPredecessor) {
+    const std::string document = quillora(
+        section("Greeting", "Hello") + section("Story", prose(12000, 23)) + section("End", "Bye"));
+    const std::string head = document.substr(0, 2 * kCluster);
+    const std::string tail = padded(document.substr(2 * kCluster));
+    const std::string image = zeros(1) + tail + noise(3, 24) + head + zeros(2);
+    const Found found = carveBytes(image);
+    ASSERT_EQ(found.documents.size(), 1U);
+    const DocumentPlace& place = found.documents.front().place;
+    const std::uint64_t headAt = kCluster + tail.size() + 3 * kCluster;
+    const std::vector<ByteRange> fragments{{headAt, head.size()},
+                                           {kCluster, document.size() - head.size()}};
+    EXPECT_EQ(place.fragments, fragments);
+    EXPECT_EQ(textOf(found.documents.front()), expectedText(document));
+}
+
 // A section wrapped in lines of 76 Base64 characters (57 bytes of ASCII text each), starting
 // after an attribute of `padding` bytes that places the lines' ends.
 std::string wrappedLetter(std::size_t padding) {

@@ -1,6 +1,7 @@
 #include "carve/document_follower.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "carve/document_grammar.h"
@@ -11,6 +12,9 @@ namespace {
 
 // Longer documents are cut here: their bytes are read into memory to be read thoroughly.
 constexpr std::uint64_t kLongestDocument = std::uint64_t{64} << 20;
+// How far before a cut-off piece the piece that carries it on is looked for: fragments out of
+// order lie near each other more often than not, and each step back costs a cluster's test.
+constexpr std::uint64_t kLookBack = 64 * kClusterSize;
 // Other data that starts on a cluster boundary may begin with a few bytes that look like
 // Base64 before its first byte that cannot: the cut is still taken to be at the boundary.
 constexpr std::uint64_t kCutSlack = 8;
@@ -167,30 +171,67 @@ class Follower {
         }
     }
 
-    // Looks for the cluster that carries on the document cut at `cut`; takes the nearest.
+    // Looks for the cluster that carries on the document cut at `cut`; takes the nearest, after
+    // the cut or, a little way, before the piece it cut (the pieces of a fragmented file need
+    // not lie in order), but never one of the document's own.
     bool joinAfter(std::uint64_t cut) {
         const std::uint64_t last = std::min(cut + lookAhead_, reader_.size());
-        for (std::uint64_t at = cut + kClusterSize; at < last; at += kClusterSize) {
-            // A cluster in the middle of another document's run would carry on any text cut
-            // in step with it: a piece that follows a gap starts after other data.
-            if (flowsFromPreviousCluster(reader_, at)) {
-                continue;
+        const std::uint64_t reachBack = std::min(kLookBack, lookAhead_);
+        const std::uint64_t first = fragmentStart_ > reachBack ? fragmentStart_ - reachBack : 0;
+        // The clusters before the piece, read at once: stepping back through the reader would
+        // read a window for every cluster.
+        std::optional<SourceReader> before;
+        for (std::uint64_t step = kClusterSize;; step += kClusterSize) {
+            const bool ahead = cut + step < last;
+            const bool behind = fragmentStart_ >= first + step && fragmentStart_ >= step;
+            if (!ahead && !behind) {
+                return false;
             }
-            const Candidate candidate = tryCluster(reader_, atBoundary_, at);
-            if (!candidate.fits) {
-                continue;
+            if (ahead && tryJoin(reader_, cut, cut + step)) {
+                return true;
             }
-            place_.fragments.back().length = cut - fragmentStart_;
-            earlier_ += cut - fragmentStart_;
-            // Only a Base64 group or a character cut in two and made whole again by the
-            // cluster ties the two pieces to each other.
-            const bool tied = candidate.textCarriesOn && atBoundary_.cutInsideCharacter();
-            place_.seams.push_back({at, !tied});
-            place_.fragments.push_back({at, 0});
-            fragmentStart_ = position_ = at;
-            return true;
+            if (behind) {
+                if (!before) {
+                    before.emplace(reader_.fd(), reader_.size(),
+                                   static_cast<std::size_t>(fragmentStart_ + kClusterSize - first));
+                }
+                if (tryJoin(*before, cut, fragmentStart_ - step)) {
+                    return true;
+                }
+            }
         }
-        return false;
+    }
+
+    bool ownCluster(std::uint64_t at) const {
+        return std::any_of(place_.fragments.begin(), place_.fragments.end(),
+                           [&](const ByteRange& fragment) {
+                               const std::uint64_t end =
+                                   &fragment == &place_.fragments.back()
+                                       ? std::max(position_, fragment.offset + fragment.length)
+                                       : fragment.offset + fragment.length;
+                               return at + kClusterSize > fragment.offset && at < end;
+                           });
+    }
+
+    bool tryJoin(SourceReader& reader, std::uint64_t cut, std::uint64_t at) {
+        // A cluster in the middle of another document's run would carry on any text cut in
+        // step with it: a piece that follows a gap starts after other data.
+        if (at % kClusterSize != 0 || ownCluster(at) || flowsFromPreviousCluster(reader, at)) {
+            return false;
+        }
+        const Candidate candidate = tryCluster(reader, atBoundary_, at);
+        if (!candidate.fits) {
+            return false;
+        }
+        place_.fragments.back().length = cut - fragmentStart_;
+        earlier_ += cut - fragmentStart_;
+        // Only a Base64 group or a character cut in two and made whole again by the cluster
+        // ties the two pieces to each other.
+        const bool tied = candidate.textCarriesOn && atBoundary_.cutInsideCharacter();
+        place_.seams.push_back({at, !tied});
+        place_.fragments.push_back({at, 0});
+        fragmentStart_ = position_ = at;
+        return true;
     }
 
     void skipLineBreak() {

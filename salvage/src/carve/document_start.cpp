@@ -118,7 +118,28 @@ bool endsInsideDocumentLine(std::string_view cluster, std::uint64_t offset) {
 // and how far back a line that runs through whole clusters is followed.
 constexpr std::uint64_t kClaimReach = 64 * kClusterSize;
 
-// Whether the piece of a line that opens `cluster` may belong to a document before it: the
+// Whether a document is cut off at a cluster boundary within reach after `cluster`: the piece
+// at `cluster` may carry it on, as the pieces of a fragmented file need not lie in order.
+bool documentCutAfter(const SourceReader& source, std::uint64_t cluster) {
+    const std::uint64_t to = std::min(cluster + kClaimReach + kClusterSize, source.size());
+    if (to < cluster + 2 * kClusterSize) {
+        return false;
+    }
+    SourceReader reader(source.fd(), source.size(), static_cast<std::size_t>(to - cluster));
+    const std::string_view bytes = reader.at(cluster, static_cast<std::size_t>(to - cluster))
+                                       .substr(0, static_cast<std::size_t>(to - cluster));
+    for (std::size_t boundary = 2 * kClusterSize; boundary < bytes.size();
+         boundary += kClusterSize) {
+        if (endsInsideDocumentLine(bytes.substr(boundary - kClusterSize, kClusterSize),
+                                   cluster + boundary - kClusterSize) &&
+            !isBase64Character(static_cast<unsigned char>(bytes[boundary]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the piece of a line that opens `cluster` may belong to a document near it: the
 // line runs into it from a document's line (through clusters without a line break, as far as
 // the reach goes), or a document is cut off at a cluster boundary within reach, where one of
 // its lines breaks off into other data, and may go on in this piece.
@@ -162,7 +183,7 @@ bool mayBeClaimed(const SourceReader& source, std::uint64_t cluster) {
             return true;
         }
     }
-    return false;
+    return documentCutAfter(source, cluster);
 }
 
 // Whether what stands before the line starting at `at` is a document's content, looking back
