@@ -41,12 +41,13 @@ overwritten still counts. It also lists every trap with its kind, offset and len
 
 import argparse
 import base64
-import importlib.util
+import importlib.machinery
 import json
 import os
 import random
 import re
 import sys
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -55,11 +56,12 @@ def _load_recall():
     """bench/recall/generate.py, under a name that does not hide this module."""
     name = "recall_generate"
     if name not in sys.modules:
-        spec = importlib.util.spec_from_file_location(
+        loader = importlib.machinery.SourceFileLoader(
             name, os.path.join(HERE, os.pardir, "recall", "generate.py"))
-        module = importlib.util.module_from_spec(spec)
+        module = types.ModuleType(name)
+        module.__file__ = loader.path
         sys.modules[name] = module
-        spec.loader.exec_module(module)
+        loader.exec_module(module)
     return sys.modules[name]
 
 
