@@ -118,6 +118,22 @@ bool endsInsideDocumentLine(std::string_view cluster, std::uint64_t offset) {
 // and how far back a line that runs through whole clusters is followed.
 constexpr std::uint64_t kClaimReach = 64 * kClusterSize;
 
+// Whether a line of a document breaks off into other data at a cluster boundary of `bytes`
+// (which start on one, at `offset`), from the second boundary on.
+bool holdsCutOffLine(std::string_view bytes, std::uint64_t offset) {
+    for (std::size_t boundary = 2 * kClusterSize; boundary < bytes.size();
+         boundary += kClusterSize) {
+        // Cut inside a body, a line goes on in Base64: what opens the next cluster otherwise,
+        // even a tag (most often another document's start), is other data.
+        if (endsInsideDocumentLine(bytes.substr(boundary - kClusterSize, kClusterSize),
+                                   offset + boundary - kClusterSize) &&
+            !isBase64Character(static_cast<unsigned char>(bytes[boundary]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether a document is cut off at a cluster boundary within reach after `cluster`: the piece
 // at `cluster` may carry it on, as the pieces of a fragmented file need not lie in order.
 bool documentCutAfter(const SourceReader& source, std::uint64_t cluster) {
@@ -128,15 +144,7 @@ bool documentCutAfter(const SourceReader& source, std::uint64_t cluster) {
     SourceReader reader(source.fd(), source.size(), static_cast<std::size_t>(to - cluster));
     const std::string_view bytes = reader.at(cluster, static_cast<std::size_t>(to - cluster))
                                        .substr(0, static_cast<std::size_t>(to - cluster));
-    for (std::size_t boundary = 2 * kClusterSize; boundary < bytes.size();
-         boundary += kClusterSize) {
-        if (endsInsideDocumentLine(bytes.substr(boundary - kClusterSize, kClusterSize),
-                                   cluster + boundary - kClusterSize) &&
-            !isBase64Character(static_cast<unsigned char>(bytes[boundary]))) {
-            return true;
-        }
-    }
-    return false;
+    return holdsCutOffLine(bytes, cluster);
 }
 
 // Whether the piece of a line that opens `cluster` may belong to a document near it: the
@@ -174,16 +182,7 @@ bool mayBeClaimed(const SourceReader& source, std::uint64_t cluster) {
     if (end < kClusterSize) {
         return true;  // a line longer than the reach: taken to run on from a document
     }
-    for (std::size_t boundary = 2 * kClusterSize; boundary + kClusterSize <= bytes.size();
-         boundary += kClusterSize) {
-        // Cut inside a body, a line goes on in Base64: what opens the next cluster otherwise,
-        // even a tag (most often another document's start), is other data.
-        if (endsInsideDocumentLine(clusterAt(boundary), from + boundary - kClusterSize) &&
-            !isBase64Character(static_cast<unsigned char>(bytes[boundary]))) {
-            return true;
-        }
-    }
-    return documentCutAfter(source, cluster);
+    return holdsCutOffLine(bytes, from) || documentCutAfter(source, cluster);
 }
 
 // Whether what stands before the line starting at `at` is a document's content, looking back

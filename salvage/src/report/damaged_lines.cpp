@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "io/file_descriptor.h"
+#include "salvage/posix_calls.h"
 #include "simd/utf8.h"
 
 namespace salvage {
@@ -163,8 +164,9 @@ LineBytes readLineBytes(const std::filesystem::path& file, const SalvageReport& 
     result.bytes.resize(static_cast<std::size_t>(wanted));
     std::size_t got = 0;
     while (got < result.bytes.size()) {
-        const ssize_t n = ::pread(opened.fd.get(), result.bytes.data() + got,
-                                  result.bytes.size() - got, static_cast<off_t>(line.offset + got));
+        const ssize_t n = kestLibrary::posixCalls().pread(
+            opened.fd.get(), result.bytes.data() + got, result.bytes.size() - got,
+            static_cast<off_t>(line.offset + got));
         if (n < 0 && errno == EINTR) {
             continue;
         }
