@@ -59,9 +59,16 @@ class CarveRunner {
             report(source_.string() + ": " + *summary.error);
             return kExitFailure;
         }
+        // The documents' files were left to reach the disk together; the index, which lists
+        // them, is written only once they are there.
+        if (!written_.empty()) {
+            if (const auto error = kestLibrary::flushFileSystem(folder_)) {
+                fail(error->message());
+            }
+        }
         emit(summaryRecord(source_.string(), summary, duplicates_));
         if (!options_.json) {
-            save(folder_ / kIndexName, index_);
+            save(folder_ / kIndexName, index_, kestLibrary::Flush::Now);
         }
         if (summary.documents == 0) {
             report("No documents found in " + source_.string() + ".");
@@ -104,7 +111,7 @@ class CarveRunner {
             file = earlier;
         } else {
             const std::string name = carvedFileName(document);
-            if (save(folder_ / name, text)) {
+            if (save(folder_ / name, text, kestLibrary::Flush::Later)) {
                 file = name;
                 written_[std::hash<std::string>{}(text)].push_back(name);
             }
@@ -126,14 +133,14 @@ class CarveRunner {
         return std::nullopt;
     }
 
-    bool save(const fs::path& path, std::string_view text) {
+    bool save(const fs::path& path, std::string_view text, kestLibrary::Flush flush) {
         struct stat info {};
         if (sourceIdentity_ && ::stat(path.c_str(), &info) == 0 &&
             std::make_pair(info.st_dev, info.st_ino) == *sourceIdentity_) {
             fail(path.string() + ": not written: it is the source being carved");
             return false;
         }
-        if (const auto error = kestLibrary::writeText(path, text)) {
+        if (const auto error = kestLibrary::writeText(path, text, flush)) {
             fail("not written to " + path.string() + ": " + error->reason);
             return false;
         }

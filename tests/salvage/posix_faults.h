@@ -8,7 +8,7 @@
 
 namespace salvage::testing {
 
-enum class PosixCall { None, Open, Read, Pread, Write, Fsync, Fchmod, Rename, Close };
+enum class PosixCall { None, Open, Read, Pread, Write, Fsync, Fchmod, Rename, Close, Syncfs };
 
 struct PosixFault {
     PosixCall call = PosixCall::None;
@@ -105,6 +105,10 @@ class PosixFaults {
                     return fails(Call::Close) ? -1 : result;
                 },
             .unlink = [](const char* path) { return kestLibrary::systemCalls().unlink(path); },
+            .syncfs =
+                [](int fd) {
+                    return fails(Call::Syncfs) ? -1 : kestLibrary::systemCalls().syncfs(fd);
+                },
         };
         return calls;
     }

@@ -155,5 +155,46 @@ TEST(WriteFailures, AreReportedAndLoseNothing) {
     }
 }
 
+// Files written to be flushed later skip their own fsync; the one flush of their file system
+// reports what failed, naming the folder, and leaves the files written.
+TEST(WriteFailures, AFlushLeftForLaterIsReportedWhenItComes) {
+    struct Case {
+        const char* name;
+        Fault fault;
+        const char* folder;  // flushed, within the test's folder
+        std::optional<std::string> reason;
+    };
+    const std::vector<Case> cases{
+        {"fsync is not called", {Call::Fsync, EIO}, "", std::nullopt},
+        {"interrupted syncfs", {Call::Syncfs, EINTR, 1}, "", std::nullopt},
+        {"failing syncfs",
+         {Call::Syncfs, EIO},
+         "",
+         "not all of it reached the disk: Input/output error"},
+        {"missing folder", {}, "gone", "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::filesystem::path folder = dir / c.folder;
+        std::optional<kestLibrary::IoError> written;
+        std::optional<kestLibrary::IoError> flushed;
+        {
+            PosixFaults faults(c.fault);
+            written = kestLibrary::writeText(dir / "new.txt", "text", kestLibrary::Flush::Later);
+            flushed = kestLibrary::flushFileSystem(folder);
+        }
+        EXPECT_EQ(written, std::nullopt);
+        if (c.reason) {
+            ASSERT_TRUE(flushed);
+            EXPECT_EQ(flushed->message(), folder.string() + ": " + *c.reason);
+        } else {
+            EXPECT_EQ(flushed, std::nullopt);
+        }
+        EXPECT_EQ(readFile(dir / "new.txt"), "text");
+        EXPECT_EQ(entries(dir.path()), std::set<std::string>{"new.txt"});
+    }
+}
+
 }  // namespace
 }  // namespace salvage::testing

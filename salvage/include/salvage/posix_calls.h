@@ -22,6 +22,7 @@ struct PosixCalls {
     int (*rename)(const char* from, const char* to);
     int (*close)(int fd);
     int (*unlink)(const char* path);
+    int (*syncfs)(int fd);
 };
 
 // The calls of the operating system itself.

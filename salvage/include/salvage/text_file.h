@@ -46,4 +46,17 @@ TextPieces wholeText(std::string_view text);
 // The same, with the content given as pieces.
 std::optional<IoError> writeText(const std::filesystem::path& file, const TextPieces& pieces);
 
+// When a new text reaches the disk: before it is renamed into place (Now, as above), or with
+// the others written the same way when flushFileSystem() is called (Later). A thousand files
+// written at once, as carving does, then cost one flush of the disk instead of a thousand.
+enum class Flush { Now, Later };
+std::optional<IoError> writeText(const std::filesystem::path& file, std::string_view text,
+                                 Flush flush);
+std::optional<IoError> writeText(const std::filesystem::path& file, const TextPieces& pieces,
+                                 Flush flush);
+
+// Flushes to the disk everything written to the file system that holds `folder`; an error
+// says that some of it may not have reached the disk.
+std::optional<IoError> flushFileSystem(const std::filesystem::path& folder);
+
 }  // namespace kestLibrary

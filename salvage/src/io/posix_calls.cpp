@@ -22,6 +22,7 @@ constexpr PosixCalls kSystemCalls{
     .rename = [](const char* from, const char* to) { return std::rename(from, to); },
     .close = [](int fd) { return ::close(fd); },
     .unlink = [](const char* path) { return ::unlink(path); },
+    .syncfs = [](int fd) { return ::syncfs(fd); },
 };
 
 // Constant-initialised to the system's calls; only a test's ScopedPosixCalls changes it.

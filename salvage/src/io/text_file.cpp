@@ -90,8 +90,8 @@ std::optional<std::string> takeOverAccess(int fd, const struct stat& replaced) {
 // Writes a temporary file beside `file`, flushes it and renames it over `file`. On failure
 // the temporary file is removed and `file` is as it was.
 std::optional<std::string> replaceAtomically(const std::filesystem::path& file,
-                                             const struct stat* replaced,
-                                             const TextPieces& pieces) {
+                                             const struct stat* replaced, const TextPieces& pieces,
+                                             Flush flush) {
     const PosixCalls& calls = posixCalls();
     const std::filesystem::path temporary = temporaryNameFor(file);
     // 0666 before the umask, as for any new file the user saves.
@@ -109,7 +109,7 @@ std::optional<std::string> replaceAtomically(const std::filesystem::path& file,
     if (!error) {
         error = writeAll(fd, pieces);
     }
-    if (!error && retryInterrupted([&] { return calls.fsync(fd); }) != 0) {
+    if (!error && flush == Flush::Now && retryInterrupted([&] { return calls.fsync(fd); }) != 0) {
         error = describeError(errno);
     }
     if (!error) {
@@ -126,12 +126,13 @@ std::optional<std::string> replaceAtomically(const std::filesystem::path& file,
     return error;
 }
 
-std::optional<std::string> writeTo(const WriteDestination& destination, const TextPieces& pieces) {
+std::optional<std::string> writeTo(const WriteDestination& destination, const TextPieces& pieces,
+                                   Flush flush) {
     switch (destination.kind) {
         case WriteDestination::Kind::NewFile:
-            return replaceAtomically(destination.path, nullptr, pieces);
+            return replaceAtomically(destination.path, nullptr, pieces, flush);
         case WriteDestination::Kind::RegularFile:
-            return replaceAtomically(destination.path, &destination.existing, pieces);
+            return replaceAtomically(destination.path, &destination.existing, pieces, flush);
         case WriteDestination::Kind::OwnDescriptor:
             // Through the descriptor itself: its position and append mode are the ones the
             // shell set up, as for the program's own standard output.
@@ -183,8 +184,18 @@ std::optional<IoError> writeText(const std::filesystem::path& file, std::string_
 }
 
 std::optional<IoError> writeText(const std::filesystem::path& file, const TextPieces& pieces) {
+    return writeText(file, pieces, Flush::Now);
+}
+
+std::optional<IoError> writeText(const std::filesystem::path& file, std::string_view text,
+                                 Flush flush) {
+    return writeText(file, wholeText(text), flush);
+}
+
+std::optional<IoError> writeText(const std::filesystem::path& file, const TextPieces& pieces,
+                                 Flush flush) {
     const WriteDestination destination = detail::resolveWriteDestination(file);
-    auto error = writeTo(destination, pieces);
+    auto error = writeTo(destination, pieces, flush);
     if (!error) {
         return std::nullopt;
     }
@@ -196,6 +207,20 @@ std::optional<IoError> writeText(const std::filesystem::path& file, const TextPi
             "the file it links to, " + destination.path.string() + ", cannot be written: " + *error;
     }
     return failure(file, std::move(*error));
+}
+
+std::optional<IoError> flushFileSystem(const std::filesystem::path& folder) {
+    const PosixCalls& calls = posixCalls();
+    const int fd = retryInterrupted(
+        [&] { return calls.open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0); });
+    if (fd < 0) {
+        return failure(folder, describeError(errno));
+    }
+    FileDescriptor owned(fd);
+    if (retryInterrupted([&] { return calls.syncfs(fd); }) != 0) {
+        return failure(folder, "not all of it reached the disk: " + describeError(errno));
+    }
+    return std::nullopt;
 }
 
 }  // namespace kestLibrary
