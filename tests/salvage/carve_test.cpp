@@ -307,7 +307,6 @@ struct DiskFaults {
     static inline std::set<std::uint64_t> bad;
     static inline std::map<std::uint64_t, int> flaky;
     static inline std::vector<int> openFlags;
-    static inline std::size_t failures = 0;
 
     static const kestLibrary::PosixCalls& calls() {
         static kestLibrary::PosixCalls table = [] {
@@ -322,7 +321,6 @@ struct DiskFaults {
                      c += kCluster) {
                     const auto f = flaky.find(c);
                     if (bad.contains(c) || (f != flaky.end() && f->second-- > 0)) {
-                        ++failures;
                         errno = EIO;
                         return -1;
                     }
@@ -506,12 +504,30 @@ TEST(Carve, ThreadsAndRangesFindWhatOneWholeRunFinds) {
     EXPECT_EQ(seams, 6U);
     const auto expected = summarise(whole);
 
-    for (const unsigned threads : {2U, 3U, 7U}) {
-        SCOPED_TRACE(threads);
-        CarveOptions options;
-        options.threads = threads;
-        EXPECT_EQ(summarise(carveFile(dir / "image", options)), expected);
+    // Shares of 16 clusters and more, taken in turn, their documents read as they are found;
+    // unreadable clusters on both sides of the boundaries between them (the image starts with
+    // a document: they are read around it).
+    DiskFaults::bad = {15 * kCluster, 16 * kCluster, 17 * kCluster, 32 * kCluster, 69 * kCluster};
+    {
+        const kestLibrary::ScopedPosixCalls faults(DiskFaults::calls());
+        const Found damaged = carveFile(dir / "image");
+        EXPECT_EQ(damaged.unreadable.size(), 3U);
+        for (const std::uint64_t shareLength :
+             {std::uint64_t{64} << 20, 16 * kCluster, 23 * kCluster}) {
+            for (const unsigned threads : {2U, 3U, 7U}) {
+                SCOPED_TRACE(std::to_string(threads) + " threads, shares of " +
+                             std::to_string(shareLength));
+                CarveOptions options;
+                options.threads = threads;
+                options.shareLength = shareLength;
+                const Found found = carveFile(dir / "image", options);
+                EXPECT_EQ(summarise(found), summarise(damaged));
+                EXPECT_EQ(found.unreadable, damaged.unreadable);
+                EXPECT_EQ(found.summary.bytesRead, damaged.summary.bytesRead);
+            }
+        }
     }
+    DiskFaults::bad.clear();
     // Split points on cluster boundaries, inside documents and at odd bytes.
     const std::uint64_t inside = whole.documents[5].place.offset() + 1000;
     for (const std::uint64_t split : {std::uint64_t{kCluster}, inside, std::uint64_t{77777},

@@ -27,6 +27,10 @@ struct CarveOptions {
     // Threads that look for documents, each in its share of the range; 0 or 1: the caller's
     // thread alone; at most 64 are started. The result is the same with any number.
     unsigned threads = 1;
+    // With more than one thread, the range is cut into shares of about this length, which the
+    // threads take in turn while the caller's thread reads the documents of the first share
+    // not yet read. The result is the same with any length.
+    std::uint64_t shareLength = std::uint64_t{64} << 20;
     // How far past a place where a document is cut off its continuation is looked for.
     std::uint64_t lookAhead = std::uint64_t{4} << 20;
 };

@@ -13,6 +13,7 @@
 #include <numeric>
 #include <thread>
 
+#include "carve/ordered_scan.h"
 #include "carve/share_scan.h"
 #include "carve/source_reader.h"
 #include "io/file_descriptor.h"
@@ -30,10 +31,10 @@ namespace {
 using detail::Share;
 
 // The scan windows of all threads together stay within this; the rest of the bound on memory
-// is each thread's follow window and the document being read.
-constexpr std::uint64_t kScanMemory = std::uint64_t{128} << 20;
-constexpr std::uint64_t kLargestWindow = std::uint64_t{32} << 20;
-constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+// is each thread's follow window and the document being read meanwhile (at most 64 MiB, and
+// what its reading takes).
+constexpr std::uint64_t kScanMemory = std::uint64_t{64} << 20;
+constexpr std::uint64_t kLargestWindow = std::uint64_t{16} << 20;
 // Each thread also holds a follow window of 1 MiB: more threads would break the bound on
 // memory, and the disk is the limit long before.
 constexpr unsigned kMostThreads = 64;
@@ -74,11 +75,15 @@ std::uint64_t clusterFloor(std::uint64_t offset) {
     return offset / kClusterSize * kClusterSize;
 }
 
-std::vector<Share> makeShares(std::uint64_t start, std::uint64_t end, unsigned threads) {
+std::vector<Share> makeShares(std::uint64_t start, std::uint64_t end, unsigned threads,
+                              std::uint64_t shareLength) {
     const std::uint64_t length = end - start;
+    shareLength = std::max<std::uint64_t>(shareLength, 1);
+    const std::uint64_t wanted =
+        threads <= 1 ? 1
+                     : std::max<std::uint64_t>(threads, (length + shareLength - 1) / shareLength);
     // Shares of less than a few clusters are not worth a thread.
-    const std::uint64_t count = std::clamp<std::uint64_t>(length / (16 * kClusterSize), 1,
-                                                          std::clamp(threads, 1U, kMostThreads));
+    const std::uint64_t count = std::clamp<std::uint64_t>(length / (16 * kClusterSize), 1, wanted);
     std::vector<Share> shares(static_cast<std::size_t>(count));
     for (std::uint64_t i = 0; i < count; ++i) {
         Share& share = shares[static_cast<std::size_t>(i)];
@@ -88,84 +93,22 @@ std::vector<Share> makeShares(std::uint64_t start, std::uint64_t end, unsigned t
     return shares;
 }
 
-// Runs the shares, the first on the caller's thread, and reports progress from it.
-void scanShares(const detail::ScanContext& context, std::vector<Share>& shares,
-                const std::function<void()>& progress) {
-    if (shares.size() == 1) {
-        detail::scanShare(context, shares.front(), progress);
-        return;
-    }
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::size_t running = shares.size();
-    std::vector<std::exception_ptr> errors(shares.size());
-    std::vector<std::thread> threads;
-    threads.reserve(shares.size());
-    for (std::size_t i = 0; i < shares.size(); ++i) {
-        threads.emplace_back([&, i] {
-            try {
-                detail::scanShare(context, shares[i], {});
-            } catch (...) {
-                errors[i] = std::current_exception();
-            }
-            const std::lock_guard lock(mutex);
-            --running;
-            finished.notify_one();
-        });
-    }
-    {
-        std::unique_lock lock(mutex);
-        while (!finished.wait_for(lock, kProgressInterval, [&] { return running == 0; })) {
-            lock.unlock();
-            if (progress) {
-                progress();
-            }
-            lock.lock();
-        }
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    for (const std::exception_ptr& error : errors) {
-        if (error) {
-            std::rethrow_exception(error);
-        }
-    }
-}
-
-// Neighbouring unreadable ranges of two shares become one, as one thread would report them.
-std::vector<ByteRange> joinRanges(const std::vector<Share>& shares) {
-    std::vector<ByteRange> joined;
-    for (const Share& share : shares) {
-        for (const ByteRange& range : share.unreadable) {
-            if (!joined.empty() && joined.back().offset + joined.back().length == range.offset) {
-                joined.back().length += range.length;
-            } else {
-                joined.push_back(range);
-            }
-        }
-    }
-    return joined;
-}
-
 std::string placeName(const DocumentPlace& place) {
     return "offset " + std::to_string(place.offset());
 }
 
 CarvedDocument readPlace(detail::SourceReader& reader, DocumentPlace&& place) {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(place.length()));
+    std::string bytes(static_cast<std::size_t>(place.length()), '\0');
+    std::size_t got = 0;
     for (const ByteRange& fragment : place.fragments) {
-        for (std::uint64_t at = fragment.offset; at < fragment.offset + fragment.length;) {
-            const std::string_view piece = reader.at(at).substr(
-                0, static_cast<std::size_t>(fragment.offset + fragment.length - at));
-            if (piece.empty()) {
-                break;  // the source shrank since it was looked through
-            }
-            bytes.append(piece);
-            at += piece.size();
+        const auto length = static_cast<std::size_t>(fragment.length);
+        const std::size_t copied = reader.copy(fragment.offset, length, bytes.data() + got);
+        got += copied;
+        if (copied < length) {
+            break;  // the source shrank since it was looked through
         }
     }
+    bytes.resize(got);
     CarvedDocument document{std::move(place), {}};
     document.reading = parseText(bytes, placeName(document.place), Reading::Thorough);
     return document;
@@ -185,9 +128,10 @@ CarveSummary carve(const std::filesystem::path& source, const CarveOptions& opti
     summary.start = std::min(options.start, summary.end);
     std::atomic<std::uint64_t> done{0};
     std::atomic<std::size_t> found{0};
+    const unsigned threads = std::clamp(options.threads, 1U, kMostThreads);
     std::vector<Share> shares =
-        makeShares(summary.start, summary.end, std::max(options.threads, 1U));
-    const std::uint64_t perThread = kScanMemory / shares.size();
+        makeShares(summary.start, summary.end, threads, options.shareLength);
+    const std::uint64_t perThread = kScanMemory / std::min<std::uint64_t>(threads, shares.size());
     const detail::ScanContext context{
         .fd = opened.fd.get(),
         .size = opened.size,
@@ -199,44 +143,46 @@ CarveSummary carve(const std::filesystem::path& source, const CarveOptions& opti
         .found = &found,
     };
     const std::uint64_t total = summary.end - summary.start;
-    scanShares(context, shares, [&] {
-        if (callbacks.progress) {
-            callbacks.progress(done.load(), total, found.load());
-        }
-    });
-
-    const std::vector<ByteRange> unreadable = joinRanges(shares);
-    for (const ByteRange& range : unreadable) {
-        summary.unreadableBytes += range.length;
-    }
+    detail::SourceReader reader(opened.fd.get(), opened.size, kClusterSize);
+    const detail::OrderedFindings findings{
+        .place =
+            [&](DocumentPlace&& place) {
+                ++summary.documents;
+                CarvedDocument document = readPlace(reader, std::move(place));
+                if (callbacks.document) {
+                    callbacks.document(std::move(document));
+                }
+            },
+        .unreadable =
+            [&](const ByteRange& range) {
+                summary.unreadableBytes += range.length;
+                if (callbacks.unreadable) {
+                    callbacks.unreadable(range);
+                }
+            },
+        .progress =
+            [&] {
+                if (callbacks.progress) {
+                    callbacks.progress(done.load(), total, found.load());
+                }
+            },
+    };
+    const std::vector<ByteRange> unreadable =
+        detail::scanInOrder(context, shares, threads, findings);
     for (const Share& share : shares) {
         summary.bytesRead += share.bytesRead;
     }
-    if (summary.bytesRead == 0 && summary.unreadableBytes > 0) {
+    std::uint64_t unreadableLeft = 0;
+    for (const ByteRange& range : unreadable) {
+        unreadableLeft += range.length;
+    }
+    if (summary.bytesRead == 0 && summary.unreadableBytes + unreadableLeft > 0) {
+        summary.unreadableBytes += unreadableLeft;
         summary.error = "no part of it could be read";
         return summary;
     }
-    // Documents and unreadable ranges in the order of their offsets.
-    detail::SourceReader reader(opened.fd.get(), opened.size, std::size_t{1} << 20);
-    auto range = unreadable.begin();
-    for (Share& share : shares) {
-        for (DocumentPlace& place : share.places) {
-            for (; range != unreadable.end() && range->offset < place.offset(); ++range) {
-                if (callbacks.unreadable) {
-                    callbacks.unreadable(*range);
-                }
-            }
-            ++summary.documents;
-            CarvedDocument document = readPlace(reader, std::move(place));
-            if (callbacks.document) {
-                callbacks.document(std::move(document));
-            }
-        }
-    }
-    for (; range != unreadable.end(); ++range) {
-        if (callbacks.unreadable) {
-            callbacks.unreadable(*range);
-        }
+    for (const ByteRange& range : unreadable) {
+        findings.unreadable(range);
     }
     return summary;
 }
@@ -253,7 +199,7 @@ ParseResult readCarvedDocument(const std::filesystem::path& source, const Docume
         result.reason = std::move(*error);
         return result;
     }
-    detail::SourceReader reader(opened.fd.get(), opened.size, std::size_t{1} << 20);
+    detail::SourceReader reader(opened.fd.get(), opened.size, kClusterSize);
     return readPlace(reader, DocumentPlace(place)).reading;
 }
 

@@ -192,7 +192,7 @@ class Follower {
             }
             if (behind) {
                 if (!before) {
-                    before.emplace(reader_.fd(), reader_.size(),
+                    before.emplace(reader_,
                                    static_cast<std::size_t>(fragmentStart_ + kClusterSize - first));
                 }
                 if (tryJoin(*before, cut, fragmentStart_ - step)) {

@@ -141,7 +141,7 @@ bool documentCutAfter(const SourceReader& source, std::uint64_t cluster) {
     if (to < cluster + 2 * kClusterSize) {
         return false;
     }
-    SourceReader reader(source.fd(), source.size(), static_cast<std::size_t>(to - cluster));
+    SourceReader reader(source, static_cast<std::size_t>(to - cluster));
     const std::string_view bytes = reader.at(cluster, static_cast<std::size_t>(to - cluster))
                                        .substr(0, static_cast<std::size_t>(to - cluster));
     return holdsCutOffLine(bytes, cluster);
@@ -156,7 +156,7 @@ bool mayBeClaimed(const SourceReader& source, std::uint64_t cluster) {
     if (cluster == from) {
         return false;
     }
-    SourceReader reader(source.fd(), source.size(), static_cast<std::size_t>(cluster - from));
+    SourceReader reader(source, static_cast<std::size_t>(cluster - from));
     const std::string_view bytes = reader.at(from, static_cast<std::size_t>(cluster - from))
                                        .substr(0, static_cast<std::size_t>(cluster - from));
     const auto clusterAt = [&](std::size_t end) {

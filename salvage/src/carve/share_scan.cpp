@@ -33,20 +33,29 @@ bool mayStart(std::string_view bytes, std::size_t at, std::uint64_t offset) {
 
 }  // namespace
 
-void scanShare(const ScanContext& context, Share& share, const std::function<void()>& afterWindow) {
-    SourceReader scan(context.fd, context.size,
-                      context.window + static_cast<std::size_t>(2 * kReach));
-    scan.reportUnreadable(share.from, share.to,
-                          [&](const ByteRange& range) { share.unreadable.push_back(range); });
-    SourceReader follow(context.fd, context.size, kFollowWindow);
-    for (std::uint64_t from = share.from; from < share.to && from < scan.size();
-         from += context.window) {
-        if (context.stop != nullptr && context.stop->load(std::memory_order_relaxed)) {
+ShareScanner::ShareScanner(const ScanContext& context)
+    : context_(context),
+      scan_(context.fd, context.size, context.window + static_cast<std::size_t>(2 * kReach)),
+      follow_(scan_, kFollowWindow) {}
+
+bool ShareScanner::stopped() const {
+    const auto set = [](const std::atomic<bool>* flag) {
+        return flag != nullptr && flag->load(std::memory_order_relaxed);
+    };
+    return set(context_.stop) || set(context_.abandon);
+}
+
+std::uint64_t ShareScanner::scan(std::uint64_t shareFrom, std::uint64_t shareTo,
+                                 const ShareFindings& findings) {
+    scan_.reportUnreadable(shareFrom, shareTo, findings.unreadable);
+    for (std::uint64_t from = shareFrom; from < shareTo && from < scan_.size();
+         from += context_.window) {
+        if (stopped()) {
             break;
         }
-        const std::uint64_t to = std::min<std::uint64_t>(from + context.window, share.to);
+        const std::uint64_t to = std::min<std::uint64_t>(from + context_.window, shareTo);
         const std::uint64_t base = from >= kReach ? from - kReach : 0;
-        const std::string_view bytes = scan.at(base, static_cast<std::size_t>(to - base + kReach));
+        const std::string_view bytes = scan_.at(base, static_cast<std::size_t>(to - base + kReach));
         const auto first = static_cast<std::size_t>(from - base);
         const std::size_t last = std::min(bytes.size(), static_cast<std::size_t>(to - base));
         for (std::size_t at = first; at < last; ++at) {
@@ -56,20 +65,20 @@ void scanShare(const ScanContext& context, Share& share, const std::function<voi
             }
             at = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
             const std::uint64_t offset = base + at;
-            if (!mayStart(bytes, at, offset) || !startsDocument(scan, offset)) {
+            if (!mayStart(bytes, at, offset) || !startsDocument(scan_, offset)) {
                 continue;
             }
-            if (auto place = followDocument(follow, offset, context.lookAhead)) {
-                share.places.push_back(std::move(*place));
-                context.found->fetch_add(1, std::memory_order_relaxed);
+            if (auto place = followDocument(follow_, offset, context_.lookAhead)) {
+                context_.found->fetch_add(1, std::memory_order_relaxed);
+                findings.place(std::move(*place));
             }
         }
-        context.done->fetch_add(to - from, std::memory_order_relaxed);
-        if (afterWindow) {
-            afterWindow();
+        context_.done->fetch_add(to - from, std::memory_order_relaxed);
+        if (findings.afterWindow) {
+            findings.afterWindow();
         }
     }
-    share.bytesRead = scan.bytesRead();
+    return scan_.bytesRead();
 }
 
 }  // namespace salvage::detail

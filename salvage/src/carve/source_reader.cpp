@@ -41,11 +41,18 @@ Outcome preadAll(int fd, std::uint64_t offset, std::size_t count, char* into, st
 SourceReader::SourceReader(int fd, std::uint64_t size, std::size_t windowSize)
     : fd_(fd), size_(size), windowSize_(windowSize) {}
 
+SourceReader::SourceReader(const SourceReader& shared, std::size_t windowSize)
+    : fd_(shared.fd_), size_(shared.size_), windowSize_(windowSize), shared_(&shared) {}
+
 void SourceReader::reportUnreadable(std::uint64_t from, std::uint64_t to,
                                     std::function<void(const ByteRange&)> unreadable) {
     reportFrom_ = from;
     reportTo_ = to;
     unreadable_ = std::move(unreadable);
+    // A new share: its bytes are counted, and its unreadable clusters found, as they are read.
+    bytesRead_ = 0;
+    countedTo_ = 0;
+    loaded_ = false;
 }
 
 std::string_view SourceReader::at(std::uint64_t offset, std::size_t atLeast) {
@@ -53,14 +60,23 @@ std::string_view SourceReader::at(std::uint64_t offset, std::size_t atLeast) {
         return {};
     }
     const std::uint64_t wanted = std::min<std::uint64_t>(offset + atLeast, size_);
-    if (!loaded_ || offset < bufferOffset_ || wanted > bufferOffset_ + bufferLength_) {
-        load(offset, atLeast);
+    if (const auto bytes = held(offset, wanted)) {
+        return *bytes;
     }
+    load(offset, atLeast);
     const std::uint64_t end = bufferOffset_ + bufferLength_;
     if (offset >= end) {
         return {};
     }
-    return {buffer_.data() + (offset - bufferOffset_), static_cast<std::size_t>(end - offset)};
+    return {buffer_.get() + (offset - bufferOffset_), static_cast<std::size_t>(end - offset)};
+}
+
+std::size_t SourceReader::copy(std::uint64_t offset, std::size_t count, char* into) {
+    if (offset >= size_) {
+        return 0;
+    }
+    return readWhole(
+        offset, static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset)), into);
 }
 
 int SourceReader::byteAt(std::uint64_t offset) {
@@ -68,13 +84,27 @@ int SourceReader::byteAt(std::uint64_t offset) {
     return bytes.empty() ? -1 : static_cast<unsigned char>(bytes.front());
 }
 
+std::optional<std::string_view> SourceReader::held(std::uint64_t offset,
+                                                   std::uint64_t wanted) const {
+    const std::uint64_t end = bufferOffset_ + bufferLength_;
+    if (loaded_ && offset >= bufferOffset_ && wanted <= end && offset < end) {
+        return std::string_view(buffer_.get() + (offset - bufferOffset_),
+                                static_cast<std::size_t>(end - offset));
+    }
+    return shared_ == nullptr ? std::nullopt : shared_->held(offset, wanted);
+}
+
 void SourceReader::load(std::uint64_t offset, std::size_t atLeast) {
     const std::uint64_t start = clusterFloor(offset);
     const std::uint64_t want = std::max<std::uint64_t>(windowSize_, offset - start + atLeast);
     const auto count = static_cast<std::size_t>(std::min(want, size_ - start));
-    buffer_.resize(std::max(buffer_.size(), count));
+    if (count > capacity_) {
+        buffer_.reset();  // the old window goes before the larger one comes
+        buffer_ = std::make_unique_for_overwrite<char[]>(count);
+        capacity_ = count;
+    }
     bufferOffset_ = start;
-    bufferLength_ = readWhole(start, count, buffer_.data());
+    bufferLength_ = readWhole(start, count, buffer_.get());
     loaded_ = true;
 }
 
@@ -92,7 +122,8 @@ std::size_t SourceReader::readWhole(std::uint64_t offset, std::size_t count, cha
             break;
     }
     // Only the clusters of the failing stretch are read one by one, from a cluster boundary.
-    const std::size_t good = static_cast<std::size_t>(clusterFloor(offset + got) - offset);
+    const std::uint64_t goodEnd = clusterFloor(offset + got);
+    const std::size_t good = goodEnd > offset ? static_cast<std::size_t>(goodEnd - offset) : 0;
     countRead(offset, good);
     return good + readClusters(offset + good, count - good, into + good);
 }
