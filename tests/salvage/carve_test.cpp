@@ -221,6 +221,9 @@ TEST(Carve, JoinsADocumentStoredInTwoPieces) {
         // before it ends inside a line of Base64.
         {"a cluster that goes on from the one before it",
          "!!!\n" + std::string(kCluster - 4, 'Q') + tail.substr(0, kCluster) + zeros(1), 1, false},
+        // Ending the cut line at once lets the text decoded before the seam through, which is
+        // no sign of the cluster carrying it on.
+        {"a cluster that opens with a line break", "\n" + noise(1, 15).substr(1), 1, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -244,15 +247,39 @@ TEST(Carve, JoinsAPieceThatLiesBeforeItsPredecessor) {
         section("Greeting", "Hello") + section("Story", prose(12000, 23)) + section("End", "Bye"));
     const std::string head = document.substr(0, 2 * kCluster);
     const std::string tail = padded(document.substr(2 * kCluster));
-    const std::string image = zeros(1) + tail + noise(3, 24) + head + zeros(2);
+    // What follows the first piece ends its line: the piece that carries it on is claimed, and
+    // the section that starts inside that piece starts no document of its own.
+    for (const std::string& after :
+         {zeros(2), padded("as. Jeśli Kraków, Genève: château.\n") + zeros(1)}) {
+        SCOPED_TRACE(after.substr(0, 8));
+        const std::string image = zeros(1) + tail + noise(3, 24) + head + after;
+        const Found found = carveBytes(image);
+        ASSERT_EQ(found.documents.size(), 1U);
+        const DocumentPlace& place = found.documents.front().place;
+        const std::uint64_t headAt = kCluster + tail.size() + 3 * kCluster;
+        const std::vector<ByteRange> fragments{{headAt, head.size()},
+                                               {kCluster, document.size() - head.size()}};
+        EXPECT_EQ(place.fragments, fragments);
+        EXPECT_EQ(textOf(found.documents.front()), expectedText(document));
+    }
+}
+
+// Two copies of a document (a file and its autosave), each in two pieces: each copy's second
+// piece would carry on either, and goes to the copy cut off nearest before it.
+TEST(Carve, APieceGoesToTheDocumentCutOffNearestBeforeIt) {
+    const std::string document = quillora(section("Story", prose(12000, 25)));
+    const std::string head = document.substr(0, 2 * kCluster);
+    const std::string tail = padded(document.substr(2 * kCluster));
+    const std::string image = head + head + noise(1, 26) + tail + noise(2, 27) + tail;
     const Found found = carveBytes(image);
-    ASSERT_EQ(found.documents.size(), 1U);
-    const DocumentPlace& place = found.documents.front().place;
-    const std::uint64_t headAt = kCluster + tail.size() + 3 * kCluster;
-    const std::vector<ByteRange> fragments{{headAt, head.size()},
-                                           {kCluster, document.size() - head.size()}};
-    EXPECT_EQ(place.fragments, fragments);
-    EXPECT_EQ(textOf(found.documents.front()), expectedText(document));
+    ASSERT_EQ(found.documents.size(), 2U);
+    const std::uint64_t firstTail = 4 * kCluster + kCluster;
+    const std::uint64_t secondTail = firstTail + tail.size() + 2 * kCluster;
+    const std::uint64_t rest = document.size() - head.size();
+    EXPECT_EQ(found.documents[0].place.fragments,
+              (std::vector<ByteRange>{{0, head.size()}, {secondTail, rest}}));
+    EXPECT_EQ(found.documents[1].place.fragments,
+              (std::vector<ByteRange>{{head.size(), head.size()}, {firstTail, rest}}));
 }
 
 // A section wrapped in lines of 76 Base64 characters (57 bytes of ASCII text each), starting

@@ -27,6 +27,8 @@ bool isTextLike(unsigned char byte) {
     return (byte >= 0x20 && byte < 0x7f) || byte == '\t';
 }
 
+constexpr std::size_t kLeastCarriedText = 16;
+
 struct Candidate {
     bool fits = false;
     bool textCarriesOn = false;  // a section's text decodes to text across the seam
@@ -38,6 +40,9 @@ struct Candidate {
 Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t offset) {
     // A copy: the start test below may read another window.
     const std::string bytes(reader.at(offset, kClusterSize).substr(0, kClusterSize));
+    // The text gathered before the seam is counted first: only what the cluster adds may speak
+    // for it.
+    state.flushText();
     const std::size_t lines = state.lines();
     const std::size_t tags = state.tags();
     const std::size_t textBytes = state.textBytes();
@@ -63,7 +68,8 @@ Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t 
     if (state.textBroken() && !wasBroken) {
         return {};
     }
-    const bool textCarriesOn = inText && state.textBytes() > textBytes;
+    // A group or two made whole by the first bytes of other data is chance, not a continuation.
+    const bool textCarriesOn = inText && state.textBytes() >= textBytes + kLeastCarriedText;
     if (!textCarriesOn && state.tags() == tags) {
         return {};
     }
@@ -220,7 +226,7 @@ class Follower {
             return false;
         }
         const Candidate candidate = tryCluster(reader, atBoundary_, at);
-        if (!candidate.fits) {
+        if (!candidate.fits || (at > cut && documentCutOffBetween(reader, cut, at))) {
             return false;
         }
         place_.fragments.back().length = cut - fragmentStart_;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "carve/document_grammar.h"
@@ -90,6 +92,22 @@ bool couldBeDocumentPiece(std::string_view piece) {
     return true;
 }
 
+// Whether `cluster` opens with a piece of a document's line: a stretch of Base64 that runs on
+// to a line break, a tag or far enough.
+bool opensWithLinePiece(std::string_view cluster) {
+    constexpr std::size_t kLeast = 16;
+    constexpr std::size_t kEnough = 64;
+    std::size_t run = 0;
+    while (run < std::min(kEnough, cluster.size()) &&
+           isBase64Character(static_cast<unsigned char>(cluster[run]))) {
+        ++run;
+    }
+    if (run == std::min(kEnough, cluster.size())) {
+        return run >= kLeast;
+    }
+    return run >= kLeast && (isLineBreak(cluster[run]) || cluster[run] == '<');
+}
+
 // Whether a whole line is a document's (without its line break).
 bool isDocumentLine(std::string_view line, std::uint64_t offset) {
     DocumentGrammar grammar;
@@ -118,16 +136,39 @@ bool endsInsideDocumentLine(std::string_view cluster, std::uint64_t offset) {
 // and how far back a line that runs through whole clusters is followed.
 constexpr std::uint64_t kClaimReach = 64 * kClusterSize;
 
+// Whether `next`, the bytes after a cluster boundary inside a document's line, are other data.
+// Cut inside a body, a line goes on in Base64: what opens the next cluster otherwise, even a
+// tag (most often another document's start), is other data. Other data may also begin with a
+// few bytes that look like Base64 (a word of text) before a byte no line of a document holds,
+// as the follower allows too; a tag or a line break after them may be the line's own end.
+bool breaksOffLine(std::string_view next) {
+    constexpr std::size_t kSlack = 8;
+    if (next.empty() || !isBase64Character(static_cast<unsigned char>(next.front()))) {
+        return !next.empty();
+    }
+    for (const char c : next.substr(0, kSlack)) {
+        if (isLineBreak(c) || c == '<') {
+            return false;
+        }
+        if (!isBase64Character(static_cast<unsigned char>(c))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool cutOffAt(std::string_view bytes, std::uint64_t offset, std::size_t boundary) {
+    return endsInsideDocumentLine(bytes.substr(boundary - kClusterSize, kClusterSize),
+                                  offset + boundary - kClusterSize) &&
+           breaksOffLine(bytes.substr(boundary));
+}
+
 // Whether a line of a document breaks off into other data at a cluster boundary of `bytes`
 // (which start on one, at `offset`), from the second boundary on.
 bool holdsCutOffLine(std::string_view bytes, std::uint64_t offset) {
     for (std::size_t boundary = 2 * kClusterSize; boundary < bytes.size();
          boundary += kClusterSize) {
-        // Cut inside a body, a line goes on in Base64: what opens the next cluster otherwise,
-        // even a tag (most often another document's start), is other data.
-        if (endsInsideDocumentLine(bytes.substr(boundary - kClusterSize, kClusterSize),
-                                   offset + boundary - kClusterSize) &&
-            !isBase64Character(static_cast<unsigned char>(bytes[boundary]))) {
+        if (cutOffAt(bytes, offset, boundary)) {
             return true;
         }
     }
@@ -252,6 +293,46 @@ bool flowsFromPreviousCluster(SourceReader& reader, std::uint64_t cluster) {
     return endsInsideDocumentLine(
         reader.at(cluster - kClusterSize, kClusterSize).substr(0, kClusterSize),
         cluster - kClusterSize);
+}
+
+bool documentCutOffBetween(SourceReader& reader, std::uint64_t after, std::uint64_t before) {
+    if (before < after + 2 * kClusterSize) {
+        return false;
+    }
+    // From the cluster that ends at the first boundary looked at.
+    const std::uint64_t from =
+        std::max(after, before > kClaimReach ? before - kClaimReach : 0) - kClusterSize;
+    const auto length = static_cast<std::size_t>(before - from);
+    // The last such boundary, from the second of the bytes on.
+    std::uint64_t cut = 0;
+    {
+        const std::string_view bytes = reader.at(from, length).substr(0, length);
+        for (std::size_t boundary = (bytes.size() - 1) / kClusterSize * kClusterSize;
+             boundary >= 2 * kClusterSize && cut == 0; boundary -= kClusterSize) {
+            if (cutOffAt(bytes, from, boundary)) {
+                cut = from + boundary;
+            }
+        }
+    }
+    if (cut == 0) {
+        return false;
+    }
+    // A piece nearer after that cut carries it on more likely than the one at `before`.
+    for (std::uint64_t cluster = cut + kClusterSize; cluster < before; cluster += kClusterSize) {
+        if (opensWithLinePiece(reader.at(cluster, kClusterSize).substr(0, kClusterSize)) &&
+            !flowsFromPreviousCluster(reader, cluster)) {
+            return false;
+        }
+    }
+    // The start test reads windows of its own: the bytes are copied first.
+    const auto span = static_cast<std::size_t>(cut - after);
+    const std::string bytes(reader.at(after, span).substr(0, span));
+    for (std::size_t at = bytes.find('<'); at != std::string::npos; at = bytes.find('<', at + 1)) {
+        if (startsDocument(reader, after + at)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool startsDocument(SourceReader& reader, std::uint64_t offset) {

@@ -18,4 +18,9 @@ bool startsDocument(SourceReader& reader, std::uint64_t offset);
 // cut off elsewhere.
 bool flowsFromPreviousCluster(SourceReader& reader, std::uint64_t cluster);
 
+// Whether another document starts after `after` and one of its lines breaks off into other
+// data at a cluster boundary before `before` (within reach of it): a cluster at `before` that
+// would carry on a document cut at `after` more likely carries on that nearer one.
+bool documentCutOffBetween(SourceReader& reader, std::uint64_t after, std::uint64_t before);
+
 }  // namespace salvage::detail
