@@ -31,8 +31,10 @@ struct CarveOptions {
     // threads take in turn while the caller's thread reads the documents of the first share
     // not yet read. The result is the same with any length.
     std::uint64_t shareLength = std::uint64_t{64} << 20;
-    // How far past a place where a document is cut off its continuation is looked for.
-    std::uint64_t lookAhead = std::uint64_t{4} << 20;
+    // How far past a place where a document is cut off its continuation is looked for. The
+    // further, the more other documents' pieces fit a cut by chance (Base64 of ASCII text
+    // carries any other on in step): a file system keeps a file's pieces near each other.
+    std::uint64_t lookAhead = 64 * kClusterSize;
 };
 
 struct ByteRange {

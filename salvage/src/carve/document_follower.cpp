@@ -1,6 +1,8 @@
 #include "carve/document_follower.h"
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -76,6 +78,15 @@ Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t 
     return {true, textCarriesOn};
 }
 
+bool claimedNearer(SourceReader& reader, std::uint64_t at, std::uint64_t distance,
+                   const std::function<bool(std::uint64_t)>& own);
+
+// Where a document's first piece is cut off, and its grammar there.
+struct FirstCut {
+    std::uint64_t offset = 0;
+    DocumentGrammar state;
+};
+
 class Follower {
   public:
     Follower(SourceReader& reader, std::uint64_t start, std::uint64_t lookAhead)
@@ -84,15 +95,7 @@ class Follower {
     }
 
     std::optional<DocumentPlace> run() {
-        while (!end_) {
-            const std::uint64_t length = earlier_ + (position_ - fragmentStart_);
-            const std::string_view bytes = reader_.at(position_);
-            if (bytes.empty() || length >= kLongestDocument) {
-                end_ = position_;
-                break;
-            }
-            walk(bytes);
-        }
+        follow();
         if (ended_) {
             skipLineBreak();
         }
@@ -111,7 +114,27 @@ class Follower {
         return std::move(place_);
     }
 
+    // Follows the first piece alone, no further than `limit`, and tells where it is cut off.
+    std::optional<FirstCut> firstCut(std::uint64_t limit) {
+        firstPieceOnly_ = true;
+        limit_ = limit;
+        follow();
+        return firstCut_;
+    }
+
   private:
+    void follow() {
+        while (!end_) {
+            const std::uint64_t length = earlier_ + (position_ - fragmentStart_);
+            const std::string_view bytes = reader_.at(position_);
+            if (bytes.empty() || length >= kLongestDocument || position_ >= limit_) {
+                end_ = position_;
+                break;
+            }
+            walk(bytes);
+        }
+    }
+
     // Takes bytes until the document ends or the window must be read anew.
     void walk(std::string_view bytes) {
         using Event = DocumentGrammar::Event;
@@ -172,6 +195,11 @@ class Follower {
 
     void cutAt(std::uint64_t cluster) {
         grammar_ = atBoundary_;
+        if (firstPieceOnly_) {
+            firstCut_ = FirstCut{cluster, atBoundary_};
+            end_ = cluster;
+            return;
+        }
         if (!joinAfter(cluster)) {
             end_ = cluster;
         }
@@ -219,6 +247,19 @@ class Follower {
                            });
     }
 
+    // Where the last of the document's own pieces before `at` ends (0: none does): a cut the
+    // document made itself is no other document's.
+    std::uint64_t ownCutBefore(std::uint64_t cut, std::uint64_t at) const {
+        std::uint64_t last = cut <= at ? cut : 0;
+        for (const ByteRange& fragment : place_.fragments) {
+            const std::uint64_t end = fragment.offset + fragment.length;
+            if (&fragment != &place_.fragments.back() && end <= at) {
+                last = std::max(last, end);
+            }
+        }
+        return last;
+    }
+
     bool tryJoin(SourceReader& reader, std::uint64_t cut, std::uint64_t at) {
         // A cluster in the middle of another document's run would carry on any text cut in
         // step with it: a piece that follows a gap starts after other data.
@@ -226,14 +267,20 @@ class Follower {
             return false;
         }
         const Candidate candidate = tryCluster(reader, atBoundary_, at);
-        if (!candidate.fits || (at > cut && documentCutOffBetween(reader, cut, at))) {
+        // Only a Base64 group or a character cut in two and made whole again by the cluster
+        // ties the two pieces to each other.
+        const bool tied = candidate.textCarriesOn && atBoundary_.cutInsideCharacter();
+        const std::uint64_t distance = at > cut ? at - cut : cut - at;
+        // Where only the structure speaks for a join, the piece must lie near: far away, some
+        // other data fits a document's tags by chance.
+        if (!candidate.fits || (!tied && distance > kLookBack) ||
+            documentCutOffBetween(reader, ownCutBefore(cut, at), at) ||
+            claimedNearer(reader, at, distance,
+                          [this](std::uint64_t cluster) { return ownCluster(cluster); })) {
             return false;
         }
         place_.fragments.back().length = cut - fragmentStart_;
         earlier_ += cut - fragmentStart_;
-        // Only a Base64 group or a character cut in two and made whole again by the cluster
-        // ties the two pieces to each other.
-        const bool tied = candidate.textCarriesOn && atBoundary_.cutInsideCharacter();
         place_.seams.push_back({at, !tied});
         place_.fragments.push_back({at, 0});
         fragmentStart_ = position_ = at;
@@ -260,7 +307,36 @@ class Follower {
     std::uint64_t earlier_ = 0;  // bytes of the fragments before the last
     std::optional<std::uint64_t> end_;
     bool ended_ = false;
+    bool firstPieceOnly_ = false;
+    std::uint64_t limit_ = std::numeric_limits<std::uint64_t>::max();
+    std::optional<FirstCut> firstCut_;
 };
+
+// Whether a document that starts a little after the cluster at `at` (not in a cluster `own`
+// says is the asking document's) is cut off nearer to it than `distance`, where `at` would carry
+// it on: the pieces of a fragmented file lie near each other more often than not, so the piece
+// is that document's rather than one cut further away.
+bool claimedNearer(SourceReader& reader, std::uint64_t at, std::uint64_t distance,
+                   const std::function<bool(std::uint64_t)>& own) {
+    const std::uint64_t from = at + kClusterSize;
+    const std::uint64_t to = std::min({at + kLookBack, at + distance, reader.size()});
+    if (from >= to) {
+        return false;
+    }
+    // The start test and the followers read windows of their own: the bytes are copied first.
+    const auto span = static_cast<std::size_t>(to - from);
+    const std::string bytes(reader.at(from, span).substr(0, span));
+    for (std::size_t i = bytes.find('<'); i != std::string::npos; i = bytes.find('<', i + 1)) {
+        if (own(clusterFloor(from + i)) || !startsDocument(reader, from + i)) {
+            continue;
+        }
+        const auto cut = Follower(reader, from + i, 0).firstCut(at + distance);
+        if (cut && cut->offset - at < distance && tryCluster(reader, cut->state, at).fits) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 

@@ -296,12 +296,12 @@ bool flowsFromPreviousCluster(SourceReader& reader, std::uint64_t cluster) {
 }
 
 bool documentCutOffBetween(SourceReader& reader, std::uint64_t after, std::uint64_t before) {
+    after = std::max({after, before > kClaimReach ? before - kClaimReach : 0, kClusterSize});
     if (before < after + 2 * kClusterSize) {
         return false;
     }
     // From the cluster that ends at the first boundary looked at.
-    const std::uint64_t from =
-        std::max(after, before > kClaimReach ? before - kClaimReach : 0) - kClusterSize;
+    const std::uint64_t from = after - kClusterSize;
     const auto length = static_cast<std::size_t>(before - from);
     // The last such boundary, from the second of the bytes on.
     std::uint64_t cut = 0;
