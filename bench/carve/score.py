@@ -5,7 +5,8 @@
 
 For each image (IMAGE_DIR/NNN/image.img beside its truth.json) the image is read once so that
 it stands in the page cache, then `grep -c Section IMAGE` is timed (the faster of two runs),
-then `CLI --carve IMAGE -d DIR` (its wall time and peak resident memory). The carvings run one
+then `CLI --carve IMAGE -d DIR` (its wall time, the faster of two runs as well, and peak
+resident memory; the first run's output is scored). The carvings run one
 after the other so that their timings do not disturb each other; --jobs scores them in
 parallel afterwards.
 
@@ -405,6 +406,13 @@ def carve_image(cli, image_dir, work):
     grep = time_grep(image)
     timeout = 120 + os.path.getsize(image) // (4 << 20)
     seconds, peak, problem = run_carver(cli, image, out_dir, timeout)
+    if problem is None:
+        # Timed like grep, the faster of two runs: the flush of what the first wrote to the
+        # disk (and of anything else waiting to be written there) weighs on one run alone.
+        again = out_dir + ".again"
+        os.makedirs(again)
+        more_seconds, more_peak, problem = run_carver(cli, image, again, timeout)
+        seconds, peak = min(seconds, more_seconds), max(peak, more_peak)
     return {"image": image_dir, "out": out_dir, "grep": grep, "carve": seconds,
             "peak": peak, "problem": problem}
 

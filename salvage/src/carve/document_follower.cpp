@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -79,23 +78,32 @@ Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t 
 }
 
 bool claimedNearer(SourceReader& reader, std::uint64_t at, std::uint64_t distance,
-                   const std::function<bool(std::uint64_t)>& own);
-
-// Where a document's first piece is cut off, and its grammar there.
-struct FirstCut {
-    std::uint64_t offset = 0;
-    DocumentGrammar state;
-};
+                   std::uint64_t lookAhead, const std::function<bool(std::uint64_t)>& own);
 
 class Follower {
   public:
-    Follower(SourceReader& reader, std::uint64_t start, std::uint64_t lookAhead)
-        : reader_(reader), lookAhead_(lookAhead), fragmentStart_(start), position_(start) {
+    // `weighing`: whether a piece that another document may claim is weighed against that
+    // document (which is followed without weighing, so that it ends).
+    Follower(SourceReader& reader, std::uint64_t start, std::uint64_t lookAhead,
+             bool weighing = true)
+        : reader_(reader),
+          lookAhead_(lookAhead),
+          weighing_(weighing),
+          fragmentStart_(start),
+          position_(start) {
         place_.fragments.push_back({start, 0});
     }
 
     std::optional<DocumentPlace> run() {
-        follow();
+        while (!end_) {
+            const std::uint64_t length = earlier_ + (position_ - fragmentStart_);
+            const std::string_view bytes = reader_.at(position_);
+            if (bytes.empty() || length >= kLongestDocument) {
+                end_ = position_;
+                break;
+            }
+            walk(bytes);
+        }
         if (ended_) {
             skipLineBreak();
         }
@@ -114,27 +122,7 @@ class Follower {
         return std::move(place_);
     }
 
-    // Follows the first piece alone, no further than `limit`, and tells where it is cut off.
-    std::optional<FirstCut> firstCut(std::uint64_t limit) {
-        firstPieceOnly_ = true;
-        limit_ = limit;
-        follow();
-        return firstCut_;
-    }
-
   private:
-    void follow() {
-        while (!end_) {
-            const std::uint64_t length = earlier_ + (position_ - fragmentStart_);
-            const std::string_view bytes = reader_.at(position_);
-            if (bytes.empty() || length >= kLongestDocument || position_ >= limit_) {
-                end_ = position_;
-                break;
-            }
-            walk(bytes);
-        }
-    }
-
     // Takes bytes until the document ends or the window must be read anew.
     void walk(std::string_view bytes) {
         using Event = DocumentGrammar::Event;
@@ -195,11 +183,6 @@ class Follower {
 
     void cutAt(std::uint64_t cluster) {
         grammar_ = atBoundary_;
-        if (firstPieceOnly_) {
-            firstCut_ = FirstCut{cluster, atBoundary_};
-            end_ = cluster;
-            return;
-        }
         if (!joinAfter(cluster)) {
             end_ = cluster;
         }
@@ -274,9 +257,10 @@ class Follower {
         // Where only the structure speaks for a join, the piece must lie near: far away, some
         // other data fits a document's tags by chance.
         if (!candidate.fits || (!tied && distance > kLookBack) ||
-            documentCutOffBetween(reader, ownCutBefore(cut, at), at) ||
-            claimedNearer(reader, at, distance,
-                          [this](std::uint64_t cluster) { return ownCluster(cluster); })) {
+            documentCutOffBetween(
+                reader, std::max(ownCutBefore(cut, at), at > distance ? at - distance : 0), at) ||
+            (weighing_ && claimedNearer(reader, at, distance, lookAhead_,
+                                        [this](std::uint64_t c) { return ownCluster(c); }))) {
             return false;
         }
         place_.fragments.back().length = cut - fragmentStart_;
@@ -298,6 +282,7 @@ class Follower {
 
     SourceReader& reader_;
     std::uint64_t lookAhead_;
+    bool weighing_;
     DocumentPlace place_;
     DocumentGrammar grammar_;
     DocumentGrammar atBoundary_;  // the grammar as it was on the last cluster boundary
@@ -307,9 +292,6 @@ class Follower {
     std::uint64_t earlier_ = 0;  // bytes of the fragments before the last
     std::optional<std::uint64_t> end_;
     bool ended_ = false;
-    bool firstPieceOnly_ = false;
-    std::uint64_t limit_ = std::numeric_limits<std::uint64_t>::max();
-    std::optional<FirstCut> firstCut_;
 };
 
 // Whether a document that starts a little after the cluster at `at` (not in a cluster `own`
@@ -317,7 +299,7 @@ class Follower {
 // it on: the pieces of a fragmented file lie near each other more often than not, so the piece
 // is that document's rather than one cut further away.
 bool claimedNearer(SourceReader& reader, std::uint64_t at, std::uint64_t distance,
-                   const std::function<bool(std::uint64_t)>& own) {
+                   std::uint64_t lookAhead, const std::function<bool(std::uint64_t)>& own) {
     const std::uint64_t from = at + kClusterSize;
     const std::uint64_t to = std::min({at + kLookBack, at + distance, reader.size()});
     if (from >= to) {
@@ -330,9 +312,16 @@ bool claimedNearer(SourceReader& reader, std::uint64_t at, std::uint64_t distanc
         if (own(clusterFloor(from + i)) || !startsDocument(reader, from + i)) {
             continue;
         }
-        const auto cut = Follower(reader, from + i, 0).firstCut(at + distance);
-        if (cut && cut->offset - at < distance && tryCluster(reader, cut->state, at).fits) {
-            return true;
+        const auto place = Follower(reader, from + i, lookAhead, false).run();
+        if (!place) {
+            continue;
+        }
+        const std::vector<ByteRange>& pieces = place->fragments;
+        for (std::size_t k = 1; k < pieces.size(); ++k) {
+            const std::uint64_t cut = pieces[k - 1].offset + pieces[k - 1].length;
+            if (pieces[k].offset == at && (cut > at ? cut - at : at - cut) < distance) {
+                return true;
+            }
         }
     }
     return false;
