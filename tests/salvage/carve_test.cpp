@@ -282,6 +282,23 @@ TEST(Carve, APieceGoesToTheDocumentCutOffNearestBeforeIt) {
               (std::vector<ByteRange>{{head.size(), head.size()}, {firstTail, rest}}));
 }
 
+// The same with the second copy's pieces out of order: its second piece lies just before its
+// first, nearer to it than to the first copy's cut, whose own second piece is lost.
+TEST(Carve, APieceGoesToTheDocumentThatClaimsItFromNearer) {
+    const std::string document = quillora(section("Story", prose(12000, 28)));
+    const std::string head = document.substr(0, 2 * kCluster);
+    const std::string tail = padded(document.substr(2 * kCluster));
+    const std::string image = head + noise(8, 29) + tail + head + zeros(1);
+    const Found found = carveBytes(image);
+    ASSERT_EQ(found.documents.size(), 2U);
+    const std::uint64_t tailAt = head.size() + 8 * kCluster;
+    const std::uint64_t secondHead = tailAt + tail.size();
+    EXPECT_EQ(found.documents[0].place.fragments, (std::vector<ByteRange>{{0, head.size()}}));
+    EXPECT_EQ(found.documents[1].place.fragments,
+              (std::vector<ByteRange>{{secondHead, head.size()},
+                                      {tailAt, document.size() - head.size()}}));
+}
+
 // A section wrapped in lines of 76 Base64 characters (57 bytes of ASCII text each), starting
 // after an attribute of `padding` bytes that places the lines' ends.
 std::string wrappedLetter(std::size_t padding) {
