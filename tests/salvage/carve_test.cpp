@@ -299,6 +299,36 @@ TEST(Carve, APieceGoesToTheDocumentThatClaimsItFromNearer) {
                                       {tailAt, document.size() - head.size()}}));
 }
 
+// A cluster or two of a document overwritten by other data: the text is taken up again after
+// them, out of step with the Base64 groups and inside a character as it most often is.
+TEST(Carve, TakesTheTextUpAgainAfterOverwrittenClusters) {
+    struct Case {
+        const char* label;
+        std::string document;
+        std::size_t lost;
+    };
+    const std::vector<Case> cases{
+        {"one line", quillora(section("Story", prose(16000, 30))), 1},
+        {"wrapped lines", quillora(wrappedSection("Story", prose(16000, 31))), 1},
+        {"two clusters, into the next section",
+         quillora(section("One", prose(9000, 32)) + section("Two", prose(9000, 33))), 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::size_t kept = 2 * kCluster;
+        const std::size_t resumed = kept + c.lost * kCluster;
+        const std::string image =
+            padded(c.document.substr(0, kept) + noise(c.lost, 34) + c.document.substr(resumed));
+        const Found found = carveBytes(image);
+        ASSERT_EQ(found.documents.size(), 1U);
+        const DocumentPlace& place = found.documents[0].place;
+        EXPECT_EQ(place.fragments,
+                  (std::vector<ByteRange>{{0, kept}, {resumed, c.document.size() - resumed}}));
+        EXPECT_EQ(textOf(found.documents[0]),
+                  expectedText(c.document.substr(0, kept) + c.document.substr(resumed)));
+    }
+}
+
 // A section wrapped in lines of 76 Base64 characters (57 bytes of ASCII text each), starting
 // after an attribute of `padding` bytes that places the lines' ends.
 std::string wrappedLetter(std::size_t padding) {

@@ -29,6 +29,10 @@ bool isTextLike(unsigned char byte) {
 }
 
 constexpr std::size_t kLeastCarriedText = 16;
+// How many overwritten clusters a document's text is taken up again after, and how far the
+// pieces that may carry it on whole are looked for first.
+constexpr std::uint64_t kMostLostClusters = 2;
+constexpr std::uint64_t kResumeAfter = 16 * kClusterSize;
 
 struct Candidate {
     bool fits = false;
@@ -38,12 +42,17 @@ struct Candidate {
 // Whether the cluster at `offset` carries the document on from `state`, where it was cut: its
 // first line goes on where the cut one stopped, and the section text decodes to text across
 // the seam, or, when the cut fell between sections, its tags follow.
-Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t offset) {
+// `skip`: when set, the text is taken up again there, after that many Base64 characters.
+Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t offset,
+                     std::optional<std::size_t> skip = std::nullopt) {
     // A copy: the start test below may read another window.
     const std::string bytes(reader.at(offset, kClusterSize).substr(0, kClusterSize));
     // The text gathered before the seam is counted first: only what the cluster adds may speak
     // for it.
     state.flushText();
+    if (skip) {
+        state.textResumes(*skip);
+    }
     const std::size_t lines = state.lines();
     const std::size_t tags = state.tags();
     const std::size_t textBytes = state.textBytes();
@@ -202,7 +211,7 @@ class Follower {
             const bool ahead = cut + step < last;
             const bool behind = fragmentStart_ >= first + step && fragmentStart_ >= step;
             if (!ahead && !behind) {
-                return false;
+                return step <= kResumeAfter && resumeAfterLostClusters(cut);
             }
             if (ahead && tryJoin(reader_, cut, cut + step)) {
                 return true;
@@ -215,6 +224,11 @@ class Follower {
                 if (tryJoin(*before, cut, fragmentStart_ - step)) {
                     return true;
                 }
+            }
+            // Only a piece as near as a small gap carries a document on before its own text
+            // after a lost cluster or two; a piece further away comes after that.
+            if (step == kResumeAfter && resumeAfterLostClusters(cut)) {
+                return true;
             }
         }
     }
@@ -243,16 +257,33 @@ class Follower {
         return last;
     }
 
-    bool tryJoin(SourceReader& reader, std::uint64_t cut, std::uint64_t at) {
+    // A document whose next cluster or two were overwritten goes on right after them, but
+    // inside a Base64 group and a character (or in a section whose start was lost): when no
+    // piece as near carries it on whole, its text is taken up again there, at whichever of the
+    // four places in a group gives text.
+    bool resumeAfterLostClusters(std::uint64_t cut) {
+        for (std::uint64_t lost = 1; lost <= kMostLostClusters; ++lost) {
+            const std::uint64_t at = cut + lost * kClusterSize;
+            for (std::size_t skip = 0; skip < 4 && at < reader_.size(); ++skip) {
+                if (tryJoin(reader_, cut, at, skip)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    bool tryJoin(SourceReader& reader, std::uint64_t cut, std::uint64_t at,
+                 std::optional<std::size_t> skip = std::nullopt) {
         // A cluster in the middle of another document's run would carry on any text cut in
         // step with it: a piece that follows a gap starts after other data.
         if (at % kClusterSize != 0 || ownCluster(at) || flowsFromPreviousCluster(reader, at)) {
             return false;
         }
-        const Candidate candidate = tryCluster(reader, atBoundary_, at);
+        const Candidate candidate = tryCluster(reader, atBoundary_, at, skip);
         // Only a Base64 group or a character cut in two and made whole again by the cluster
         // ties the two pieces to each other.
-        const bool tied = candidate.textCarriesOn && atBoundary_.cutInsideCharacter();
+        const bool tied = !skip && candidate.textCarriesOn && atBoundary_.cutInsideCharacter();
         const std::uint64_t distance = at > cut ? at - cut : cut - at;
         // Where only the structure speaks for a join, the piece must lie near: far away, some
         // other data fits a document's tags by chance.
@@ -266,6 +297,9 @@ class Follower {
         place_.fragments.back().length = cut - fragmentStart_;
         earlier_ += cut - fragmentStart_;
         place_.seams.push_back({at, !tied});
+        if (skip) {
+            grammar_.textResumes(*skip);
+        }
         place_.fragments.push_back({at, 0});
         fragmentStart_ = position_ = at;
         return true;

@@ -123,7 +123,9 @@ DocumentGrammar::Event DocumentGrammar::outsideTag(unsigned char byte, std::uint
     if (form_ == LineForm::Unknown) {
         form_ = LineForm::Base64;
     }
-    if (inText_) {
+    if (inText_ && skipBase64_ > 0) {
+        --skipBase64_;
+    } else if (inText_) {
         pending_.push_back(static_cast<char>(byte));
         if (pending_.size() >= kPendingText) {
             decodePending();
@@ -244,6 +246,14 @@ void DocumentGrammar::decodePending() {
 
 void DocumentGrammar::checkDecoded() {
     for (const char c : decoded_) {
+        if (resuming_) {
+            constexpr unsigned char kContinuationMask = 0xC0;
+            constexpr unsigned char kContinuation = 0x80;
+            if ((static_cast<unsigned char>(c) & kContinuationMask) == kContinuation) {
+                continue;
+            }
+            resuming_ = false;
+        }
         if (checker_.step(static_cast<unsigned char>(c)) == TextChecker::Step::Invalid) {
             sectionBroken_ = true;
             textBroken_ = true;
@@ -256,6 +266,16 @@ void DocumentGrammar::checkDecoded() {
 void DocumentGrammar::flushText() {
     if (inText_) {
         decodePending();
+    }
+}
+
+void DocumentGrammar::textResumes(std::size_t skip) {
+    flushText();
+    if (inText_) {
+        decoder_ = Base64Decoder();
+        checker_.reset();
+        resuming_ = true;
+        skipBase64_ = skip;
     }
 }
 

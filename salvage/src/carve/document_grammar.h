@@ -44,6 +44,10 @@ class DocumentGrammar {
     void finish();
     // Decodes the section text gathered so far, so that textBytes() and textBroken() count it.
     void flushText();
+    // The text goes on after a stretch that was lost: the group and the character cut off
+    // before it are dropped, the first `skip` Base64 characters after it (the rest of a group
+    // cut off there) too, and so are the bytes of a character cut off after it.
+    void textResumes(std::size_t skip);
 
     std::uint64_t lineStart() const { return lineStart_; }
     std::uint64_t tagStart() const { return tagStart_; }
@@ -107,6 +111,8 @@ class DocumentGrammar {
     TextChecker checker_;
     std::size_t textBytes_ = 0;
     bool textBroken_ = false;
+    bool resuming_ = false;  // leading continuation bytes are dropped
+    std::size_t skipBase64_ = 0;
 };
 
 }  // namespace salvage::detail
