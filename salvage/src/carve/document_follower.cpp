@@ -57,6 +57,7 @@ Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t 
     const std::size_t tags = state.tags();
     const std::size_t textBytes = state.textBytes();
     const bool wasBroken = state.textBroken();
+    const bool wasWrapBroken = state.wrapBroken();
     const bool inText = state.inText();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         using Event = DocumentGrammar::Event;
@@ -75,7 +76,7 @@ Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t 
         }
     }
     state.flushText();
-    if (state.textBroken() && !wasBroken) {
+    if ((state.textBroken() && !wasBroken) || (state.wrapBroken() && !wasWrapBroken)) {
         return {};
     }
     // A group or two made whole by the first bytes of other data is chance, not a continuation.

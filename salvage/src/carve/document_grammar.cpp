@@ -126,6 +126,7 @@ DocumentGrammar::Event DocumentGrammar::outsideTag(unsigned char byte, std::uint
     if (inText_ && skipBase64_ > 0) {
         --skipBase64_;
     } else if (inText_) {
+        ++lineChars_;
         pending_.push_back(static_cast<char>(byte));
         if (pending_.size() >= kPendingText) {
             decodePending();
@@ -213,6 +214,8 @@ void DocumentGrammar::openSection() {
     inText_ = true;
     sectionBroken_ = false;
     textBytesAtOpen_ = textBytes_;
+    wrapWidth_ = 0;
+    shortLine_ = false;
     decoder_ = Base64Decoder();
     checker_.reset();
 }
@@ -276,6 +279,7 @@ void DocumentGrammar::textResumes(std::size_t skip) {
         checker_.reset();
         resuming_ = true;
         skipBase64_ = skip;
+        lineCounted_ = false;
     }
 }
 
@@ -288,7 +292,23 @@ void DocumentGrammar::finish() {
     closeSection(true);
 }
 
+void DocumentGrammar::judgeLineWidth() {
+    if (!inText_ || form_ != LineForm::Base64 || !lineCounted_ || lineChars_ == 0) {
+        return;
+    }
+    if (shortLine_ || (wrapWidth_ != 0 && lineChars_ > wrapWidth_)) {
+        wrapBroken_ = true;
+    } else if (wrapWidth_ == 0) {
+        wrapWidth_ = lineChars_;
+    } else if (lineChars_ < wrapWidth_) {
+        shortLine_ = true;  // the last line, unless more text follows
+    }
+}
+
 void DocumentGrammar::endLine(std::uint64_t next) {
+    judgeLineWidth();
+    lineChars_ = 0;
+    lineCounted_ = true;
     ++lines_;
     lineStart_ = next;
     form_ = LineForm::Unknown;

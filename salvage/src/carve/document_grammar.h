@@ -61,6 +61,9 @@ class DocumentGrammar {
     // Bytes decoded from section texts so far, and whether any of them was not text.
     std::size_t textBytes() const { return textBytes_; }
     bool textBroken() const { return textBroken_; }
+    // Whether a section's text wrapped in lines of one width went on in lines of another, or
+    // after its short last line: two texts run together there.
+    bool wrapBroken() const { return wrapBroken_; }
     // Whether the section text stops inside a group of four Base64 characters, or inside a
     // character of its decoded text.
     bool cutInsideCharacter() const;
@@ -77,6 +80,7 @@ class DocumentGrammar {
     void decodePending();
     void checkDecoded();
     void endLine(std::uint64_t next);
+    void judgeLineWidth();
 
     // The line.
     std::uint64_t lineStart_ = 0;
@@ -113,6 +117,13 @@ class DocumentGrammar {
     bool textBroken_ = false;
     bool resuming_ = false;  // leading continuation bytes are dropped
     std::size_t skipBase64_ = 0;
+
+    // The width of the open section's lines of Base64.
+    std::size_t lineChars_ = 0;  // on the line so far
+    bool lineCounted_ = true;    // false once part of the line was lost
+    std::size_t wrapWidth_ = 0;  // of its first whole line
+    bool shortLine_ = false;
+    bool wrapBroken_ = false;
 };
 
 }  // namespace salvage::detail
