@@ -11,6 +11,7 @@
 
 #include "cli_test_support.h"
 #include "own_device.h"
+#include "posix_faults.h"
 
 namespace qlv::cli {
 namespace {
@@ -109,6 +110,22 @@ TEST(CarveRun, WritesEachTextOnceAndAnIndex) {
                                      {"duplicates", 1},
                                      {"unreadable_bytes", 0}})
                                    .dump());
+}
+
+// The files are flushed to the disk together, before the index is written: a flush that fails
+// is an error, and what was written stays, listed.
+TEST(CarveRun, AFlushThatFailsIsReported) {
+    TempDir dir;
+    writeFile(dir / "image", kImage);
+    testing::Outcome outcome;
+    {
+        const salvage::testing::PosixFaults faults({salvage::testing::PosixCall::Syncfs, EIO});
+        outcome = runProgram(carving(dir / "image", dir / "found"), dir.path());
+    }
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "qlvodadov-cli: " + (dir / "found").string() +
+                               ": not all of it reached the disk: Input/output error\n");
+    EXPECT_EQ(records(readFile(dir / "found" / "index.jsonl")).size(), 4U);
 }
 
 TEST(CarveRun, JsonGoesToStandardOutputInsteadOfTheIndex) {
