@@ -378,36 +378,44 @@ TEST(Carve, DoesNotJoinWhatDoesNotCarryOn) {
 // the width of its lines tells that it is another file's.
 TEST(Carve, DoesNotJoinLinesOfAnotherWidth) {
     const std::string text = prose(12000, 35);
+    // Width 0: the whole text on its start tag's line.
     const auto wrappedAt = [&](std::size_t width) {
         const std::string body = encodeBase64(text);
         std::string lines;
-        for (std::size_t at = 0; at < body.size(); at += width) {
+        for (std::size_t at = 0; width != 0 && at < body.size(); at += width) {
             lines += body.substr(at, width) + "\n";
         }
-        return quillora("<Section name=\"" + encodeBase64("Story") + "\">\n" + lines +
-                        "</Section>\n");
+        return quillora("<Section name=\"" + encodeBase64("Story") + "\">" +
+                        (width == 0 ? body : "\n" + lines) + "</Section>\n");
     };
-    const std::string document = wrappedAt(76);
-    const std::string other = wrappedAt(64);
-    const std::string head = document.substr(0, 2 * kCluster);
     const auto base64Before = [](std::string_view bytes) {
-        const std::size_t tag = bytes.find("\">\n");
+        const std::size_t tag = bytes.find("\">");
         if (tag == std::string_view::npos) {
             return std::size_t{0};
         }
-        const std::string_view body = bytes.substr(tag + 3);
+        const std::string_view body = bytes.substr(tag + 2);
         return static_cast<std::size_t>(
             body.size() - static_cast<std::size_t>(std::count(body.begin(), body.end(), '\n')));
     };
-    // Where the other wrapping holds the Base64 character the cut stopped before.
-    std::size_t decoyAt = 0;
-    while (base64Before(std::string_view(other).substr(0, decoyAt)) < base64Before(head)) {
-        ++decoyAt;
+    struct Case {
+        std::size_t width;
+        std::size_t otherWidth;
+    };
+    for (const Case& c : {Case{76, 64}, Case{0, 76}}) {
+        SCOPED_TRACE(std::to_string(c.width) + " and " + std::to_string(c.otherWidth));
+        const std::string head = wrappedAt(c.width).substr(0, 2 * kCluster);
+        const std::string other = wrappedAt(c.otherWidth);
+        // Where the other wrapping holds the Base64 character the cut stopped before.
+        std::size_t decoyAt = 0;
+        while (base64Before(std::string_view(other).substr(0, decoyAt)) < base64Before(head)) {
+            ++decoyAt;
+        }
+        const std::string decoy = other.substr(decoyAt, kCluster);
+        // Further than the text of a document is taken up again after overwritten clusters.
+        const Found found = carveBytes(head + zeros(3) + decoy + zeros(1));
+        ASSERT_EQ(found.documents.size(), 1U);
+        EXPECT_EQ(found.documents[0].place.fragments, (std::vector<ByteRange>{{0, head.size()}}));
     }
-    const std::string decoy = other.substr(decoyAt, kCluster);
-    const Found found = carveBytes(head + zeros(1) + decoy + zeros(1));
-    ASSERT_EQ(found.documents.size(), 1U);
-    EXPECT_EQ(found.documents[0].place.fragments, (std::vector<ByteRange>{{0, head.size()}}));
 }
 
 // Reads as the system does, except that every read touching one of the chosen clusters fails

@@ -215,6 +215,7 @@ void DocumentGrammar::openSection() {
     sectionBroken_ = false;
     textBytesAtOpen_ = textBytes_;
     wrapWidth_ = 0;
+    tagLineChars_ = 0;
     shortLine_ = false;
     decoder_ = Base64Decoder();
     checker_.reset();
@@ -293,10 +294,20 @@ void DocumentGrammar::finish() {
 }
 
 void DocumentGrammar::judgeLineWidth() {
-    if (!inText_ || form_ != LineForm::Base64 || !lineCounted_ || lineChars_ == 0) {
+    if (!inText_ || !lineCounted_ || lineChars_ == 0) {
         return;
     }
-    if (shortLine_ || (wrapWidth_ != 0 && lineChars_ > wrapWidth_)) {
+    if (form_ == LineForm::OwnTags) {
+        tagLineChars_ = lineChars_;  // the text began on the start tag's line
+        return;
+    }
+    if (form_ != LineForm::Base64) {
+        return;
+    }
+    // A text that began on its tag's line in a line longer than the lines after it is a
+    // text on one line that other wrapped text was joined to.
+    if (shortLine_ || (wrapWidth_ != 0 && lineChars_ > wrapWidth_) ||
+        (wrapWidth_ == 0 && tagLineChars_ > lineChars_)) {
         wrapBroken_ = true;
     } else if (wrapWidth_ == 0) {
         wrapWidth_ = lineChars_;

@@ -119,9 +119,10 @@ class DocumentGrammar {
     std::size_t skipBase64_ = 0;
 
     // The width of the open section's lines of Base64.
-    std::size_t lineChars_ = 0;  // on the line so far
-    bool lineCounted_ = true;    // false once part of the line was lost
-    std::size_t wrapWidth_ = 0;  // of its first whole line
+    std::size_t lineChars_ = 0;     // on the line so far
+    bool lineCounted_ = true;       // false once part of the line was lost
+    std::size_t wrapWidth_ = 0;     // of its first whole line
+    std::size_t tagLineChars_ = 0;  // on the line of its start tag
     bool shortLine_ = false;
     bool wrapBroken_ = false;
 };
