@@ -136,12 +136,22 @@ class Follower {
     // Takes bytes until the document ends or the window must be read anew.
     void walk(std::string_view bytes) {
         using Event = DocumentGrammar::Event;
-        for (const char c : bytes) {
-            const auto byte = static_cast<unsigned char>(c);
+        for (std::size_t i = 0; i < bytes.size();) {
             if (position_ % kClusterSize == 0 || position_ == fragmentStart_) {
                 atBoundary_ = grammar_;
                 boundary_ = position_;
             }
+            // Most of a document is section text: taken a run at a time, up to the next
+            // cluster boundary, where the grammar is kept.
+            const auto toBoundary =
+                static_cast<std::size_t>(kClusterSize - position_ % kClusterSize);
+            const std::size_t taken = grammar_.takeText(bytes.substr(i, toBoundary));
+            if (taken > 0) {
+                i += taken;
+                position_ += taken;
+                continue;
+            }
+            const auto byte = static_cast<unsigned char>(bytes[i++]);
             const Event event = grammar_.step(byte, position_);
             switch (event) {
                 case Event::Goes:
@@ -245,6 +255,14 @@ class Follower {
                            });
     }
 
+    // Whether the cut fell inside a Base64 group or a character of the text, all of the text
+    // before it decoded.
+    bool cutInsideCharacter() const {
+        DocumentGrammar atCut = atBoundary_;
+        atCut.flushText();
+        return atCut.cutInsideCharacter();
+    }
+
     // Where the last of the document's own pieces before `at` ends (0: none does): a cut the
     // document made itself is no other document's.
     std::uint64_t ownCutBefore(std::uint64_t cut, std::uint64_t at) const {
@@ -284,7 +302,7 @@ class Follower {
         const Candidate candidate = tryCluster(reader, atBoundary_, at, skip);
         // Only a Base64 group or a character cut in two and made whole again by the cluster
         // ties the two pieces to each other.
-        const bool tied = !skip && candidate.textCarriesOn && atBoundary_.cutInsideCharacter();
+        const bool tied = !skip && candidate.textCarriesOn && cutInsideCharacter();
         const std::uint64_t distance = at > cut ? at - cut : cut - at;
         // Where only the structure speaks for a join, the piece must lie near: far away, some
         // other data fits a document's tags by chance.

@@ -92,6 +92,26 @@ DocumentGrammar::Event DocumentGrammar::step(unsigned char byte, std::uint64_t o
     return inTag_ ? insideTag(byte) : outsideTag(byte, offset);
 }
 
+std::size_t DocumentGrammar::takeText(std::string_view bytes) {
+    if (!started_ || inTag_ || !inText_ || skipBase64_ > 0 ||
+        (form_ != LineForm::Base64 && form_ != LineForm::OwnTags)) {
+        return 0;
+    }
+    std::size_t run = 0;
+    while (run < bytes.size() && isBase64Character(static_cast<unsigned char>(bytes[run]))) {
+        ++run;
+    }
+    if (run > 0) {
+        afterCarriageReturn_ = false;
+        lineChars_ += run;
+        pending_.append(bytes.data(), run);
+        if (pending_.size() >= kPendingText) {
+            decodePending();
+        }
+    }
+    return run;
+}
+
 DocumentGrammar::Event DocumentGrammar::outsideTag(unsigned char byte, std::uint64_t offset) {
     const bool afterCarriageReturn = afterCarriageReturn_;
     afterCarriageReturn_ = byte == '\r';

@@ -40,6 +40,9 @@ class DocumentGrammar {
     };
 
     Event step(unsigned char byte, std::uint64_t offset);
+    // Takes the Base64 at the start of `bytes` as step() would, where it goes on a section's
+    // text (each byte Goes); returns how many bytes it took, 0 where step() must decide.
+    std::size_t takeText(std::string_view bytes);
     // Ends the document: its last section is judged with what it holds.
     void finish();
     // Decodes the section text gathered so far, so that textBytes() and textBroken() count it.
