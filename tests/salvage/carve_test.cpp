@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <random>
@@ -75,14 +76,22 @@ std::string padded(std::string bytes) {
 struct Found {
     std::vector<CarvedDocument> documents;
     std::vector<ByteRange> unreadable;
+    // Documents ('d') and unreadable ranges ('u') by offset, in the order they were reported.
+    std::vector<std::pair<char, std::uint64_t>> order;
     CarveSummary summary;
 };
 
 Found carveFile(const std::filesystem::path& path, CarveOptions options = {}) {
     Found found;
     CarveCallbacks callbacks;
-    callbacks.document = [&](CarvedDocument&& d) { found.documents.push_back(std::move(d)); };
-    callbacks.unreadable = [&](const ByteRange& r) { found.unreadable.push_back(r); };
+    callbacks.document = [&](CarvedDocument&& d) {
+        found.order.emplace_back('d', d.place.offset());
+        found.documents.push_back(std::move(d));
+    };
+    callbacks.unreadable = [&](const ByteRange& r) {
+        found.order.emplace_back('u', r.offset);
+        found.unreadable.push_back(r);
+    };
     found.summary = carve(path, options, callbacks);
     return found;
 }
@@ -632,6 +641,8 @@ TEST(Carve, ThreadsAndRangesFindWhatOneWholeRunFinds) {
         const kestLibrary::ScopedPosixCalls faults(DiskFaults::calls());
         const Found damaged = carveFile(dir / "image");
         EXPECT_EQ(damaged.unreadable.size(), 3U);
+        EXPECT_TRUE(
+            std::ranges::is_sorted(damaged.order, {}, [](const auto& e) { return e.second; }));
         for (const std::uint64_t shareLength :
              {std::uint64_t{64} << 20, 16 * kCluster, 23 * kCluster}) {
             for (const unsigned threads : {2U, 3U, 7U}) {
@@ -643,6 +654,7 @@ TEST(Carve, ThreadsAndRangesFindWhatOneWholeRunFinds) {
                 const Found found = carveFile(dir / "image", options);
                 EXPECT_EQ(summarise(found), summarise(damaged));
                 EXPECT_EQ(found.unreadable, damaged.unreadable);
+                EXPECT_EQ(found.order, damaged.order);
                 EXPECT_EQ(found.summary.bytesRead, damaged.summary.bytesRead);
             }
         }
