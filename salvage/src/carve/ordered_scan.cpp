@@ -49,20 +49,20 @@ std::vector<ByteRange> scanAlone(const ScanContext& context, std::vector<Share>&
                                  const OrderedFindings& findings) {
     InOrder inOrder(findings);
     ShareScanner scanner(context);
+    // A scan reports each range as it reads it, before the places after it: all goes on as
+    // it comes.
     for (Share& share : shares) {
         const ShareFindings found{
-            .place = [&](DocumentPlace&& place) { share.places.push_back(std::move(place)); },
-            .unreadable = [&](const ByteRange& range) { share.unreadable.push_back(range); },
+            .place = [&](DocumentPlace&& place) { inOrder.place(std::move(place)); },
+            .unreadable =
+                [&](const ByteRange& range) {
+                    share.unreadable.push_back(range);
+                    inOrder.unreadable(range);
+                },
             .afterWindow = findings.progress,
         };
         share.bytesRead = scanner.scan(share.from, share.to, found);
         share.done = true;
-        for (const ByteRange& range : share.unreadable) {
-            inOrder.unreadable(range);
-        }
-        for (DocumentPlace& place : share.places) {
-            inOrder.place(std::move(place));
-        }
     }
     return inOrder.rest();
 }
