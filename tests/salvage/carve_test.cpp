@@ -230,9 +230,6 @@ TEST(Carve, JoinsADocumentStoredInTwoPieces) {
         // before it ends inside a line of Base64.
         {"a cluster that goes on from the one before it",
          "!!!\n" + std::string(kCluster - 4, 'Q') + tail.substr(0, kCluster) + zeros(1), 1, false},
-        // Ending the cut line at once lets the text decoded before the seam through, which is
-        // no sign of the cluster carrying it on.
-        {"a cluster that opens with a line break", "\n" + noise(1, 15).substr(1), 1, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -372,15 +369,28 @@ TEST(Carve, ASeamIsAGuessUnlessTheCutFallsInsideAGroupOrACharacter) {
 }
 
 TEST(Carve, DoesNotJoinWhatDoesNotCarryOn) {
-    const std::string document = quillora(section("Story", prose(12000, 13)));
-    const std::string head = document.substr(0, 2 * kCluster);
-    // The same length of another text: its Base64 is in step but decodes to other words, and
-    // the test can only be told by the text failing, so it must be made to fail.
-    const std::string unrelated = padded("Just some words that are not Base64 at all.\n");
-    const Found found = carveBytes(head + zeros(2) + unrelated + zeros(1));
-    ASSERT_EQ(found.documents.size(), 1U);
-    EXPECT_EQ(found.documents[0].place.fragments.size(), 1U);
-    EXPECT_EQ(found.documents[0].place.length(), head.size());
+    struct Case {
+        const char* label;
+        std::string document;
+        std::string after;  // the clusters after its first two
+    };
+    const std::vector<Case> cases{
+        // The same length of another text: its Base64 is in step but decodes to other words,
+        // and the test can only be told by the text failing, so it must be made to fail.
+        {"words that are not Base64", quillora(section("Story", prose(12000, 13))),
+         zeros(2) + padded("Just some words that are not Base64 at all.\n")},
+        // Ending the cut line at once lets the text gathered before the seam be decoded there,
+        // which is no sign of the cluster carrying it on.
+        {"a line break, then other data", quillora(wrappedSection("Story", prose(12000, 15))),
+         zeros(1) + "\n" + noise(1, 15).substr(1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string head = c.document.substr(0, 2 * kCluster);
+        const Found found = carveBytes(head + c.after + zeros(1));
+        ASSERT_EQ(found.documents.size(), 1U);
+        EXPECT_EQ(found.documents[0].place.fragments, (std::vector<ByteRange>{{0, head.size()}}));
+    }
 }
 
 // The same text wrapped at another width goes on in step and decodes to the same words: only
