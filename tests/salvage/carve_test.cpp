@@ -524,6 +524,42 @@ TEST(Carve, AnUnreadableClusterInsideADocumentIsSteppedOver) {
               document.size());
 }
 
+// Reads as the system does, except that a read from inside a cluster (as a document that starts
+// there is read once found) fails where it touches the chosen cluster: a disk whose cluster
+// fails after it was looked through.
+struct LateFailure {
+    static inline std::uint64_t cluster = 0;
+
+    static const kestLibrary::PosixCalls& calls() {
+        static kestLibrary::PosixCalls table = [] {
+            kestLibrary::PosixCalls t = kestLibrary::systemCalls();
+            t.pread = [](int fd, void* bytes, std::size_t count, off_t offset) -> ssize_t {
+                const auto from = static_cast<std::uint64_t>(offset);
+                if (from % kCluster != 0 && from < cluster + kCluster && from + count > cluster) {
+                    errno = EIO;
+                    return -1;
+                }
+                return kestLibrary::systemCalls().pread(fd, bytes, count, offset);
+            };
+            return t;
+        }();
+        return table;
+    }
+};
+
+TEST(Carve, AClusterThatFailsWhenADocumentIsReadReadsAsZeros) {
+    const std::string document = quillora(section("Story", prose(12000, 16)));
+    const std::size_t start = 100;  // after the end of another file's data
+    LateFailure::cluster = kCluster;
+    const kestLibrary::ScopedPosixCalls faults(LateFailure::calls());
+    const Found found = carveBytes(padded(std::string(start, 'x') + document));
+    ASSERT_EQ(found.documents.size(), 1U);
+    EXPECT_EQ(found.documents[0].place.offset(), start);
+    EXPECT_EQ(found.documents[0].place.length(), document.size());
+    // The cluster's bytes became zeros, which cut the section's text there.
+    EXPECT_NE(textOf(found.documents[0]), expectedText(document));
+}
+
 TEST(Carve, OpensTheSourceForReadingOnly) {
     DiskFaults::openFlags.clear();
     const kestLibrary::ScopedPosixCalls faults(DiskFaults::calls());
