@@ -6,12 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
 #include <numeric>
-#include <thread>
 
 #include "carve/ordered_scan.h"
 #include "carve/share_scan.h"
