@@ -426,6 +426,77 @@ TEST(ThoroughReadingTest, TextWithoutItsSectionIsKeptAsAPieceOfItsOwn) {
     }
 }
 
+// Another file's cluster written into a body, in step with its groups and cut between
+// characters, decodes as well as the body itself: only the widths of the lines around it show
+// where it begins and ends.
+TEST(ThoroughReadingTest, AnotherFilesLinesInABodyArePartedOffByTheirWidth) {
+    const auto text = [](std::string_view words, std::size_t bytes) {
+        std::string out;
+        while (out.size() < bytes) {
+            out += words;
+        }
+        return out.substr(0, bytes);
+    };
+    const std::string own = text("The letter she kept in the drawer. ", 660);  // 880 characters
+    const std::string rest = text("More of her own letter follows here. ", 120);
+    const std::string other = text("Somebody else's shopping list: eggs, milk. ", 378);  // 504
+    const std::string ownB64 = encodeBase64(own);
+    const std::string otherB64 = encodeBase64(other);
+    // The header and a line of blanks long enough that `used` more bytes end on a sector
+    // boundary (or `past` bytes after one).
+    const auto headerFor = [](std::size_t used, std::size_t past = 0) {
+        const std::size_t fixed = kHeader.size() + std::string("<Author></Author>\n").size();
+        std::size_t blanks = 0;
+        while ((fixed + blanks + used) % 512 != past) {
+            ++blanks;
+        }
+        return kHeader + "<Author>" + std::string(blanks, ' ') + "</Author>\n";
+    };
+    const std::string tag = startTag("Own");
+    // The other file's lines, 64 wide, from 40 characters before the first line break.
+    const std::string otherLines =
+        otherB64.substr(0, 40) + "\n" + wrapped(otherB64.substr(40), 64, "\n");
+    // The same, up to a sector boundary 16 characters into their eighth line, where the body's
+    // own long line goes on.
+    const std::string otherCluster = otherB64.substr(0, 40) + "\n" +
+                                     wrapped(otherB64.substr(40, 448), 64, "\n") +
+                                     otherB64.substr(488);
+    const std::string wrappedOwn = tag + ownB64.substr(0, 64) + "\n" +
+                                   wrapped(ownB64.substr(64, 768), 64, "\n") + ownB64.substr(832);
+    expectSections({
+        {"lines of one width from a sector boundary near the long line's end",
+         headerFor(tag.size() + ownB64.size()) + tag + ownB64 + otherLines + "</Section>\n",
+         {{"Own", own}, {"Own [after damage, line 4]", other}}},
+        {"from the line break when no boundary is near it",
+         headerFor(tag.size() + ownB64.size(), 300) + tag + ownB64 + "\n" +
+             wrapped(otherB64, 64, "\n") + "</Section>\n",
+         {{"Own", own}, {"Own [after damage, line 5]", other}}},
+        {"the long line comes back at the next sector boundary",
+         headerFor(tag.size() + ownB64.size()) + tag + ownB64 + otherCluster + encodeBase64(rest) +
+             "</Section>\n",
+         {{"Own", own},
+          {"Own [after damage, line 4]", other},
+          {"Own [after damage, line 12]", rest}}},
+        {"a far longer line after a wrapped body",
+         headerFor(wrappedOwn.size()) + wrappedOwn +
+             encodeBase64(rest + rest + rest + rest + rest) + "</Section>\n",
+         {{"Own", own}, {"Own [after damage, line 17]", rest + rest + rest + rest + rest}}},
+        {"a wrapped body whose first line breaks were lost stays whole",
+         headerFor(tag.size() + 192) + tag + ownB64.substr(0, 192) + "\n" +
+             wrapped(ownB64.substr(192), 64, "\n") + "</Section>\n",
+         {{"Own", own}}},
+        {"a zeroed block in a line is no other file's lines",
+         headerFor(tag.size() + 400 + 5) + tag + ownB64.substr(0, 64) + "\n" +
+             wrapped(ownB64.substr(64, 320), 64, "\n") + ownB64.substr(384, 16) +
+             std::string(1024, '\0') + ownB64.substr(400) + "</Section>\n",
+         {{"Own", own.substr(0, 300)}, {"Own [after damage, line 10]", own.substr(300)}}},
+        {"lines of other widths after a long line stay with it",
+         headerFor(tag.size() + 600) + tag + ownB64.substr(0, 600) + "\n" + ownB64.substr(600, 64) +
+             "\n" + ownB64.substr(664, 70) + "\n" + ownB64.substr(734) + "\n</Section>\n",
+         {{"Own", own}}},
+    });
+}
+
 // A block of zeros (a sector wiped, or written over) takes the place of characters: the groups
 // on its two sides do not belong together. Before it, the section keeps every whole character its
 // characters alone make up; after it, a piece starts at the first whole character the characters

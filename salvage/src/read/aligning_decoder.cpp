@@ -23,10 +23,6 @@ constexpr std::size_t kCleanStep = std::size_t{64} << 10;
 // Characters of the alphabet after a surprising one that must decode to text, taken as if it
 // were inserted, before it is: shifted Base64 of real text fails within a few bytes.
 constexpr std::size_t kInsertedLookahead = 24;
-// Disks read and write whole sectors: where another file's data was written into a document
-// (clusters cross-linked or reused), it begins and ends at a multiple of this.
-constexpr std::uint64_t kSector = 512;
-
 // Whether a sector boundary lies in (from, to].
 constexpr bool crossesSector(std::uint64_t from, std::uint64_t to) {
     return from < to && to / kSector != from / kSector;

@@ -20,6 +20,10 @@
 
 namespace salvage::detail {
 
+// Disks read and write whole sectors: where another file's data was written into a document
+// (clusters cross-linked or reused), it begins and ends at a multiple of this.
+constexpr std::uint64_t kSector = 512;
+
 struct DecodingCounts {
     std::size_t charactersSkipped = 0;  // characters outside the alphabet taken as inserted
     std::size_t groupsDropped = 0;      // groups holding a character outside the alphabet

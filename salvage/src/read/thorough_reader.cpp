@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "ascii.h"
 #include "read/tag_names.h"
@@ -98,8 +99,46 @@ void ThoroughReader::feedText(const char* begin, const char* end, std::uint64_t 
         sectionRunsOn_ = !isBlank(begin, end);
     }
     storage_.prepare(static_cast<std::size_t>(end - begin), rest, false);
+    if (context_ == Context::Section) {
+        feedSectionText(begin, end, offset);
+        return;
+    }
     decoder_.setOffset(offset);
     decoder_.feed(begin, end);
+}
+
+// Section text is fed up to each sector boundary while the widths of its lines ask where they
+// fall.
+void ThoroughReader::feedSectionText(const char* begin, const char* end, std::uint64_t offset) {
+    while (begin != end) {
+        const auto length = static_cast<std::uint64_t>(end - begin);
+        const std::uint64_t toBoundary = kSector - offset % kSector;
+        const std::uint64_t taken =
+            widths_.wantsBoundaries(lineIndex_) ? std::min(length, toBoundary) : length;
+        decoder_.setOffset(offset);
+        decoder_.feed(begin, begin + taken);
+        begin += taken;
+        offset += taken;
+        // After damage on the line, what was decoded by a boundary need not be what stood
+        // before it.
+        const bool boundary = taken == toBoundary && decoder_.counts() == countsBeforeLine_;
+        takeCut(widths_.text(lineIndex_, taken, storage_.text().size(), boundary));
+    }
+}
+
+void ThoroughReader::takeCut(std::optional<LineWidthSeams::Cut> cut) {
+    if (!cut) {
+        return;
+    }
+    // Characters outside the alphabet (a zeroed block) make a line wide without being another
+    // file's lines: that damage is the decoder's to part.
+    const DecodingCounts& counts = decoder_.counts();
+    if (counts.charactersSkipped != countsBeforeLine_.charactersSkipped ||
+        counts.groupsDropped != countsBeforeLine_.groupsDropped) {
+        widths_.endSection();
+        return;
+    }
+    cuts_.push_back(*cut);
 }
 
 bool ThoroughReader::scanTagName(char c) {
@@ -221,6 +260,7 @@ void ThoroughReader::finishSectionTag() {
     // Where the name goes in the map is fetched into the cache while the text is decoded.
     document_.contents.prefetch(pieceName_);
     pieceLine_ = tagLine_ + 1;
+    widths_.startSection(lineIndex_);
     decoder_.setCounting(true);
     decoder_.start(AligningDecoder::kAligned, &storage_.text());
 }
@@ -244,13 +284,12 @@ void ThoroughReader::textResumes(std::size_t line, bool afterLongDamage) {
     } else if (piece_ != PieceKind::None) {
         return;
     }
-    const std::string where = "line " + std::to_string(line + 1) + "]";
     if (context_ == Context::Section) {
         piece_ = PieceKind::AfterDamage;
-        pieceName_ = (sectionName_.empty() ? "" : sectionName_ + " ") + "[after damage, " + where;
+        pieceName_ = afterDamageName(line);
     } else {
         piece_ = PieceKind::Orphan;
-        pieceName_ = "[text without a section, " + where;
+        pieceName_ = "[text without a section, line " + std::to_string(line + 1) + "]";
     }
     pieceLine_ = line + 1;
 }
@@ -268,18 +307,24 @@ void ThoroughReader::endContext() {
 }
 
 void ThoroughReader::storePiece() {
+    // Where the text was weighed stood in the text stored now.
+    widths_.endSection();
     const PieceKind kind = std::exchange(piece_, PieceKind::None);
     if (kind == PieceKind::None || (kind != PieceKind::Section && storage_.text().empty())) {
         storage_.reset();
         rowsOfPiece_.clear();
+        cuts_.clear();
         return;
     }
     std::string name = uniqueName(std::move(pieceName_));
     if (kind != PieceKind::Section) {
         findings_.pieces.push_back({name, kind == PieceKind::AfterDamage, pieceLine_});
     }
-    const std::size_t index =
-        document_.contents.assignOwned(name, std::move(storage_.finished())).index;
+    PagedString& text = storage_.finished();
+    std::vector<PagedString> parts = cutOffParts(text);
+    const std::size_t index = document_.contents.assignOwned(name, std::move(text)).index;
+    storeCutOffParts(parts);
+    cuts_.clear();
     storage_.reset();
     for (const std::size_t row : rowsOfPiece_) {
         document_.report.damagedLines[row].section = index;
@@ -344,6 +389,35 @@ void ThoroughReader::listLineIfDamaged() {
     }
 }
 
+std::vector<PagedString> ThoroughReader::cutOffParts(PagedString& text) const {
+    std::vector<PagedString> parts(cuts_.size());
+    // From the last cut back, so that each cut still stands where it was made.
+    for (std::size_t i = cuts_.size(); i-- > 0;) {
+        const std::size_t at = wholeCharactersEnd(
+            std::string_view(text).substr(0, std::min(cuts_[i].decoded, text.size())));
+        parts[i].assign(text, at);
+        text.resize(at);
+    }
+    return parts;
+}
+
+void ThoroughReader::storeCutOffParts(std::vector<PagedString>& parts) {
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i].empty()) {
+            continue;
+        }
+        ++widthSeams_;
+        std::string name = uniqueName(afterDamageName(cuts_[i].line));
+        findings_.pieces.push_back({name, true, cuts_[i].line + 1});
+        document_.contents.assignOwned(name, std::move(parts[i]));
+    }
+}
+
+std::string ThoroughReader::afterDamageName(std::size_t line) const {
+    return (sectionName_.empty() ? "" : sectionName_ + " ") + "[after damage, line " +
+           std::to_string(line + 1) + "]";
+}
+
 std::string ThoroughReader::uniqueName(std::string name) {
     if (!document_.contents.contains(name)) {
         return name;
@@ -402,6 +476,9 @@ void ThoroughReader::endLine() {
     if (lineIndex_ == 0) {
         header_.endText();
     }
+    if (context_ == Context::Section) {
+        takeCut(widths_.endLine(lineIndex_, storage_.text().size()));
+    }
     listLineIfDamaged();
     ++lineIndex_;
     lineBytes_ = 0;
@@ -428,7 +505,7 @@ bool ThoroughReader::finish() {
     findings_.bytesDropped = counts.bytesDropped + nameDecoder_.counts().bytesDropped;
     findings_.realignments = counts.realignments;
     findings_.stretchesLost = counts.stretchesLost;
-    findings_.seams = counts.seams;
+    findings_.seams = counts.seams + widthSeams_;
     document_.report.sectionLines = sectionTags_;
     document_.report.thorough = std::move(findings_);
     return header || sectionTags_ != 0;

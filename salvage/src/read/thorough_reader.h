@@ -10,6 +10,7 @@
 
 #include "read/aligning_decoder.h"
 #include "read/character_references.h"
+#include "read/line_width_seams.h"
 #include "read/name_attribute_scanner.h"
 #include "read/prefix_matcher.h"
 #include "read/section_line.h"
@@ -63,6 +64,8 @@ class ThoroughReader final : private AligningDecoder::Listener {
     void textResumes(std::size_t line, bool afterLongDamage) override;
 
     void feedText(const char* begin, const char* end, std::uint64_t rest, std::uint64_t offset);
+    void feedSectionText(const char* begin, const char* end, std::uint64_t offset);
+    void takeCut(std::optional<LineWidthSeams::Cut> cut);
     // Takes the next character after "<"; returns whether it belongs to the tag name.
     bool scanTagName(char c);
     bool scanCdataOpening(char c);
@@ -75,6 +78,11 @@ class ThoroughReader final : private AligningDecoder::Listener {
     void startOrphan();
     void endContext();
     void storePiece();
+    // Takes the parts after the cuts off the piece's text, in the order they stand; each is
+    // then stored as a piece of its own.
+    std::vector<PagedString> cutOffParts(PagedString& text) const;
+    void storeCutOffParts(std::vector<PagedString>& parts);
+    std::string afterDamageName(std::size_t line) const;
     std::string uniqueName(std::string name);
     // Lists the line ending now among the damaged ones when its decoding met damage.
     void listLineIfDamaged();
@@ -120,6 +128,10 @@ class ThoroughReader final : private AligningDecoder::Listener {
     std::string sectionName_;
     std::size_t sectionLine_ = 0;
     bool sectionRunsOn_ = false;  // its text went on past the tag's line
+    // Where the section's text stops being its own, for another file's lines written into it.
+    LineWidthSeams widths_;
+    std::vector<LineWidthSeams::Cut> cuts_;
+    std::size_t widthSeams_ = 0;
 
     // Names: for each name used more than once, the number to try next, and its report record.
     std::unordered_map<std::string, std::size_t> nextNumber_;
