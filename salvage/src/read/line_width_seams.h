@@ -30,9 +30,18 @@ class LineWidthSeams {
     void startSection(std::size_t line);
     // The section ended, or its text met damage, which leaves the places of its text unsure.
     void endSection() { weighing_ = false; }
-    // Whether the text fed on `line` is to be split at sector boundaries.
-    bool wantsBoundaries(std::size_t line) const {
-        return weighing_ && (line == sectionLine_ || otherWidth_ != 0 || wrapped());
+    // Where the text fed on `line` is to be split at sector boundaries: at none, at the last
+    // one in each stretch fed (which tells the last in the line without a split every sector
+    // of a long body), or at every one.
+    enum class Boundaries { None, Last, Every };
+    Boundaries wanted(std::size_t line) const {
+        if (!weighing_) {
+            return Boundaries::None;
+        }
+        if (otherWidth_ != 0 || wrapped()) {
+            return Boundaries::Every;
+        }
+        return line == sectionLine_ ? Boundaries::Last : Boundaries::None;
     }
     // `bytes` more of the section's text stand on `line`; `decoded` bytes of the section's text
     // are decoded after them; `atBoundary`: they end on a sector boundary.

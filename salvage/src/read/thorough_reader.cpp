@@ -107,21 +107,33 @@ void ThoroughReader::feedText(const char* begin, const char* end, std::uint64_t 
     decoder_.feed(begin, end);
 }
 
-// Section text is fed up to each sector boundary while the widths of its lines ask where they
-// fall.
+// Section text is fed up to the sector boundaries where the widths of its lines ask what was
+// decoded by then.
 void ThoroughReader::feedSectionText(const char* begin, const char* end, std::uint64_t offset) {
+    using Boundaries = LineWidthSeams::Boundaries;
     while (begin != end) {
         const auto length = static_cast<std::uint64_t>(end - begin);
-        const std::uint64_t toBoundary = kSector - offset % kSector;
-        const std::uint64_t taken =
-            widths_.wantsBoundaries(lineIndex_) ? std::min(length, toBoundary) : length;
+        std::uint64_t taken = length;
+        switch (widths_.wanted(lineIndex_)) {
+            case Boundaries::Every:
+                taken = std::min(length, kSector - offset % kSector);
+                break;
+            case Boundaries::Last:
+                if (const std::uint64_t last = (offset + length) / kSector * kSector;
+                    last > offset) {
+                    taken = last - offset;
+                }
+                break;
+            case Boundaries::None:
+                break;
+        }
         decoder_.setOffset(offset);
         decoder_.feed(begin, begin + taken);
         begin += taken;
         offset += taken;
         // After damage on the line, what was decoded by a boundary need not be what stood
         // before it.
-        const bool boundary = taken == toBoundary && decoder_.counts() == countsBeforeLine_;
+        const bool boundary = offset % kSector == 0 && decoder_.counts() == countsBeforeLine_;
         takeCut(widths_.text(lineIndex_, taken, storage_.text().size(), boundary));
     }
 }
