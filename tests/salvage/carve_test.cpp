@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "carve/seam_script.h"
 #include "salvage/carve.h"
 #include "salvage/export.h"
 #include "salvage/posix_calls.h"
@@ -435,6 +436,62 @@ TEST(Carve, DoesNotJoinLinesOfAnotherWidth) {
         ASSERT_EQ(found.documents.size(), 1U);
         EXPECT_EQ(found.documents[0].place.fragments, (std::vector<ByteRange>{{0, head.size()}}));
     }
+}
+
+TEST(Carve, AWordThatChangesItsScriptAtASeamDoesNotGoOn) {
+    struct Case {
+        const char* before;
+        const char* after;
+        bool changes;
+    };
+    const std::vector<Case> cases{
+        {"Kitchen w", "ind candle", false},
+        {"Kitchen w", "ihсал кухня", true},
+        {"静か手", "紙ミe mañana", true},  // Han and kana are one word's; a Latin letter is not
+        {"하늘静か", "手紙 rain", false},  // Hangul, Han and kana together
+        {"Kitchen ", "сал", false},        // the seam at a space: no word is cut
+        {"Kitchen w", "1сал", false},      // nor next to a digit
+        {"Stra\xC3",
+         "\x9F"
+         "e",
+         false},                                // a character cut at the seam, made whole after it
+        {"Kitchen w", "ind🙂сал", false},  // an emoji ends the word
+        {"", "сал", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.before) + "|" + c.after);
+        EXPECT_EQ(detail::scriptChangesInsideWord(c.before, c.after), c.changes);
+    }
+}
+
+// The cluster nearest a cut decodes to text in step with it, but the word cut off goes on in
+// another script there: the document goes on in the piece further away.
+TEST(Carve, DoesNotJoinAWordThatGoesOnInAnotherScript) {
+    std::string start =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<QuilloraDocument version=\"1.5\">\n<Section name=\"" +
+        encodeBase64("Story") + "\"";
+    // Blanks before the ">" put the cut on a group boundary.
+    while ((start.size() + 1) % 4 != 0) {
+        start += ' ';
+    }
+    start += ">";
+    // The text before the cut fills the first two clusters in whole groups and ends inside a
+    // word.
+    std::string before = "The kitchen w";
+    while (before.size() % 3 != 0 || start.size() + before.size() / 3 * 4 < 2 * kCluster) {
+        before.insert(0, "a");
+    }
+    ASSERT_EQ(start.size() + before.size() / 3 * 4, 2 * kCluster);
+    const std::string ending = "</Section>\n</QuilloraDocument>\n";
+    const std::string head = start + encodeBase64(before);
+    const std::string tail = padded(encodeBase64("indow was open. " + prose(3000, 36)) + ending);
+    const std::string decoy = padded(encodeBase64("ihсал кухня, тихий кофе и хлеб.") + ending);
+    const Found found = carveBytes(head + zeros(1) + decoy + zeros(2) + tail);
+    ASSERT_EQ(found.documents.size(), 1U);
+    const std::uint64_t tailAt = head.size() + 4 * kCluster;
+    EXPECT_EQ(found.documents[0].place.fragments,
+              (std::vector<ByteRange>{{0, head.size()}, {tailAt, tail.find('\0')}}));
 }
 
 // Reads as the system does, except that every read touching one of the chosen clusters fails

@@ -52,6 +52,8 @@ Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t 
     state.flushText();
     if (skip) {
         state.textResumes(*skip);
+    } else {
+        state.watchSeam();
     }
     const std::size_t lines = state.lines();
     const std::size_t tags = state.tags();
@@ -76,7 +78,8 @@ Candidate tryCluster(SourceReader& reader, DocumentGrammar state, std::uint64_t 
         }
     }
     state.flushText();
-    if ((state.textBroken() && !wasBroken) || (state.wrapBroken() && !wasWrapBroken)) {
+    if ((state.textBroken() && !wasBroken) || (state.wrapBroken() && !wasWrapBroken) ||
+        state.scriptChangesAtSeam()) {
         return {};
     }
     // A group or two made whole by the first bytes of other data is chance, not a continuation.

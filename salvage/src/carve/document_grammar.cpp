@@ -1,8 +1,10 @@
 #include "carve/document_grammar.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "ascii.h"
+#include "carve/seam_script.h"
 #include "read/tag_names.h"
 #include "salvage/carve.h"
 
@@ -13,6 +15,9 @@ namespace {
 constexpr std::size_t kLongestTag = 4096;
 // Base64 gathered before it is decoded and checked.
 constexpr std::size_t kPendingText = 256;
+// Decoded bytes kept on each side of a seam: a character or two of the word cut off, and the
+// few after it that tell whether it goes on.
+constexpr std::size_t kSeamText = 16;
 
 bool isControl(unsigned char c) {
     return (c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7f;
@@ -239,6 +244,8 @@ void DocumentGrammar::openSection() {
     shortLine_ = false;
     decoder_ = Base64Decoder();
     checker_.reset();
+    recentText_.clear();
+    watchingSeam_ = false;  // a new text is not the one cut off
 }
 
 void DocumentGrammar::closeSection(bool atEnd) {
@@ -284,7 +291,28 @@ void DocumentGrammar::checkDecoded() {
         }
     }
     textBytes_ += decoded_.size();
+    if (watchingSeam_ && afterSeam_.size() < kSeamText) {
+        afterSeam_.append(decoded_, 0, std::min(decoded_.size(), kSeamText - afterSeam_.size()));
+    }
+    if (decoded_.size() >= kSeamText) {
+        recentText_.assign(decoded_, decoded_.size() - kSeamText);
+    } else {
+        recentText_ += decoded_;
+        if (recentText_.size() > kSeamText) {
+            recentText_.erase(0, recentText_.size() - kSeamText);
+        }
+    }
     decoded_.clear();
+}
+
+void DocumentGrammar::watchSeam() {
+    beforeSeam_ = inText_ ? recentText_ : std::string();
+    afterSeam_.clear();
+    watchingSeam_ = inText_;
+}
+
+bool DocumentGrammar::scriptChangesAtSeam() const {
+    return scriptChangesInsideWord(beforeSeam_, afterSeam_);
 }
 
 void DocumentGrammar::flushText() {

@@ -70,6 +70,11 @@ class DocumentGrammar {
     // Whether the section text stops inside a group of four Base64 characters, or inside a
     // character of its decoded text.
     bool cutInsideCharacter() const;
+    // The text gathered so far (flushed) is cut off here: the characters decoded next are
+    // kept to tell whether the word cut off goes on in them.
+    void watchSeam();
+    // Whether the word cut off at the watched seam changes its script right after it.
+    bool scriptChangesAtSeam() const;
 
   private:
     enum class LineForm { Unknown, OwnTags, OtherTags, Base64 };
@@ -120,6 +125,10 @@ class DocumentGrammar {
     bool textBroken_ = false;
     bool resuming_ = false;  // leading continuation bytes are dropped
     std::size_t skipBase64_ = 0;
+    std::string recentText_;  // the last bytes decoded
+    std::string beforeSeam_;
+    std::string afterSeam_;
+    bool watchingSeam_ = false;
 
     // The width of the open section's lines of Base64.
     std::size_t lineChars_ = 0;     // on the line so far
