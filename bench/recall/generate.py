@@ -11,7 +11,8 @@ texts of another document whose bytes got into this one (an appended tail, a cro
 cluster), whether the damaged file still holds a section tag once the damage's encoding is
 undone, and for each section how many of its characters the damage left untouched: a
 character is recoverable when no byte of the Base64 group (of four characters) that holds it
-was damaged. Everything follows from the seed; a document's number, and so its content,
+was damaged; and, for bit flips, how many characters the damaged groups decode to in place
+that are text but were never written, which no reader can tell from the text. Everything follows from the seed; a document's number, and so its content,
 depends only on its layout, its damage and its place among the documents of that pair, so a
 corpus made with --kinds holds the same documents as the whole one.
 """
@@ -510,6 +511,38 @@ def recoverable(section, offsets, touched):
     return count
 
 
+def undetectable(section, offsets, data):
+    """Characters a flipped bit turned into other text: decoded where they stand, the damaged
+    groups whose characters are all still in the alphabet give characters that were never
+    written and that nothing tells from the text around them."""
+    original = section["text"].encode("utf-8")
+    characters = bytes(data[o] for o in offsets)
+    decoded = bytearray(len(original))
+    hole = [False] * len(original)
+    for first in range(0, len(original), 3):
+        count = min(3, len(original) - first)
+        group = characters[first // 3 * 4:first // 3 * 4 + count + 1]
+        if all(c in BASE64_ALPHABET and c != ord("=") for c in group):
+            padded = group + b"A" * (4 - len(group))
+            decoded[first:first + count] = base64.b64decode(padded)[:count]
+        else:
+            hole[first:first + count] = [True] * count
+    wrong = 0
+    at = 0
+    for ch in section["text"]:
+        length = len(ch.encode("utf-8"))
+        got = bytes(decoded[at:at + length])
+        if not any(hole[at:at + length]) and got != original[at:at + length]:
+            try:
+                text = got.decode("utf-8")
+            except UnicodeDecodeError:
+                text = ""
+            if all(c.isprintable() or c in "\t\r\n" for c in text):
+                wrong += len(text)
+        at += length
+    return wrong
+
+
 # Bytes of the start tag before a name's Base64: '<Section name="'.
 NAME_TAG = 15
 
@@ -522,6 +555,10 @@ def make_entry(seed, index, layout, kind):
     data, touched, extra, notes = damage(rng, kind, doc, other, layout, seed * 1_000_003 + index)
     for section, offsets, (start, end) in zip(sections, doc.positions, doc.name_spans):
         section["recoverable"] = recoverable(section, offsets, touched)
+        if kind.startswith("flips"):
+            # Bit flips move no byte: what each damaged group decodes to where it stands is
+            # known.
+            section["undetectable"] = undetectable(section, offsets, data)
         # The name can come back only where its tag and its Base64 are untouched.
         section["name_recoverable"] = not any(o in touched for o in range(start - NAME_TAG, end))
     check(kind, data, original, sections, touched)

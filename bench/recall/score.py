@@ -230,6 +230,7 @@ def tally(cells, truth, readings):
         cell["names left whole"] += sum(1 for s in sections if s.get("name_recoverable", True))
         cell["original"] += sum(len(s["text"]) for s in sections)
         cell["recoverable"] += sum(s["recoverable"] for s in sections)
+        cell["undetectable"] += sum(s.get("undetectable", 0) for s in sections)
         cell["less than plain"] += len(less_than_plain(truth, readings))
         for reading, r in readings.items():
             cell[reading + " found"] += sum(r["found"])
@@ -254,6 +255,9 @@ RECALL_COLUMNS = [
     ("thorough: never there", "%.3f %%",
      lambda c: percent(c["thorough invented"], c["thorough written"])
      if c["thorough written"] else 0.0),
+    # Of what the thorough reading wrote: characters bit flips turned into other text in place.
+    ("never there, no reader can tell", "%.3f %%",
+     lambda c: percent(c["undetectable"], c["thorough written"]) if c["thorough written"] else 0.0),
     ("thorough: refused", "%d", lambda c: c["thorough refused"]),
     ("recoverable", "%.1f %%", lambda c: percent(c["recoverable"], c["original"])),
 ]

@@ -66,5 +66,26 @@ class ScoreTest(unittest.TestCase):
                 self.assertEqual(score.less_than_plain(truth, readings), expected)
 
 
+
+class UndetectableTest(unittest.TestCase):
+    """Characters a flipped bit turns into other text where they stand."""
+
+    def test_undetectable(self):
+        section = {"text": "garden café"}
+        encoded = generate.b64(section["text"]).encode("ascii")  # Z2FyZGVuIGNhZsOp
+        offsets = list(range(len(encoded)))
+        cases = [
+            ("undamaged", encoded, 0),
+            # "ZGVu" to "ZGVv": "den" becomes "deo".
+            ("another letter", encoded[:7] + b"v" + encoded[8:], 1),
+            # A character outside the alphabet: the group is dropped, nothing is written.
+            ("out of the alphabet", encoded[:7] + b"\xf5" + encoded[8:], 0),
+            # "ZsOp" to "ZsMp": the byte after the lead of "é" is ")", no continuation.
+            ("not text", encoded[:-2] + b"Mp", 0),
+        ]
+        for label, data, expected in cases:
+            with self.subTest(label):
+                self.assertEqual(generate.undetectable(section, offsets, data), expected)
+
 if __name__ == "__main__":
     unittest.main()
