@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -495,11 +496,13 @@ TEST(Carve, DoesNotJoinAWordThatGoesOnInAnotherScript) {
 }
 
 // Reads as the system does, except that every read touching one of the chosen clusters fails
-// with EIO (a cluster in `flaky` only as often as it says), and records how the source was
-// opened.
+// with EIO (a cluster in `flaky` only as often as it says), and a read from inside a cluster
+// (as a document that starts there is read once found) that touches `failsLate` fails too: a
+// cluster that fails after it was looked through. Records how the source was opened.
 struct DiskFaults {
     static inline std::set<std::uint64_t> bad;
     static inline std::map<std::uint64_t, int> flaky;
+    static inline std::optional<std::uint64_t> failsLate;
     static inline std::vector<int> openFlags;
 
     static const kestLibrary::PosixCalls& calls() {
@@ -511,6 +514,11 @@ struct DiskFaults {
             };
             t.pread = [](int fd, void* bytes, std::size_t count, off_t offset) -> ssize_t {
                 const auto from = static_cast<std::uint64_t>(offset);
+                if (failsLate && from % kCluster != 0 && from < *failsLate + kCluster &&
+                    from + count > *failsLate) {
+                    errno = EIO;
+                    return -1;
+                }
                 for (std::uint64_t c = from / kCluster * kCluster; c < from + count;
                      c += kCluster) {
                     const auto f = flaky.find(c);
@@ -581,35 +589,13 @@ TEST(Carve, AnUnreadableClusterInsideADocumentIsSteppedOver) {
               document.size());
 }
 
-// Reads as the system does, except that a read from inside a cluster (as a document that starts
-// there is read once found) fails where it touches the chosen cluster: a disk whose cluster
-// fails after it was looked through.
-struct LateFailure {
-    static inline std::uint64_t cluster = 0;
-
-    static const kestLibrary::PosixCalls& calls() {
-        static kestLibrary::PosixCalls table = [] {
-            kestLibrary::PosixCalls t = kestLibrary::systemCalls();
-            t.pread = [](int fd, void* bytes, std::size_t count, off_t offset) -> ssize_t {
-                const auto from = static_cast<std::uint64_t>(offset);
-                if (from % kCluster != 0 && from < cluster + kCluster && from + count > cluster) {
-                    errno = EIO;
-                    return -1;
-                }
-                return kestLibrary::systemCalls().pread(fd, bytes, count, offset);
-            };
-            return t;
-        }();
-        return table;
-    }
-};
-
 TEST(Carve, AClusterThatFailsWhenADocumentIsReadReadsAsZeros) {
     const std::string document = quillora(section("Story", prose(12000, 16)));
     const std::size_t start = 100;  // after the end of another file's data
-    LateFailure::cluster = kCluster;
-    const kestLibrary::ScopedPosixCalls faults(LateFailure::calls());
+    DiskFaults::failsLate = kCluster;
+    const kestLibrary::ScopedPosixCalls faults(DiskFaults::calls());
     const Found found = carveBytes(padded(std::string(start, 'x') + document));
+    DiskFaults::failsLate.reset();
     ASSERT_EQ(found.documents.size(), 1U);
     EXPECT_EQ(found.documents[0].place.offset(), start);
     EXPECT_EQ(found.documents[0].place.length(), document.size());
