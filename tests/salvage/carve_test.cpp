@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "carve/seam_script.h"
 #include "salvage/carve.h"
 #include "salvage/export.h"
 #include "salvage/posix_calls.h"
@@ -436,32 +435,6 @@ TEST(Carve, DoesNotJoinLinesOfAnotherWidth) {
         const Found found = carveBytes(head + zeros(3) + decoy + zeros(1));
         ASSERT_EQ(found.documents.size(), 1U);
         EXPECT_EQ(found.documents[0].place.fragments, (std::vector<ByteRange>{{0, head.size()}}));
-    }
-}
-
-TEST(Carve, AWordThatChangesItsScriptAtASeamDoesNotGoOn) {
-    struct Case {
-        const char* before;
-        const char* after;
-        bool changes;
-    };
-    const std::vector<Case> cases{
-        {"Kitchen w", "ind candle", false},
-        {"Kitchen w", "ihсал кухня", true},
-        {"静か手", "紙ミe mañana", true},  // Han and kana are one word's; a Latin letter is not
-        {"하늘静か", "手紙 rain", false},  // Hangul, Han and kana together
-        {"Kitchen ", "сал", false},        // the seam at a space: no word is cut
-        {"Kitchen w", "1сал", false},      // nor next to a digit
-        {"Stra\xC3",
-         "\x9F"
-         "e",
-         false},                                // a character cut at the seam, made whole after it
-        {"Kitchen w", "ind🙂сал", false},  // an emoji ends the word
-        {"", "сал", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.before) + "|" + c.after);
-        EXPECT_EQ(detail::scriptChangesInsideWord(c.before, c.after), c.changes);
     }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <utility>
@@ -495,6 +496,93 @@ TEST(ThoroughReadingTest, AnotherFilesLinesInABodyArePartedOffByTheirWidth) {
              "\n" + ownB64.substr(664, 70) + "\n" + ownB64.substr(734) + "\n</Section>\n",
          {{"Own", own}}},
     });
+}
+
+// Another file's cluster may begin or end in step with a body's groups and decode to text; its
+// other end, a cluster from a seam the decoder does see, shows by a change of script.
+TEST(ThoroughReadingTest, AnotherFilesClusterIsPartedOffAtItsOtherEnd) {
+    const auto repeated = [](std::string_view words, std::size_t bytes) {
+        std::string out;
+        while (out.size() < bytes) {
+            out += words;
+        }
+        return out.substr(0, bytes);
+    };
+    const std::string own = repeated("The letter she kept in the drawer. ", 6000);
+    const std::string other = repeated("Письмо, которое она хранила в ящике. ", 6000);
+    const std::string otherLatin = repeated("Somebody else's shopping list: eggs, milk. ", 6000);
+    const std::string ownB64 = encodeBase64(own);
+    const std::string otherB64 = encodeBase64(other);
+    constexpr std::size_t kCluster = 4096;
+    // The header, with blanks enough that `used` more bytes end on a cluster boundary.
+    const auto headerFor = [](std::size_t used) {
+        const std::size_t fixed = kHeader.size() + std::string("<Author></Author>\n").size();
+        return kHeader + "<Author>" + std::string((kCluster - (fixed + used) % kCluster), ' ') +
+               "</Author>\n";
+    };
+    const std::string tag = startTag("Own");
+    // 1024 characters of the body before the cluster boundary: 768 bytes of text.
+    const std::string before = headerFor(tag.size() + 1024) + tag + ownB64.substr(0, 1024);
+    // The other file's cluster in step, then the body's own text coming back two characters
+    // short, which the decoder sees.
+    const auto inStepThenShort = [&](std::string_view otherBase64) {
+        return before + std::string(otherBase64.substr(0, kCluster)) +
+               ownB64.substr(1024 + kCluster + 2, 2000) + "</Section>\n";
+    };
+    // The other file's cluster out of step, which the decoder sees, holding the end of one of
+    // its sections and the start of the next; the body's text goes on in step in that one.
+    const std::string ideasTag = "</Section>\n" + startTag("Ideas");
+    const std::size_t inIdeas = 1992;  // of the other file's next section: whole characters
+    const std::size_t firstPart = kCluster - ideasTag.size() - inIdeas;
+    const std::string outOfStepThenInStep = before + otherB64.substr(2, firstPart) + ideasTag +
+                                            otherB64.substr(0, inIdeas) +
+                                            ownB64.substr(1024 + kCluster, 2000) + "</Section>\n";
+
+    // What each output section must be: of `size` bytes, all found in `from`.
+    struct Part {
+        std::string name;
+        std::string_view from;
+        std::size_t size;
+    };
+    struct Case {
+        const char* label;
+        std::string document;
+        std::vector<Part> expected;
+    };
+    const std::string mixedLatin = own.substr(0, 768) + otherLatin.substr(0, 3072);
+    const std::string mixedInStep =
+        own.substr(0, 768) + other.substr(0, 3072) + own.substr(3840, 1500);
+    const std::vector<Case> cases = {
+        {"a cluster back from a seam where the body comes back",
+         inStepThenShort(otherB64),
+         {{"Own", own, 768},
+          {"Own [after damage, line 4]", other, 3072},
+          {"Own [after damage, line 4] (2)", own, 1495}}},
+        {"a cluster on from a seam where the other file began",
+         outOfStepThenInStep,
+         {{"Own", own, 765},
+          {"Own [after damage, line 4]", other, 1536},
+          {"Ideas", other, 1494},
+          {"Ideas [after damage, line 5]", own, 1500}}},
+        {"no cut where the script goes on",
+         inStepThenShort(encodeBase64(otherLatin)),
+         {{"Own", mixedLatin, mixedLatin.size()}, {"Own [after damage, line 4]", own, 1495}}},
+        {"no cut without a seam",
+         before + otherB64.substr(0, kCluster) + ownB64.substr(1024 + kCluster, 2000) +
+             "</Section>\n",
+         {{"Own", mixedInStep, mixedInStep.size()}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Sections sections = sectionsOf(readThoroughly(c.document));
+        EXPECT_EQ(sections.size(), c.expected.size());
+        for (std::size_t i = 0; i < std::min(sections.size(), c.expected.size()); ++i) {
+            EXPECT_EQ(sections[i].first, c.expected[i].name);
+            EXPECT_EQ(sections[i].second.size(), c.expected[i].size) << sections[i].first;
+            EXPECT_NE(c.expected[i].from.find(sections[i].second), std::string_view::npos)
+                << sections[i].first;
+        }
+    }
 }
 
 // A block of zeros (a sector wiped, or written over) takes the place of characters: the groups

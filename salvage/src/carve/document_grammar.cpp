@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "ascii.h"
-#include "carve/seam_script.h"
+#include "read/seam_script.h"
 #include "read/tag_names.h"
 #include "salvage/carve.h"
 

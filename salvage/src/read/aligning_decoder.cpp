@@ -403,6 +403,7 @@ bool AligningDecoder::appendAfterCutCharacter(const GroupBytes& bytes) {
     cutCharacter();
     // A character cut short at a sector boundary: another file's data may begin here.
     if (listener_ != nullptr && groupOffset_ != 0 && crossesSector(groupOffset_ - 1, offset_)) {
+        lastSeam_ = offset_ / kSector * kSector;
         if (counting_) {
             ++counts_.seams;
         }
@@ -603,10 +604,15 @@ void AligningDecoder::adopt(Candidate& candidate) {
     }
     // Damage at a sector boundary is where another file's data may begin or end: what follows
     // is not tied to what went before.
-    const bool seam =
-        afterFailure_ && crossesSector(damageFrom_, continues ? damageTo_ : candidate.runOffset);
-    if (seam && counting_) {
-        ++counts_.seams;
+    // A new run may begin with a character or three that fit both ways: its first group still
+    // ends past the boundary.
+    const std::uint64_t seamTo = continues ? damageTo_ : candidate.runOffset + 3;
+    const bool seam = afterFailure_ && crossesSector(damageFrom_, seamTo);
+    if (seam) {
+        lastSeam_ = seamTo / kSector * kSector;
+        if (counting_) {
+            ++counts_.seams;
+        }
     }
     const std::size_t lost = candidate.runStart > replayed_ ? candidate.runStart - replayed_ : 0;
     if (counting_ && afterFailure_ && lost >= 4) {

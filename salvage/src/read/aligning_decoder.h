@@ -72,6 +72,8 @@ class AligningDecoder {
     // Whether any character of the text was in the alphabet (an empty text is then damaged).
     bool sawBase64() const { return sawBase64_; }
     const DecodingCounts& counts() const { return counts_; }
+    // The sector boundary in the input where the latest seam was found.
+    std::uint64_t lastSeam() const { return lastSeam_; }
     // Counting can be turned off for text that is expected to be junk (outside sections).
     void setCounting(bool counting) { counting_ = counting; }
 
@@ -152,6 +154,7 @@ class AligningDecoder {
     bool sawBase64_ = false;
     bool sawText_ = false;  // whether this text has given any bytes yet
     DecodingCounts counts_;
+    std::uint64_t lastSeam_ = 0;
 
     // While aligned.
     std::array<std::uint8_t, 4> group_{};

@@ -113,13 +113,14 @@ void ThoroughReader::feedSectionText(const char* begin, const char* end, std::ui
     using Boundaries = LineWidthSeams::Boundaries;
     while (begin != end) {
         const auto length = static_cast<std::uint64_t>(end - begin);
-        std::uint64_t taken = length;
+        std::uint64_t taken =
+            std::min(length, ClusterSeams::kCluster - offset % ClusterSeams::kCluster);
         switch (widths_.wanted(lineIndex_)) {
             case Boundaries::Every:
                 taken = std::min(length, kSector - offset % kSector);
                 break;
             case Boundaries::Last:
-                if (const std::uint64_t last = (offset + length) / kSector * kSector;
+                if (const std::uint64_t last = (offset + taken) / kSector * kSector;
                     last > offset) {
                     taken = last - offset;
                 }
@@ -135,6 +136,9 @@ void ThoroughReader::feedSectionText(const char* begin, const char* end, std::ui
         // before it.
         const bool boundary = offset % kSector == 0 && decoder_.counts() == countsBeforeLine_;
         takeCut(widths_.text(lineIndex_, taken, storage_.text().size(), boundary));
+        if (offset % ClusterSeams::kCluster == 0) {
+            clusters_.reached(offset, storage_.text().size(), lineIndex_);
+        }
     }
 }
 
@@ -285,6 +289,10 @@ void ThoroughReader::startOrphan() {
 }
 
 void ThoroughReader::textResumes(std::size_t line, bool afterLongDamage) {
+    if (context_ == Context::Section && decoder_.counts().seams != seamsTold_) {
+        seamsTold_ = decoder_.counts().seams;
+        clusters_.seam(decoder_.lastSeam());
+    }
     // A piece begun after damage that has hardly any text yet goes on: the damage that begins
     // it often ends in a group or two that realign.
     if (afterLongDamage && (piece_ == PieceKind::AfterDamage || piece_ == PieceKind::Orphan) &&
@@ -326,6 +334,7 @@ void ThoroughReader::storePiece() {
         storage_.reset();
         rowsOfPiece_.clear();
         cuts_.clear();
+        clusters_.forgetPiece();
         return;
     }
     std::string name = uniqueName(std::move(pieceName_));
@@ -333,6 +342,10 @@ void ThoroughReader::storePiece() {
         findings_.pieces.push_back({name, kind == PieceKind::AfterDamage, pieceLine_});
     }
     PagedString& text = storage_.finished();
+    const std::vector<LineWidthSeams::Cut> clusterCuts = clusters_.cuts(std::string_view(text));
+    cuts_.insert(cuts_.end(), clusterCuts.begin(), clusterCuts.end());
+    std::stable_sort(cuts_.begin(), cuts_.end(),
+                     [](const auto& a, const auto& b) { return a.decoded < b.decoded; });
     std::vector<PagedString> parts = cutOffParts(text);
     const std::size_t index = document_.contents.assignOwned(name, std::move(text)).index;
     storeCutOffParts(parts);
@@ -418,7 +431,7 @@ void ThoroughReader::storeCutOffParts(std::vector<PagedString>& parts) {
         if (parts[i].empty()) {
             continue;
         }
-        ++widthSeams_;
+        ++cutSeams_;
         std::string name = uniqueName(afterDamageName(cuts_[i].line));
         findings_.pieces.push_back({name, true, cuts_[i].line + 1});
         document_.contents.assignOwned(name, std::move(parts[i]));
@@ -517,7 +530,7 @@ bool ThoroughReader::finish() {
     findings_.bytesDropped = counts.bytesDropped + nameDecoder_.counts().bytesDropped;
     findings_.realignments = counts.realignments;
     findings_.stretchesLost = counts.stretchesLost;
-    findings_.seams = counts.seams + widthSeams_;
+    findings_.seams = counts.seams + cutSeams_;
     document_.report.sectionLines = sectionTags_;
     document_.report.thorough = std::move(findings_);
     return header || sectionTags_ != 0;

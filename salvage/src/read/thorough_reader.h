@@ -10,6 +10,7 @@
 
 #include "read/aligning_decoder.h"
 #include "read/character_references.h"
+#include "read/cluster_seams.h"
 #include "read/line_width_seams.h"
 #include "read/name_attribute_scanner.h"
 #include "read/prefix_matcher.h"
@@ -130,8 +131,11 @@ class ThoroughReader final : private AligningDecoder::Listener {
     bool sectionRunsOn_ = false;  // its text went on past the tag's line
     // Where the section's text stops being its own, for another file's lines written into it.
     LineWidthSeams widths_;
+    // And for the other end of another file's cluster, a cluster from a seam.
+    ClusterSeams clusters_;
+    std::size_t seamsTold_ = 0;  // seams of the decoder told to `clusters_`
     std::vector<LineWidthSeams::Cut> cuts_;
-    std::size_t widthSeams_ = 0;
+    std::size_t cutSeams_ = 0;
 
     // Names: for each name used more than once, the number to try next, and its report record.
     std::unordered_map<std::string, std::size_t> nextNumber_;

@@ -1,5 +1,6 @@
-#include "carve/seam_script.h"
+#include "read/seam_script.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -71,6 +72,31 @@ std::vector<Character> charactersOf(std::string_view bytes) {
 // make one or two characters that belong to neither side.
 constexpr std::size_t kLookedAtAfter = 4;
 
+// How far from a place a letter is looked for on each side of it, in characters and in bytes.
+constexpr std::size_t kNearLetter = 12;
+constexpr std::size_t kNearBytes = kNearLetter * 4;
+
+Script lastLetterScript(std::string_view before) {
+    const std::vector<Character> characters =
+        charactersOf(before.substr(before.size() - std::min(before.size(), kNearBytes)));
+    for (std::size_t i = characters.size(), looked = 0; i-- > 0 && looked++ < kNearLetter;) {
+        if (const Script script = scriptOf(characters[i].code); script != Script::None) {
+            return script;
+        }
+    }
+    return Script::None;
+}
+
+Script firstLetterScript(std::string_view after) {
+    const std::vector<Character> characters = charactersOf(after.substr(0, kNearBytes));
+    for (std::size_t i = 1; i < characters.size() && i <= kNearLetter; ++i) {
+        if (const Script script = scriptOf(characters[i].code); script != Script::None) {
+            return script;
+        }
+    }
+    return Script::None;
+}
+
 }  // namespace
 
 bool scriptChangesInsideWord(std::string_view before, std::string_view after) {
@@ -98,6 +124,13 @@ bool scriptChangesInsideWord(std::string_view before, std::string_view after) {
         }
     }
     return false;
+}
+
+bool scriptChangesAt(std::string_view text, std::size_t at) {
+    at = std::min(at, text.size());
+    const Script before = lastLetterScript(text.substr(0, at));
+    const Script after = firstLetterScript(text.substr(at));
+    return before != Script::None && after != Script::None && before != after;
 }
 
 }  // namespace salvage::detail

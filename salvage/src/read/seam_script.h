@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace salvage::detail {
@@ -10,5 +11,10 @@ namespace salvage::detail {
 // the seam (the last character may be cut short); `after`: the first bytes decoded after it.
 // Says nothing (false) when the seam falls next to anything but a letter of a known script.
 bool scriptChangesInsideWord(std::string_view before, std::string_view after);
+
+// Whether the text changes its script at `at`, spaces, punctuation and symbols between
+// the two aside: the last letter a few characters before it against the first a few after it.
+// The first character after `at` is left out: a group cut there decodes to bytes of both sides.
+bool scriptChangesAt(std::string_view text, std::size_t at);
 
 }  // namespace salvage::detail
