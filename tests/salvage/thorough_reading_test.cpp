@@ -404,6 +404,11 @@ TEST(ThoroughReadingTest, TextWithoutItsSectionIsKeptAsAPieceOfItsOwn) {
              "</Section>\n",
          {{"Long", kOther}, {"Long [after damage, line 4]", kProse}},
          {true}},
+        {"a long damaged stretch in a tag's name",
+         kHeader + "<Section name=\"" + encodeBase64("Letter").substr(0, 6) +
+             std::string(200, '\0') + body + "</Section>\n",
+         {{"Lett", ""}, {"Lett [after damage, line 3]", kProse}},
+         {true}},
         {"a short damaged stretch keeps the section whole",
          kHeader + startTag("Short") + encodeBase64(kSixty) + std::string(8, '\0') +
              encodeBase64(kSixty) + "</Section>\n",

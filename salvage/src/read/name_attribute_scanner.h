@@ -18,8 +18,10 @@ namespace salvage::detail {
 template <class Sink>
 class NameAttributeScanner {
   public:
-    void feed(std::string_view piece, Sink& sink) {
-        for (std::size_t i = 0; i < piece.size() && state_ != State::Done; ++i) {
+    // Returns how much of `piece` it took: all of it, or up to where the name ended.
+    std::size_t feed(std::string_view piece, Sink& sink) {
+        std::size_t i = 0;
+        for (; i < piece.size() && state_ != State::Done; ++i) {
             const char c = piece[i];
             switch (state_) {
                 case State::BetweenAttributes:
@@ -60,6 +62,7 @@ class NameAttributeScanner {
                     break;
             }
         }
+        return i;
     }
 
     // Whether the name's value has begun and not yet ended.
@@ -70,6 +73,9 @@ class NameAttributeScanner {
                state_ == State::AfterAttributeName;
     }
     bool done() const { return state_ == State::Done; }
+    // Whether the value ended at a damaged stretch rather than at its closing quote: what
+    // follows the stretch is no part of the tag.
+    bool cutByDamage() const { return cutByDamage_; }
     // Whether the name was written otherwise than as the first attribute, name="...".
     bool otherSpelling() const { return otherSpelling_; }
 
@@ -88,6 +94,15 @@ class NameAttributeScanner {
 
     // Longer than any attribute name a writer uses; a longer run is damage or data.
     static constexpr std::size_t kLongestAttributeName = 64;
+    // Characters in a row in a value that no name's Base64 holds (a zeroed or overwritten
+    // block): the value ends there.
+    static constexpr std::size_t kLongestJunk = 64;
+
+    // Base64, its padding, blanks, and what character references are spelled with.
+    static bool mayStandInValue(char c) {
+        return kBase64Table[static_cast<unsigned char>(c)] < 64 || c == '=' || c == '&' ||
+               c == '#' || c == ';' || isBlank(c);
+    }
 
     static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
     void keepNameCharacter(char lower) {
@@ -130,9 +145,21 @@ class NameAttributeScanner {
     std::size_t collect(std::string_view piece, std::size_t at, Sink& sink) {
         const std::size_t close =
             quote_ == kUnquoted ? piece.find_first_of("\" \t\r\n", at) : piece.find(quote_, at);
-        const std::size_t end = close == std::string_view::npos ? piece.size() : close;
+        std::size_t end = close == std::string_view::npos ? piece.size() : close;
+        for (std::size_t k = at; k < end; ++k) {
+            junk_ = mayStandInValue(piece[k]) ? 0 : junk_ + 1;
+            if (junk_ == kLongestJunk && wanted_) {
+                end = k + 1;
+                cutByDamage_ = true;
+                break;
+            }
+        }
         if (wanted_) {
             sink.append(piece.data() + at, piece.data() + end);
+        }
+        if (cutByDamage_) {
+            state_ = State::Done;
+            return end;
         }
         if (close == std::string_view::npos) {
             return piece.size();
@@ -147,6 +174,8 @@ class NameAttributeScanner {
     bool wanted_ = false;
     char quote_ = '"';
     bool otherSpelling_ = false;
+    std::size_t junk_ = 0;
+    bool cutByDamage_ = false;
 };
 
 }  // namespace salvage::detail

@@ -246,7 +246,13 @@ const char* ThoroughReader::scanTag(const char* p, const char* end) {
         ++stop;
     }
     if (scan_ == Scan::SectionTag) {
-        nameScanner_.feed(std::string_view(p, static_cast<std::size_t>(stop - p)), nameSink_);
+        const std::size_t taken =
+            nameScanner_.feed(std::string_view(p, static_cast<std::size_t>(stop - p)), nameSink_);
+        if (nameScanner_.cutByDamage()) {
+            // The tag's end was lost in the damage; the section's text may follow it.
+            finishSectionTag();
+            return p + taken;
+        }
     }
     if (stop == end) {
         return end;
