@@ -543,6 +543,25 @@ def undetectable(section, offsets, data):
     return wrong
 
 
+def in_place(section, offsets, data):
+    """The text that decoding every group of the section where it stands gives: a group whose
+    characters are all still in the alphabet gives its bytes, flipped or not; a group holding
+    another character gives none; bytes that are not text are dropped. What bit flips wrote
+    there is in the damaged file, as another file's cluster is."""
+    original = section["text"].encode("utf-8")
+    characters = bytes(data[o] for o in offsets)
+    decoded = bytearray()
+    for first in range(0, len(original), 3):
+        count = min(3, len(original) - first)
+        group = characters[first // 3 * 4:first // 3 * 4 + count + 1]
+        if all(c in BASE64_ALPHABET and c != ord("=") for c in group):
+            decoded += base64.b64decode(group + b"A" * (4 - len(group)))[:count]
+        else:
+            decoded += b"\xff"  # never text: what stands on either side does not join
+    text = decoded.decode("utf-8", errors="ignore")
+    return "".join(c for c in text if c.isprintable() or c in "\t\r\n")
+
+
 # Bytes of the start tag before a name's Base64: '<Section name="'.
 NAME_TAG = 15
 
@@ -559,6 +578,7 @@ def make_entry(seed, index, layout, kind):
             # Bit flips move no byte: what each damaged group decodes to where it stands is
             # known.
             section["undetectable"] = undetectable(section, offsets, data)
+            section["in_place"] = in_place(section, offsets, data)
         # The name can come back only where its tag and its Base64 are untouched.
         section["name_recoverable"] = not any(o in touched for o in range(start - NAME_TAG, end))
     check(kind, data, original, sections, touched)

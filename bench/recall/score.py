@@ -15,6 +15,9 @@ output section's exact name and text. For each document and reading:
 - never there: written text that matches no original text, nor a text of the other document
   whose bytes got in (an appended tail, a cross-linked cluster). Text that is not valid UTF-8
   comes with replacement characters, which count as never there.
+- not in the damaged file either: the same, but text that bit flips wrote in place (what
+  decoding each damaged group where it stands gives, see generate.in_place) counts as there,
+  as another file's cluster does: it is in the file, and nothing tells it from the text.
 - names: the share of original sections whose name is among the output sections' names (for a
   repeated name, the name or the name followed by " (N)"); and the same share of those whose
   name the damage left whole (its tag and Base64 untouched), which no reader can better.
@@ -174,16 +177,22 @@ def score(truth, outputs):
     assigned = assign(originals, outputs)
     found = [matched(text, "".join(assigned[i])) for i, (_, text) in enumerate(originals)]
     own, other = Sources([text for _, text in originals]), Sources(foreign)
-    written = invented = 0
+    in_file = Sources([s["in_place"] for s in truth["sections"] if "in_place" in s])
+    written = invented = not_in_file = 0
     mixing = []
     for name, text in outputs:
         own_all, own_long = coverage(own, text)
         other_all, other_long = coverage(other, text)
         written += len(text)
-        invented += len(text) - len(own_all | other_all)
+        there = own_all | other_all
+        invented += len(text) - len(there)
+        if in_file.texts:
+            there |= coverage(in_file, text)[0]
+        not_in_file += len(text) - len(there)
         if len(own_long - other_long) >= MIXING_MIN and len(other_long - own_long) >= MIXING_MIN:
             mixing.append(name)
     return {"found": found, "written": written, "invented": invented,
+            "not in file": not_in_file,
             "names": names_back([name for name, _ in originals], outputs),
             "recoverable names": names_back(
                 [s["name"] for s in truth["sections"] if s.get("name_recoverable", True)],
@@ -236,6 +245,7 @@ def tally(cells, truth, readings):
             cell[reading + " found"] += sum(r["found"])
             cell[reading + " written"] += r["written"]
             cell[reading + " invented"] += r["invented"]
+            cell[reading + " not in file"] += r["not in file"]
             cell[reading + " names"] += r["names"]
             cell[reading + " recoverable names"] += r["recoverable names"]
             cell[reading + " mixing"] += len(r["mixing"])
@@ -258,6 +268,10 @@ RECALL_COLUMNS = [
     # Of what the thorough reading wrote: characters bit flips turned into other text in place.
     ("never there, no reader can tell", "%.3f %%",
      lambda c: percent(c["undetectable"], c["thorough written"]) if c["thorough written"] else 0.0),
+    # Of what the thorough reading wrote: text neither written nor in the damaged file.
+    ("thorough: not in the damaged file either", "%.3f %%",
+     lambda c: percent(c["thorough not in file"], c["thorough written"])
+     if c["thorough written"] else 0.0),
     ("thorough: refused", "%d", lambda c: c["thorough refused"]),
     ("recoverable", "%.1f %%", lambda c: percent(c["recoverable"], c["original"])),
 ]

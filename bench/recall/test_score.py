@@ -87,5 +87,23 @@ class UndetectableTest(unittest.TestCase):
             with self.subTest(label):
                 self.assertEqual(generate.undetectable(section, offsets, data), expected)
 
+class InPlaceTest(unittest.TestCase):
+    """What decoding every group where it stands gives."""
+
+    def test_in_place(self):
+        section = {"text": "garden café"}
+        encoded = generate.b64(section["text"]).encode("ascii")  # Z2FyZGVuIGNhZsOp
+        offsets = list(range(len(encoded)))
+        cases = [
+            ("undamaged", encoded, "garden café"),
+            ("another letter", encoded[:7] + b"v" + encoded[8:], "gardeo café"),
+            ("out of the alphabet", encoded[:7] + b"\xf5" + encoded[8:], "gar café"),
+            ("not text", encoded[:-2] + b"Mp", "garden caf)"),
+        ]
+        for label, data, expected in cases:
+            with self.subTest(label):
+                self.assertEqual(generate.in_place(section, offsets, data), expected)
+
+
 if __name__ == "__main__":
     unittest.main()
