@@ -380,6 +380,38 @@ TEST(ThoroughReadingTest, BytesThatAreNotTextAreDroppedAndCounted) {
         readThoroughly(kHeader + startTag("Noise") +
                        encodeBase64("\x01\x02\x03\xFE\xFF\x80\x81\x1B"s) + "</Section>");
     EXPECT_EQ(sectionsOf(noise), (Sections{{"Noise", ""}}));
+    // Random bytes written over a body: the few of them in the alphabet, between the others,
+    // make bytes now and then that are text by chance. Of those, no more is written than a few
+    // groups' worth next to the text on either side.
+    std::mt19937 random(20261210);
+    for (int round = 0; round < 20; ++round) {
+        std::string junk(1500, ' ');
+        for (char& c : junk) {
+            do {
+                c = static_cast<char>(random() % 256);
+            } while (c == '<');
+        }
+        SCOPED_TRACE(round);
+        const ParseResult result = readThoroughly(kHeader + startTag("R") + encodeBase64(kProse) +
+                                                  junk + encodeBase64(kOther) + "</Section>\n");
+        const auto written = [](std::string_view part) {
+            return kProse.find(part) != std::string::npos || kOther.find(part) != std::string::npos;
+        };
+        std::size_t neverThere = 0;
+        for (const auto& [name, text] : sectionsOf(result)) {
+            // Between the longest start and the longest end that were written.
+            std::size_t head = text.size();
+            while (!written(std::string_view(text).substr(0, head))) {
+                --head;
+            }
+            std::size_t tail = text.size() - head;
+            while (!written(std::string_view(text).substr(text.size() - tail))) {
+                --tail;
+            }
+            neverThere += text.size() - head - tail;
+        }
+        EXPECT_LE(neverThere, 9u);
+    }
 }
 
 TEST(ThoroughReadingTest, TextWithoutItsSectionIsKeptAsAPieceOfItsOwn) {
@@ -485,6 +517,10 @@ TEST(ThoroughReadingTest, AnotherFilesLinesInABodyArePartedOffByTheirWidth) {
           {"Own [after damage, line 12]", rest}}},
         {"a far longer line after a wrapped body",
          headerFor(wrappedOwn.size()) + wrappedOwn +
+             encodeBase64(rest + rest + rest + rest + rest) + "</Section>\n",
+         {{"Own", own}, {"Own [after damage, line 17]", rest + rest + rest + rest + rest}}},
+        {"... beginning with the end of the other file's tag",
+         headerFor(wrappedOwn.size()) + wrappedOwn + "\">" +
              encodeBase64(rest + rest + rest + rest + rest) + "</Section>\n",
          {{"Own", own}, {"Own [after damage, line 17]", rest + rest + rest + rest + rest}}},
         {"a wrapped body whose first line breaks were lost stays whole",

@@ -18,6 +18,8 @@ constexpr std::size_t kTrustedRun = 32;
 constexpr std::size_t kTrustedTail = 16;
 // Characters without text after which what follows is taken for another piece.
 constexpr std::size_t kLongStretch = 128;
+// Characters without text that are still the damage of a character or two, not a stretch.
+constexpr std::size_t kShortDamage = 8;
 // Input the fast path decodes per step: the room it makes is filled one step at a time.
 constexpr std::size_t kCleanStep = std::size_t{64} << 10;
 // Characters of the alphabet after a surprising one that must decode to text, taken as if it
@@ -216,6 +218,11 @@ void AligningDecoder::takeAsInserted(std::uint8_t slot) {
     }
     if (quietSlots_ + 1 == kLongStretch && filled_ != 0 && listener_ != nullptr) {
         splitGroupAtStretch();
+    }
+    // Inside a long damaged stretch, characters of the alphabet stand among the others by chance
+    // (random bytes): no group is made of them across one that is not.
+    if (quietSlots_ >= kLongStretch && filled_ > filledBeforeStretch_) {
+        filled_ = filledBeforeStretch_;
     }
     ++quietSlots_;  // a long run of junk still parts what stands on either side of it
 }
@@ -460,14 +467,21 @@ void AligningDecoder::textFollows(std::size_t line) {
 }
 
 // The bytes of a group that only its characters before the damaged one make up are as sound as
-// any: two characters give the first byte, three the second.
+// any: two characters give the first byte, three the second. Within a damaged stretch (random
+// bytes, a few of them in the alphabet) they are as random as the rest, and are no sign that
+// the text goes on.
 void AligningDecoder::keepBytesBeforeDamage(unsigned filled) {
+    if (quietSlots_ >= kShortDamage) {
+        return;
+    }
     unsigned values = 0;
     while (values < filled && group_[values] < 64) {
         ++values;
     }
     if (values >= 2) {
+        const std::size_t quiet = quietSlots_;
         appendChecked(decodeGroup(group_, values));
+        quietSlots_ = quiet;
     }
 }
 

@@ -13,6 +13,9 @@ namespace {
 // Bytes of text a piece found after damage holds before further damage may part it again.
 constexpr std::size_t kShortestPiece = 16;
 
+// Characters outside the alphabet on a line that still leave its width its own.
+constexpr std::size_t kFewJunkCharacters = 16;
+
 // After "<![": a text wrapped so that an XML parser leaves it alone.
 constexpr std::string_view kCdataOpening = "CDATA[";
 
@@ -147,10 +150,12 @@ void ThoroughReader::takeCut(std::optional<LineWidthSeams::Cut> cut) {
         return;
     }
     // Characters outside the alphabet (a zeroed block) make a line wide without being another
-    // file's lines: that damage is the decoder's to part.
+    // file's lines: that damage is the decoder's to part. A few of them (the end of another
+    // file's tag) make no line wide.
     const DecodingCounts& counts = decoder_.counts();
-    if (counts.charactersSkipped != countsBeforeLine_.charactersSkipped ||
-        counts.groupsDropped != countsBeforeLine_.groupsDropped) {
+    const std::size_t junk = counts.charactersSkipped - countsBeforeLine_.charactersSkipped +
+                             4 * (counts.groupsDropped - countsBeforeLine_.groupsDropped);
+    if (junk >= kFewJunkCharacters) {
         widths_.endSection();
         return;
     }
