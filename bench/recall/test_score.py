@@ -66,43 +66,27 @@ class ScoreTest(unittest.TestCase):
                 self.assertEqual(score.less_than_plain(truth, readings), expected)
 
 
+class FlippedInPlaceTest(unittest.TestCase):
+    """What a flipped bit turns into where it stands: the characters of other text it makes,
+    and the text that decoding every group in place gives."""
 
-class UndetectableTest(unittest.TestCase):
-    """Characters a flipped bit turns into other text where they stand."""
-
-    def test_undetectable(self):
+    def test_flipped_in_place(self):
         section = {"text": "garden café"}
         encoded = generate.b64(section["text"]).encode("ascii")  # Z2FyZGVuIGNhZsOp
         offsets = list(range(len(encoded)))
         cases = [
-            ("undamaged", encoded, 0),
+            ("undamaged", encoded, 0, "garden café"),
             # "ZGVu" to "ZGVv": "den" becomes "deo".
-            ("another letter", encoded[:7] + b"v" + encoded[8:], 1),
-            # A character outside the alphabet: the group is dropped, nothing is written.
-            ("out of the alphabet", encoded[:7] + b"\xf5" + encoded[8:], 0),
-            # "ZsOp" to "ZsMp": the byte after the lead of "é" is ")", no continuation.
-            ("not text", encoded[:-2] + b"Mp", 0),
+            ("another letter", encoded[:7] + b"v" + encoded[8:], 1, "gardeo café"),
+            # A character outside the alphabet: the group gives nothing.
+            ("out of the alphabet", encoded[:7] + b"\xf5" + encoded[8:], 0, "gar café"),
+            # "ZsOp" to "ZsMp": the lead byte of "é" is followed by ")", no continuation.
+            ("not text", encoded[:-2] + b"Mp", 0, "garden caf)"),
         ]
-        for label, data, expected in cases:
+        for label, data, undetectable, in_place in cases:
             with self.subTest(label):
-                self.assertEqual(generate.undetectable(section, offsets, data), expected)
-
-class InPlaceTest(unittest.TestCase):
-    """What decoding every group where it stands gives."""
-
-    def test_in_place(self):
-        section = {"text": "garden café"}
-        encoded = generate.b64(section["text"]).encode("ascii")  # Z2FyZGVuIGNhZsOp
-        offsets = list(range(len(encoded)))
-        cases = [
-            ("undamaged", encoded, "garden café"),
-            ("another letter", encoded[:7] + b"v" + encoded[8:], "gardeo café"),
-            ("out of the alphabet", encoded[:7] + b"\xf5" + encoded[8:], "gar café"),
-            ("not text", encoded[:-2] + b"Mp", "garden caf)"),
-        ]
-        for label, data, expected in cases:
-            with self.subTest(label):
-                self.assertEqual(generate.in_place(section, offsets, data), expected)
+                self.assertEqual(generate.undetectable(section, offsets, data), undetectable)
+                self.assertEqual(generate.in_place(section, offsets, data), in_place)
 
 
 if __name__ == "__main__":

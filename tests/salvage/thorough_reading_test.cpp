@@ -65,6 +65,15 @@ void expectSections(const std::vector<SectionsCase>& cases) {
     }
 }
 
+// `bytes` bytes of `words` said again and again.
+std::string repeated(std::string_view words, std::size_t bytes) {
+    std::string out;
+    while (out.size() < bytes) {
+        out += words;
+    }
+    return out.substr(0, bytes);
+}
+
 std::string wrapped(std::string_view base64, std::size_t columns, std::string_view lineBreak) {
     std::string out;
     for (std::size_t at = 0; at < base64.size(); at += columns) {
@@ -468,16 +477,9 @@ TEST(ThoroughReadingTest, TextWithoutItsSectionIsKeptAsAPieceOfItsOwn) {
 // characters, decodes as well as the body itself: only the widths of the lines around it show
 // where it begins and ends.
 TEST(ThoroughReadingTest, AnotherFilesLinesInABodyArePartedOffByTheirWidth) {
-    const auto text = [](std::string_view words, std::size_t bytes) {
-        std::string out;
-        while (out.size() < bytes) {
-            out += words;
-        }
-        return out.substr(0, bytes);
-    };
-    const std::string own = text("The letter she kept in the drawer. ", 660);  // 880 characters
-    const std::string rest = text("More of her own letter follows here. ", 120);
-    const std::string other = text("Somebody else's shopping list: eggs, milk. ", 378);  // 504
+    const std::string own = repeated("The letter she kept in the drawer. ", 660);  // 880 characters
+    const std::string rest = repeated("More of her own letter follows here. ", 120);
+    const std::string other = repeated("Somebody else's shopping list: eggs, milk. ", 378);  // 504
     const std::string ownB64 = encodeBase64(own);
     const std::string otherB64 = encodeBase64(other);
     // The header and a line of blanks long enough that `used` more bytes end on a sector
@@ -542,13 +544,6 @@ TEST(ThoroughReadingTest, AnotherFilesLinesInABodyArePartedOffByTheirWidth) {
 // Another file's cluster may begin or end in step with a body's groups and decode to text; its
 // other end, a cluster from a seam the decoder does see, shows by a change of script.
 TEST(ThoroughReadingTest, AnotherFilesClusterIsPartedOffAtItsOtherEnd) {
-    const auto repeated = [](std::string_view words, std::size_t bytes) {
-        std::string out;
-        while (out.size() < bytes) {
-            out += words;
-        }
-        return out.substr(0, bytes);
-    };
     const std::string own = repeated("The letter she kept in the drawer. ", 6000);
     const std::string other = repeated("Письмо, которое она хранила в ящике. ", 6000);
     const std::string otherLatin = repeated("Somebody else's shopping list: eggs, milk. ", 6000);
