@@ -12,9 +12,11 @@ cluster), whether the damaged file still holds a section tag once the damage's e
 undone, and for each section how many of its characters the damage left untouched: a
 character is recoverable when no byte of the Base64 group (of four characters) that holds it
 was damaged; and, for bit flips, how many characters the damaged groups decode to in place
-that are text but were never written, which no reader can tell from the text. Everything follows from the seed; a document's number, and so its content,
-depends only on its layout, its damage and its place among the documents of that pair, so a
-corpus made with --kinds holds the same documents as the whole one.
+that are text but were never written, which no reader can tell from the text, and the text
+that decoding every group in place gives. Everything follows from the seed; a document's
+number, and so its content, depends only on its layout, its damage and its place among the
+documents of that pair, so a corpus made with --kinds holds the same documents as the whole
+one.
 """
 
 import argparse
@@ -511,22 +513,36 @@ def recoverable(section, offsets, touched):
     return count
 
 
+def groups_in_place(section, offsets, data):
+    """(first byte, byte count, decoded bytes or None) for each Base64 group of the section,
+    decoded where it stands in the damaged `data`: None where a character left the alphabet."""
+    size = len(section["text"].encode("utf-8"))
+    characters = bytes(data[o] for o in offsets)
+    for first in range(0, size, 3):
+        count = min(3, size - first)
+        group = characters[first // 3 * 4:first // 3 * 4 + count + 1]
+        if all(c in BASE64_ALPHABET and c != ord("=") for c in group):
+            yield first, count, base64.b64decode(group + b"A" * (4 - len(group)))[:count]
+        else:
+            yield first, count, None
+
+
+def is_text(text):
+    return all(c.isprintable() or c in "\t\r\n" for c in text)
+
+
 def undetectable(section, offsets, data):
     """Characters a flipped bit turned into other text: decoded where they stand, the damaged
     groups whose characters are all still in the alphabet give characters that were never
     written and that nothing tells from the text around them."""
     original = section["text"].encode("utf-8")
-    characters = bytes(data[o] for o in offsets)
     decoded = bytearray(len(original))
     hole = [False] * len(original)
-    for first in range(0, len(original), 3):
-        count = min(3, len(original) - first)
-        group = characters[first // 3 * 4:first // 3 * 4 + count + 1]
-        if all(c in BASE64_ALPHABET and c != ord("=") for c in group):
-            padded = group + b"A" * (4 - len(group))
-            decoded[first:first + count] = base64.b64decode(padded)[:count]
-        else:
+    for first, count, got in groups_in_place(section, offsets, data):
+        if got is None:
             hole[first:first + count] = [True] * count
+        else:
+            decoded[first:first + count] = got
     wrong = 0
     at = 0
     for ch in section["text"]:
@@ -537,7 +553,7 @@ def undetectable(section, offsets, data):
                 text = got.decode("utf-8")
             except UnicodeDecodeError:
                 text = ""
-            if all(c.isprintable() or c in "\t\r\n" for c in text):
+            if is_text(text):
                 wrong += len(text)
         at += length
     return wrong
@@ -548,18 +564,12 @@ def in_place(section, offsets, data):
     characters are all still in the alphabet gives its bytes, flipped or not; a group holding
     another character gives none; bytes that are not text are dropped. What bit flips wrote
     there is in the damaged file, as another file's cluster is."""
-    original = section["text"].encode("utf-8")
-    characters = bytes(data[o] for o in offsets)
     decoded = bytearray()
-    for first in range(0, len(original), 3):
-        count = min(3, len(original) - first)
-        group = characters[first // 3 * 4:first // 3 * 4 + count + 1]
-        if all(c in BASE64_ALPHABET and c != ord("=") for c in group):
-            decoded += base64.b64decode(group + b"A" * (4 - len(group)))[:count]
-        else:
-            decoded += b"\xff"  # never text: what stands on either side does not join
-    text = decoded.decode("utf-8", errors="ignore")
-    return "".join(c for c in text if c.isprintable() or c in "\t\r\n")
+    for _, _, got in groups_in_place(section, offsets, data):
+        # A group that gives nothing stands for a byte that is never text: what stands on
+        # either side of it does not join.
+        decoded += b"\xff" if got is None else got
+    return "".join(c for c in decoded.decode("utf-8", errors="ignore") if is_text(c))
 
 
 # Bytes of the start tag before a name's Base64: '<Section name="'.

@@ -1,7 +1,5 @@
 #include "read/cluster_seams.h"
 
-#include <algorithm>
-
 #include "read/seam_script.h"
 
 namespace salvage::detail {
@@ -33,8 +31,6 @@ std::vector<ClusterSeams::Cut> ClusterSeams::cuts(std::string_view text) {
             cuts.push_back(cut);
         }
     }
-    std::sort(cuts.begin(), cuts.end(),
-              [](const Cut& a, const Cut& b) { return a.decoded < b.decoded; });
     forgetPiece();
     return cuts;
 }

@@ -30,8 +30,7 @@ class ClusterSeams {
     void reached(std::uint64_t offset, std::size_t decoded, std::size_t line);
     // The decoder found a seam at `offset` in the text of the piece being decoded.
     void seam(std::uint64_t offset);
-    // Where the piece's `text` is to be parted, in the order the places stand; the piece is done
-    // with then.
+    // Where the piece's `text` is to be parted; the piece is done with then.
     std::vector<Cut> cuts(std::string_view text);
     // The piece is done with, its text kept whole.
     void forgetPiece();
